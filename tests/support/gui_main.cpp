@@ -1,0 +1,12 @@
+// main() for GUI test executables: one QApplication for the whole run.
+#include "app/shell/shell.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  inkpost::prepareProcess();
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,43 @@
+// The two request routines every server exchange passes through, and the
+// URL and cookie helpers they share. All texts are GBK byte strings sent and
+// received as they are; no character-set conversion happens here.
+#pragma once
+
+#include <string>
+
+namespace inkpost {
+
+inline constexpr const char* kDefaultUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+
+// One request, one connection: sends, reads the whole answer, closes.
+// `headers` is extended in place with the default lines; `responseHeaders`
+// receives the raw header block of the final answer (status line first, CRLF
+// line ends), empty on failure; `cookies` is sent as the Cookie line and
+// receives the cookies the answer sets, merged in. An empty `cookies` uses
+// the process-wide cookie store instead. Returns the body, empty on failure.
+std::string HttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
+                       const std::string& serverUser, const std::string& serverPassword,
+                       const std::string& userAgent, std::string& headers, const std::string& body,
+                       int timeoutSeconds, std::string& responseHeaders, std::string& cookies,
+                       bool followRedirects = true);
+
+// The request-object routine used for the login page and uploads: five
+// default headers, the body sent with every method, the full time budget on
+// every phase. `cookies` (when not null) is sent as the Cookie header and
+// replaced by the cookies of this one answer. `responseHeaders` is
+// "_nolink_" when the transfer cannot be set up.
+std::string WinHttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
+                          const std::string& serverUser, const std::string& serverPassword,
+                          const std::string& headers, const std::string& body, int timeoutSeconds,
+                          std::string& responseHeaders, std::string* cookies, bool followRedirects = true);
+
+std::string urlHost(const std::string& url, bool keepPort = false);
+std::string urlPath(const std::string& url);
+int urlPort(const std::string& url);
+
+// The name=value part of one Set-Cookie value (text before the first ";").
+std::string setCookieValue(const std::string& line);
+// Merges fresh "name=value;" entries into a stored cookie text.
+std::string mergeCookies(std::string stored, const std::string& fresh);
+
+}  // namespace inkpost

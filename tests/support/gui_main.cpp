@@ -1,5 +1,5 @@
 // main() for GUI test executables: one QApplication for the whole run.
-#include "app/shell/shell.h"
+#include "app/ui/process.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

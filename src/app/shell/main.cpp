@@ -1,5 +1,6 @@
 #include "app/shell/shell.h"
 #include "app/ui/mainwindow.h"
+#include "app/ui/process.h"
 
 #include <QApplication>
 

@@ -7,10 +7,6 @@ namespace inkpost {
 
 class MainWindow;
 
-// Prepares process-wide settings that must exist before QApplication
-// (Chromium's sandbox switch for root, shared GL contexts).
-void prepareProcess();
-
 // Wires every event of the main window to its handler. Events without a
 // handler stay unbound.
 void bindMainWindow(MainWindow& w);

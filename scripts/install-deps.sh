@@ -12,9 +12,10 @@ DEB_PACKAGES=(
   xvfb xauth libgl1-mesa-dri fonts-wqy-zenhei
   libcurl4-openssl-dev libssl-dev libsqlcipher-dev sqlcipher
   libtesseract-dev libleptonica-dev tesseract-ocr-eng
-  libjpeg62-turbo-dev libcpp-httplib-dev
+  libjpeg62-turbo-dev libcpp-httplib-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   unicode-data
+  zlib1g-dev
 )
 
 # Node.js and npm come from the machine's image or from Debian's nodejs

@@ -26,6 +26,10 @@ std::string percentEncode(std::string_view text);
 std::string textBetween(std::string_view source, std::string_view left, std::string_view right,
                         bool includeMarkers = false, bool caseSensitive = false);
 
+// 1-based position of the first match of needle at or after startPos (1 when
+// below 1), -1 when none. Matches start on character boundaries only.
+int findText(std::string_view source, std::string_view needle, int startPos = 1, bool caseSensitive = false);
+
 // Removes comma-separated patterns; "head*tail" removes every head...tail run.
 std::string removePatterns(std::string_view text, std::string_view patterns);
 

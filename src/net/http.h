@@ -15,6 +15,10 @@ inline constexpr const char* kDefaultUserAgent = "Mozilla/4.0 (compatible; MSIE 
 // line ends), empty on failure; `cookies` is sent as the Cookie line and
 // receives the cookies the answer sets, merged in. An empty `cookies` uses
 // the process-wide cookie store instead. Returns the body, empty on failure.
+// No answer at all (unreachable, refused, silent): empty body, empty
+// responseHeaders, cookies unchanged. An answer whose body did not arrive
+// whole (time budget spent, stall, connection lost, shorter than announced):
+// empty body, but responseHeaders and the cookie merge are still done.
 std::string HttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
                        const std::string& serverUser, const std::string& serverPassword,
                        const std::string& userAgent, std::string& headers, const std::string& body,
@@ -24,8 +28,12 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
 // The request-object routine used for the login page and uploads: five
 // default headers, the body sent with every method, the full time budget on
 // every phase. `cookies` (when not null) is sent as the Cookie header and
-// replaced by the cookies of this one answer. `responseHeaders` is
-// "_nolink_" when the transfer cannot be set up.
+// replaced by the cookies of this one answer (an empty text sends no Cookie
+// line). `responseHeaders` is "_nolink_" (and the cookies empty) when the
+// transfer cannot be set up: no handle, or a url without a usable host or
+// port. When the transfer fails (host unreachable, connection refused, time
+// budget spent on connect or while waiting, answer cut short) the body,
+// `responseHeaders` and the cookies are all empty.
 std::string WinHttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
                           const std::string& serverUser, const std::string& serverPassword,
                           const std::string& headers, const std::string& body, int timeoutSeconds,
@@ -35,9 +43,18 @@ std::string urlHost(const std::string& url, bool keepPort = false);
 std::string urlPath(const std::string& url);
 int urlPort(const std::string& url);
 
-// The name=value part of one Set-Cookie value (text before the first ";").
+// The name=value part of one Set-Cookie value: the text before the first
+// ";", or the whole value (trimmed) when it carries no attribute.
 std::string setCookieValue(const std::string& line);
-// Merges fresh "name=value;" entries into a stored cookie text.
+// Merges fresh "name=value;" entries into a stored cookie text. A fresh entry
+// replaces the stored entry of the same cookie name (ASCII case ignored,
+// whole names only) or is appended with ";".
 std::string mergeCookies(std::string stored, const std::string& fresh);
+
+// Requests (both routines) to `host` connect to 127.0.0.1:port instead; the
+// Host header and everything else of the request stay unchanged. For tests
+// and the local sandbox.
+void setHostMapping(const std::string& host, int port);
+void clearHostMappings();
 
 }  // namespace inkpost

@@ -26,6 +26,9 @@ TEST(MainWindowUnits, CarryTheirUnitNamesAndCaptions) {
   auto* type = w.findChild<QComboBox*>(QStringLiteral("组合框_类型"));
   ASSERT_EQ(type->count(), 4);
   EXPECT_EQ(type->itemText(2), QStringLiteral("锁定文章"));
+  EXPECT_EQ(type->itemData(2).toInt(), 3);
+  EXPECT_EQ(type->currentText(), QStringLiteral("普通文章"));
+  EXPECT_EQ(type->currentData().toInt(), 4);
   auto* restore = w.findChild<QComboBox*>(QStringLiteral("组合框_恢复数据"));
   ASSERT_EQ(restore->count(), 12);
   EXPECT_EQ(restore->itemText(0), QStringLiteral("不恢复"));

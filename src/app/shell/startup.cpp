@@ -1,15 +1,54 @@
 #include "app/shell/shell.h"
 
 #include "app/ui/mainwindow.h"
+#include "app/programdir.h"
+#include "blog/captcha.h"
+#include "blog/ui/editorbody.h"
+#include "drafts/ui/drafts.h"
+#include "fault/faultguard.h"
+#include "sites/sitestore.h"
+#include "sites/ui/sitechooser.h"
+#include "sites/ui/sitemenu.h"
+
+#include <QGroupBox>
+
+#include <cstdio>
+#include <QTimer>
 
 namespace inkpost {
 
 void startUp(MainWindow& w) {
-  (void)w;
+  // 1. From here on faults are reported (main() installed the guard).
+  ConfigureFaultGuard();
+
+  // 2. The skin step does not exist on this platform.
+
+  // 3. Navigate the editor (互联网浏览器1) to the editor page (blog section).
+  loadEditorPage(w.editorView);
+
+  // 时钟_数据保存 is armed with the window and stays armed (drafts section).
+  w.saveTimer->start(kDraftSaveIntervalMs);
+
+  // 4. Open data.mdb; on failure its message has been shown and the window
+  //    stays open with an empty chooser.
+  if (!openSiteStoreReporting(&w)) return;
+
+  // 5. Captcha data (login section): written as inkpost.cds, loaded into
+  //    CaptchaDataHandle, overwritten with the filler block and deleted.
+  loadCaptchaData(programDir());
+
+  // 6. 分组框_上传图片 becomes the drop target of 拖放对象1.
+  w.dropTarget->registerOn(w.dropBox);
+
+  // 7. List the sites.
+  FillSiteChooser(w.siteChooser);
 }
 
 void shutDown(MainWindow& w) {
   (void)w;
+  CloseSiteStore();
+  // Then remove inkpost.cds from the program directory (login section).
+  std::remove(programPath(kCaptchaDataFile).c_str());
 }
 
 std::unique_ptr<MainWindow> createMainWindow() {

@@ -137,7 +137,10 @@ void MainWindow::buildUnits() {
   authorBox = unit<QComboBox>(c, "组合框_用户", 266, 38, 120, 22);
   caption(c, "类型：", 390, 38, 44);
   typeBox = unit<QComboBox>(c, "组合框_类型", 436, 38, 120, 22);
-  for (const char* t : {"草稿文章", "私人文章", "锁定文章", "普通文章"}) typeBox->addItem(QString::fromUtf8(t));
+  // Item values are the blog's article levels; a new article is an ordinary one.
+  int level = 1;
+  for (const char* t : {"草稿文章", "私人文章", "锁定文章", "普通文章"}) typeBox->addItem(QString::fromUtf8(t), level++);
+  typeBox->setCurrentIndex(3);
   stickyCheck = unit<QCheckBox>(c, "选择框_置顶", 564, 38, 64, 22);
   stickyCheck->setText(QStringLiteral("置顶"));
 
@@ -175,9 +178,10 @@ void MainWindow::buildUnits() {
   spaceView = browser(c, "互联网浏览器_百度空间", 226, 630, 4, 4);
   caption(c, "恢复：", 300, 604, 44);
   restoreBox = unit<QComboBox>(c, "组合框_恢复数据", 346, 604, 120, 22);
-  restoreBox->addItem(QStringLiteral("不恢复"));
-  restoreBox->addItem(QStringLiteral("手动保存"));
-  for (int i = 1; i <= 10; ++i) restoreBox->addItem(QStringLiteral("%1分钟前").arg(i));
+  // Item data selects the draft slot: -1 none, 0 the manual slot, 1..10 the ring.
+  restoreBox->addItem(QStringLiteral("不恢复"), -1);
+  restoreBox->addItem(QStringLiteral("手动保存"), 0);
+  for (int i = 1; i <= 10; ++i) restoreBox->addItem(QStringLiteral("%1分钟前").arg(i), i);
   manualSaveButton = unit<QPushButton>(c, "按钮_手动保存", 474, 602, 90, 26);
   manualSaveButton->setText(QStringLiteral("手动保存"));
   saveTimer = timer(this, "时钟_数据保存", 60000);

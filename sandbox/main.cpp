@@ -1,0 +1,164 @@
+// inkpost-sandbox: a small local blog server answering the administration
+// pages the client drives. See --help and sandbox/README.md.
+#include "sandbox/blog.h"
+#include "sandbox/captcha_image.h"
+
+#include <httplib.h>
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+const char* kHelp =
+    "usage: inkpost-sandbox --port N --data DIR --user U --password P [options]\n"
+    "\n"
+    "  --port N              port on 127.0.0.1 (0 picks a free one)\n"
+    "  --data DIR            folder for stored articles (articles/) and files (upload/)\n"
+    "  --user U              administrator account (UTF-8), default admin\n"
+    "  --password P          administrator password (UTF-8), default secret\n"
+    "  --base PATH           site path, e.g. /blog/ (default /)\n"
+    "  --log FILE            append the request log to FILE instead of stdout\n"
+    "\n"
+    "Test hooks:\n"
+    "  --captcha MODE        random (default) | fixed:DDDDD | blank (images without digits)\n"
+    "  --captcha-font FILE   TrueType font of the captcha digits (default DejaVu Sans Bold;\n"
+    "                        empty text: the built-in pixel font)\n"
+    "  --captcha-misread N   the first N captcha images show other digits than the session expects\n"
+    "  --verify-no-location  a successful login answers without a Location header\n"
+    "  --absolute-location   a successful login answers an absolute Location\n"
+    "  --strict-cookies      the login also checks the username/password cookies\n"
+    "  --refuse-posts        article posts are refused\n"
+    "  --empty-post-answer   article posts are stored, the answer is empty\n"
+    "  --categories LIST     edit page categories, \"id:name,id:name\" (UTF-8)\n"
+    "  --authors LIST        edit page authors, \"id:name,...\"; a trailing * marks the selected one\n"
+    "  --tags LIST           hidden tag list, \"a,b,c\" (empty text: no tags)\n"
+    "  --edit-page FILE      serve FILE's bytes as the edit page\n"
+    "  --delay TEXT:MS       wait MS milliseconds before answering a request whose target contains TEXT\n"
+    "                        (may be repeated)\n"
+    "  --stop-after N        answer N requests, then stop (later ones get an empty 503 meanwhile)\n"
+    "\n"
+    "The first line on stdout is \"listening on http://127.0.0.1:PORT/BASE\". SIGTERM or SIGINT stops the server.\n";
+
+std::vector<std::string> splitList(const std::string& s) {
+  std::vector<std::string> out;
+  if (s.empty()) return out;
+  std::stringstream ss(s);
+  std::string item;
+  while (std::getline(ss, item, ',')) out.push_back(item);
+  return out;
+}
+
+std::vector<std::pair<int, std::string>> idList(const std::string& s, int* selected) {
+  std::vector<std::pair<int, std::string>> out;
+  for (std::string item : splitList(s)) {
+    bool star = !item.empty() && item.back() == '*';
+    if (star) item.pop_back();
+    size_t colon = item.find(':');
+    if (colon == std::string::npos) continue;
+    int id = std::atoi(item.substr(0, colon).c_str());
+    out.emplace_back(id, item.substr(colon + 1));
+    if (star && selected) *selected = id;
+  }
+  return out;
+}
+
+[[noreturn]] void usage(const std::string& error) {
+  std::fprintf(stderr, "inkpost-sandbox: %s\n\n%s", error.c_str(), kHelp);
+  std::exit(2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  inkpost::sandbox::Options opt;
+  opt.categories = {{1, "未分类"}, {2, "技术"}, {5, "生活 &amp; 随笔"}};
+  opt.authors = {{1, "admin"}, {2, "编辑"}};
+  opt.selectedAuthor = 1;
+  opt.tags = {"C++", "Qt", "博客", "生活"};
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) usage(a + " needs a value");
+      return argv[++i];
+    };
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    } else if (a == "--port") opt.port = std::atoi(value().c_str());
+    else if (a == "--data") opt.dataDir = value();
+    else if (a == "--user") opt.user = value();
+    else if (a == "--password") opt.password = value();
+    else if (a == "--base") opt.base = value();
+    else if (a == "--log") opt.logFile = value();
+    else if (a == "--captcha") opt.captcha = value();
+    else if (a == "--captcha-font") inkpost::sandbox::setCaptchaFont(value());
+    else if (a == "--captcha-misread") opt.captchaMisread = std::atoi(value().c_str());
+    else if (a == "--verify-no-location") opt.verifyNoLocation = true;
+    else if (a == "--absolute-location") opt.absoluteLocation = true;
+    else if (a == "--strict-cookies") opt.strictCookies = true;
+    else if (a == "--refuse-posts") opt.refusePosts = true;
+    else if (a == "--empty-post-answer") opt.emptyPostAnswer = true;
+    else if (a == "--categories") opt.categories = idList(value(), nullptr);
+    else if (a == "--authors") {
+      opt.selectedAuthor = -1;
+      opt.authors = idList(value(), &opt.selectedAuthor);
+    } else if (a == "--tags") opt.tags = splitList(value());
+    else if (a == "--edit-page") opt.editPageFile = value();
+    else if (a == "--delay") {
+      std::string v = value();
+      size_t colon = v.rfind(':');
+      if (colon == std::string::npos) usage("--delay wants TEXT:MS");
+      opt.delays.emplace_back(v.substr(0, colon), std::atoi(v.substr(colon + 1).c_str()));
+    } else if (a == "--stop-after") opt.stopAfter = std::atoi(value().c_str());
+    else usage("unknown option " + a);
+  }
+  if (opt.dataDir.empty()) usage("--data is required");
+  if (opt.base.empty() || opt.base.front() != '/') opt.base = "/" + opt.base;
+  if (opt.base.back() != '/') opt.base += '/';
+  if (opt.captcha != "random" && opt.captcha != "blank" &&
+      !(opt.captcha.rfind("fixed:", 0) == 0 && opt.captcha.size() > 6))
+    usage("unknown captcha mode " + opt.captcha);
+  std::error_code ec;
+  std::filesystem::create_directories(opt.dataDir, ec);
+
+  // Signals are taken by sigwait() in the main thread; every other thread
+  // inherits the blocked mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  httplib::Server svr;
+  const pid_t self = getpid();
+  inkpost::sandbox::Blog blog(opt, [self] { kill(self, SIGTERM); });
+  blog.install(svr);
+
+  int port = opt.port == 0 ? svr.bind_to_any_port("127.0.0.1") : (svr.bind_to_port("127.0.0.1", opt.port) ? opt.port : -1);
+  if (port <= 0) {
+    std::fprintf(stderr, "inkpost-sandbox: cannot listen on 127.0.0.1:%d\n", opt.port);
+    return 1;
+  }
+  std::string origin = "http://127.0.0.1:" + std::to_string(port);
+  blog.setOrigin(origin);
+  std::printf("listening on %s%s\n", origin.c_str(), opt.base.c_str());
+  std::fflush(stdout);
+
+  std::thread server([&svr] { svr.listen_after_bind(); });
+  int sig = 0;
+  sigwait(&stopSignals, &sig);
+  svr.stop();
+  server.join();
+  return 0;
+}

@@ -1,0 +1,157 @@
+// The article editor: a TinyMCE instance behind the small FCKeditor-style
+// interface the client drives:
+//   FCKeditorAPI.GetInstance('txaContent').GetHTML()     -> the body HTML
+//   FCKeditorAPI.GetInstance('txaContent').SetHTML(html) -> replaces it
+//   FCKeditorAPI.ready                                   -> true once SetHTML reaches the editor
+// and the element #abcContent whose value the client reads the body from.
+//
+// A body written with SetHTML is read back byte for byte as long as the user
+// has not changed it: the editor normalises markup (it wraps text in
+// paragraphs, re-indents, escapes "<" in text), so the text written is kept
+// and returned while the editor still shows exactly what it made of it.
+(function () {
+  'use strict';
+
+  // The page's own folder, e.g. "file:///opt/inkpost/editor/": relative
+  // addresses in the body are made absolute against it, and the client
+  // replaces this root by the blog's address when it publishes.
+  var root = location.href.replace(/[?#].*$/, '').replace(/[^\/]*$/, '');
+
+  var editor = null;
+  var pending = null;        // text written before the editor existed
+  var lastWritten = null;    // the text of the last SetHTML
+  var lastSerialised = null; // what the editor made of it
+  // The editor's serialisation is costly for long bodies (about half a
+  // second for a megabyte), so it is kept until the document changes: a
+  // mutation observer on the editable body marks it stale. Once the user has
+  // paused for a moment it is made again while the page is idle, so that a
+  // read (publishing, the draft autosave) finds it ready.
+  var serialised = null;
+  var observer = null;
+  var idleTimer = null;
+  var IDLE_DELAY_MS = 1200;
+
+  function stale() {
+    if (observer && observer.takeRecords().length) serialised = null;
+    return serialised === null;
+  }
+
+  function serialise() {
+    if (stale()) {
+      serialised = editor.getContent();
+      if (observer) observer.takeRecords();  // the serialiser's own touches
+    }
+    return serialised;
+  }
+
+  function serialiseWhenIdle() {
+    if (idleTimer !== null) clearTimeout(idleTimer);
+    idleTimer = setTimeout(function () {
+      idleTimer = null;
+      var run = function () {
+        if (editor && stale()) serialise();
+      };
+      if (window.requestIdleCallback) window.requestIdleCallback(run, {timeout: 2000});
+      else run();
+    }, IDLE_DELAY_MS);
+  }
+
+  function watch() {
+    observer = new MutationObserver(function () {
+      serialised = null;
+      serialiseWhenIdle();
+    });
+    observer.observe(editor.getBody(), {subtree: true, childList: true, characterData: true, attributes: true});
+  }
+
+  function write(html) {
+    editor.setContent(html);
+    editor.undoManager.clear();
+    editor.undoManager.add();
+    editor.setDirty(false);
+    serialised = null;
+    lastWritten = html;
+    lastSerialised = serialise();
+  }
+
+  var instance = {
+    Name: 'txaContent',
+    GetHTML: function () {
+      if (!editor) return pending !== null ? pending : '';
+      var current = serialise();
+      if (lastWritten !== null && current === lastSerialised) return lastWritten;
+      return current;
+    },
+    SetHTML: function (html) {
+      html = html === undefined || html === null ? '' : String(html);
+      if (!editor) {
+        pending = html;
+        return;
+      }
+      write(html);
+    },
+    // The editor's own form of the body, whatever was written.
+    GetEditorHTML: function () {
+      return editor ? serialise() : '';
+    },
+    InsertHtml: function (html) {
+      if (editor) editor.insertContent(String(html));
+    }
+  };
+
+  window.FCKeditorAPI = {
+    ready: false,
+    root: root,
+    GetInstance: function (name) {
+      return name === 'txaContent' ? instance : undefined;
+    }
+  };
+
+  function start() {
+    tinymce.init({
+      selector: '#txaContent',
+      height: '100%',
+      menubar: false,
+      toolbar_mode: 'wrap',
+      branding: false,
+      promotion: false,
+      statusbar: true,
+      elementpath: true,
+      resize: false,
+      plugins: 'lists advlist link image table code autolink charmap',
+      toolbar: 'undo redo | blocks | bold italic underline strikethrough forecolor | ' +
+               'alignleft aligncenter alignright | bullist numlist outdent indent | ' +
+               'link image table charmap | removeformat code',
+      block_formats: 'Paragraph=p; Heading 1=h1; Heading 2=h2; Heading 3=h3; Heading 4=h4; Preformatted=pre',
+      // Characters stay characters; the client turns what GBK cannot hold
+      // into numeric references itself.
+      entity_encoding: 'raw',
+      // Relative addresses become absolute against the page's folder.
+      document_base_url: root,
+      convert_urls: true,
+      relative_urls: false,
+      remove_script_host: false,
+      image_advtab: true,
+      browser_spellcheck: true,
+      contextmenu: false,
+      init_instance_callback: function (ed) {
+        editor = ed;
+        watch();
+        if (pending !== null) {
+          write(pending);
+          pending = null;
+        } else {
+          lastWritten = null;
+          lastSerialised = null;
+        }
+        window.FCKeditorAPI.ready = true;
+        document.title = 'inkpost editor ready';
+      }
+    });
+  }
+
+  if (document.readyState === 'loading')
+    document.addEventListener('DOMContentLoaded', start);
+  else
+    start();
+})();

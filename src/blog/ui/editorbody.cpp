@@ -1,0 +1,186 @@
+#include "blog/ui/editorbody.h"
+
+#include "app/programdir.h"
+#include "app/ui/gbk.h"
+#include "blog/editortext.h"
+#include "net/encoding.h"
+
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+#include <QVariant>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <memory>
+#include <optional>
+
+namespace inkpost {
+
+namespace {
+
+constexpr int kCheckTimeoutMs = 2000;
+constexpr int kReadTimeoutMs = 8000;
+constexpr int kWriteTimeoutMs = 8000;
+constexpr int kPollIntervalMs = 40;
+constexpr int kPollGiveUpMs = 60000;
+const char kReadyTitle[] = "inkpost editor ready";
+const char kReadyCheck[] = "!!(window.FCKeditorAPI && window.FCKeditorAPI.ready === true)";
+
+// Runs script in page and waits for its result. A result arriving after the
+// timeout lands in the shared state and is dropped with it.
+std::optional<QVariant> runSync(QWebEnginePage* page, const QString& script, int timeoutMs) {
+  struct State {
+    bool done = false;
+    QVariant value;
+    QEventLoop* loop = nullptr;
+  };
+  auto state = std::make_shared<State>();
+  QEventLoop loop;
+  state->loop = &loop;
+  page->runJavaScript(script, [state](const QVariant& v) {
+    state->value = v;
+    state->done = true;
+    if (state->loop) state->loop->quit();
+  });
+  if (!state->done) {
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(timeoutMs);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  state->loop = nullptr;
+  if (!state->done) return std::nullopt;
+  return state->value;
+}
+
+QString setScript(const std::string& gbkHtml) {
+  const QByteArray utf8 = toQ(gbkHtml).toUtf8();
+  const std::string literal = jsStringLiteral(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+  return QStringLiteral("FCKeditorAPI.GetInstance('txaContent').SetHTML(") +
+         QString::fromUtf8(literal.data(), static_cast<qsizetype>(literal.size())) + QStringLiteral(");true");
+}
+
+// Per-view state: whether the editor is ready, and a write waiting for it.
+class EditorBridge : public QObject {
+ public:
+  explicit EditorBridge(QWebEngineView* view) : QObject(view), view_(view) {
+    setObjectName(QStringLiteral("inkpostEditorBridge"));
+    poll_.setInterval(kPollIntervalMs);
+    connect(&poll_, &QTimer::timeout, this, [this] { checkAsync(); });
+    connect(view, &QWebEngineView::loadStarted, this, [this] {
+      ready_ = false;
+      restartPolling();
+    });
+    connect(view, &QWebEngineView::loadFinished, this, [this](bool) { checkAsync(); });
+    connect(view, &QWebEngineView::titleChanged, this, [this](const QString& title) {
+      if (title == QLatin1String(kReadyTitle)) checkAsync();
+    });
+    restartPolling();
+  }
+
+  static EditorBridge* of(QWebEngineView* view) {
+    auto* bridge = view->findChild<EditorBridge*>(QStringLiteral("inkpostEditorBridge"), Qt::FindDirectChildrenOnly);
+    return bridge ? bridge : new EditorBridge(view);
+  }
+
+  bool ready() {
+    if (ready_) return true;
+    const auto answer = runSync(view_->page(), QString::fromLatin1(kReadyCheck), kCheckTimeoutMs);
+    if (answer && answer->toBool()) becomeReady(/*sync=*/true);
+    return ready_;
+  }
+
+  void write(const std::string& gbkHtml) {
+    if (ready()) {
+      pending_.reset();
+      runSync(view_->page(), setScript(gbkHtml), kWriteTimeoutMs);
+    } else {
+      pending_ = gbkHtml;
+    }
+  }
+
+  const std::optional<std::string>& pending() const { return pending_; }
+
+ private:
+  void restartPolling() {
+    polled_ = 0;
+    poll_.start();
+  }
+
+  void checkAsync() {
+    if (ready_) {
+      poll_.stop();
+      return;
+    }
+    if (++polled_ * kPollIntervalMs > kPollGiveUpMs) poll_.stop();
+    QPointer<EditorBridge> self(this);
+    view_->page()->runJavaScript(QString::fromLatin1(kReadyCheck), [self](const QVariant& v) {
+      if (self && !self->ready_ && v.toBool()) self->becomeReady(/*sync=*/false);
+    });
+  }
+
+  void becomeReady(bool sync) {
+    ready_ = true;
+    poll_.stop();
+    if (!pending_) return;
+    const QString script = setScript(*pending_);
+    pending_.reset();
+    if (sync)
+      runSync(view_->page(), script, kWriteTimeoutMs);
+    else
+      view_->page()->runJavaScript(script);
+  }
+
+  QWebEngineView* view_;
+  QTimer poll_;
+  int polled_ = 0;
+  bool ready_ = false;
+  std::optional<std::string> pending_;
+};
+
+}  // namespace
+
+std::string editorBody(QWebEngineView* view) {
+  if (!view) return {};
+  EditorBridge* bridge = EditorBridge::of(view);
+  if (!bridge->ready()) return bridge->pending().value_or(std::string());
+  const auto value = runSync(view->page(),
+                             QStringLiteral("(function(){var e=document.getElementById('abcContent');"
+                                            "e.value=FCKeditorAPI.GetInstance('txaContent').GetHTML();"
+                                            "return e.value;})()"),
+                             kReadTimeoutMs);
+  if (!value || !value->canConvert<QString>()) return {};
+  const QByteArray utf8 = value->toString().toUtf8();
+  return gbkWithCharRefs(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+void setEditorBody(QWebEngineView* view, const std::string& gbkHtml) {
+  if (!view) return;
+  EditorBridge::of(view)->write(gbkHtml);
+}
+
+bool editorReady(QWebEngineView* view) {
+  return view && EditorBridge::of(view)->ready();
+}
+
+QUrl editorPageUrl() {
+  return QUrl::fromLocalFile(QString::fromStdString(programPath("editor/index.html")));
+}
+
+void loadEditorPage(QWebEngineView* view) {
+  if (!view) return;
+  EditorBridge::of(view);
+  view->load(editorPageUrl());
+}
+
+std::string editorRootAddress(QWebEngineView* view) {
+  if (!editorReady(view)) return {};
+  const auto value = runSync(view->page(), QStringLiteral("String(FCKeditorAPI.root||'')"), kCheckTimeoutMs);
+  if (!value) return {};
+  const QByteArray utf8 = value->toString().toUtf8();
+  return gbkWithCharRefs(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+}  // namespace inkpost

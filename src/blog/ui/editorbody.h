@@ -1,0 +1,38 @@
+// Reading and replacing the article body held by the editor page in
+// 互联网浏览器1. The page runs its script asynchronously; these calls wait
+// for the answer in a local event loop (user input excluded) with a timeout,
+// so callers see plain synchronous functions.
+#pragma once
+
+#include <QUrl>
+
+#include <string>
+
+class QWebEngineView;
+
+namespace inkpost {
+
+// The body HTML as GBK text. Characters GBK cannot hold come back as HTML
+// numeric character references ("&#128512;"). While the page is not ready:
+// the text of a write still waiting for it, else the empty text (never blocks
+// for long).
+std::string editorBody(QWebEngineView* view);
+
+// Replaces the body with gbkHtml. Before the page is ready the text is kept
+// and applied as soon as the editor is ready; the latest write wins.
+void setEditorBody(QWebEngineView* view, const std::string& gbkHtml);
+
+// True once the editor inside the page accepts SetHTML.
+bool editorReady(QWebEngineView* view);
+
+// file://<programDir>/editor/index.html
+QUrl editorPageUrl();
+
+// Points view at the editor page (start-up).
+void loadEditorPage(QWebEngineView* view);
+
+// The absolute address the editor makes relative addresses absolute against
+// (the page's own folder, ending in "/"); empty while the page is not ready.
+std::string editorRootAddress(QWebEngineView* view);
+
+}  // namespace inkpost

@@ -1,0 +1,619 @@
+// The two request routines on libcurl.
+//
+// Both build the request themselves so that what goes out is exactly what a
+// browser of the time sent: the raw request target (CURLOPT_REQUEST_TARGET,
+// no re-encoding), the header lines in the order they were appended, no
+// "Expect" and no libcurl "Accept". Redirects are followed here, hop by hop,
+// rather than by libcurl, so each hop can take its cookies from the shared
+// store and the header block of the final answer is the one returned.
+// Up to 20 hops; 303, and 301/302 after a POST, go on as GET without body.
+// A caller's cookie text and server credentials are not carried to another
+// host.
+//
+// Each call drives its own easy handle through a private multi handle and
+// polls every few milliseconds, which keeps the time budget precise
+// (HttpEngine: connect and idle time a third of the budget each; WinHttpEngine:
+// the full budget each):
+//  - the connection must be made within the connect time;
+//  - no byte may come or go for longer than the idle time (received header
+//    bytes count once their line is complete);
+//  - HttpEngine only: the body must be complete within the whole budget
+//    counted from its first byte.
+//
+// Outcomes when the transfer fails:
+//  HttpEngine: no answer at all (unreachable, refused, nothing received in
+//    time): empty body, empty responseHeaders, cookies unchanged. An answer
+//    whose body did not arrive whole (budget spent, stall, connection lost,
+//    shorter than announced): empty body, but responseHeaders holds the
+//    header block and its cookies are merged.
+//  WinHttpEngine: "_nolink_" and empty cookies when no transfer can be set
+//    up (no handle, a url libcurl cannot use). Any failure of the transfer
+//    itself (unreachable, refused, timeout, truncated body): empty body,
+//    empty responseHeaders, empty cookies; the caller cannot tell a
+//    half-read answer from none, and no cookie of a half-read answer is kept.
+#include "net/http.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "net/cookiestore.h"
+#include "net/gbktext.h"
+
+namespace inkpost {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kMaxRedirects = 20;
+constexpr int kPollMs = 10;
+
+constexpr const char* kEngineAccept =
+    "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
+    "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*";
+constexpr const char* kObjectAccept =
+    "image/jpeg, application/x-ms-application, image/gif, application/xaml+xml, image/pjpeg, "
+    "application/x-ms-xbap, application/x-shockwave-flash, application/vnd.ms-excel, "
+    "application/vnd.ms-powerpoint, application/msword, */*";
+
+void ensureCurl() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::mutex mappingMutex;
+std::map<std::string, int>& mappings() {
+  static std::map<std::string, int> m;
+  return m;
+}
+
+std::string lowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return s;
+}
+
+std::string upperAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return s;
+}
+
+std::string trimBlanks(const std::string& s) {
+  size_t a = s.find_first_not_of(" \t\r\n");
+  if (a == std::string::npos) return {};
+  size_t b = s.find_last_not_of(" \t\r\n");
+  return s.substr(a, b - a + 1);
+}
+
+std::string withoutBlanks(const std::string& s) {
+  std::string out;
+  for (char c : s)
+    if (c != ' ') out += c;
+  return out;
+}
+
+bool containsFold(const std::string& hay, std::string_view needle) {
+  return gbkFind(hay, needle, 0, false) != std::string_view::npos;
+}
+
+bool startsWithFold(const std::string& s, std::string_view prefix) {
+  return s.size() >= prefix.size() && lowerAscii(s.substr(0, prefix.size())) == prefix;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t eol = text.find("\r\n", pos);
+    if (eol == std::string::npos) eol = text.size();
+    if (eol > pos) lines.push_back(text.substr(pos, eol - pos));
+    pos = eol + 2;
+  }
+  return lines;
+}
+
+std::vector<std::string> splitAt(const std::string& text, char sep) {
+  std::vector<std::string> parts;
+  size_t pos = 0;
+  while (true) {
+    size_t at = text.find(sep, pos);
+    parts.push_back(text.substr(pos, at == std::string::npos ? std::string::npos : at - pos));
+    if (at == std::string::npos) break;
+    pos = at + 1;
+  }
+  return parts;
+}
+
+// Values of the header lines named `name` in a raw header block.
+std::vector<std::string> headerValues(const std::string& block, std::string_view name) {
+  std::vector<std::string> values;
+  for (const std::string& line : splitLines(block)) {
+    size_t colon = line.find(':');
+    if (colon == std::string::npos || lowerAscii(trimBlanks(line.substr(0, colon))) != name) continue;
+    size_t v = line.find_first_not_of(" \t", colon + 1);
+    values.push_back(v == std::string::npos ? std::string() : line.substr(v));
+  }
+  return values;
+}
+
+// ---------------------------------------------------------------------------
+// One hop: one request, one answer.
+
+struct Hop {
+  std::string connectUrl;  // scheme://host:port/ for libcurl
+  std::string target;      // request target, sent byte for byte
+  std::string method;
+  const std::string* body = nullptr;  // sent when not null
+  std::vector<std::string> lines;     // header lines in order
+  std::string agent;                  // CURLOPT_USERAGENT, none when empty
+  std::vector<std::string> proxy;     // address, user, password
+  std::string user, password;
+  bool credentials = false;
+  int connectMs = 0, idleMs = 0, bodyBudgetMs = 0;
+};
+
+struct Answer {
+  enum Kind { Complete, Partial, NoAnswer, NotStarted } kind = NotStarted;
+  std::string headers;  // raw block of the last answer, CRLF line ends
+  std::string body;
+  long status = 0;
+  bool timedOut = false;
+};
+
+struct Progress {
+  Answer* answer;
+  CURL* easy;
+  Clock::time_point lastActivity;
+  Clock::time_point bodyStart;
+  bool bodyStarted = false;
+  curl_off_t uploaded = 0;
+};
+
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+  auto* p = static_cast<Progress*>(user);
+  size_t n = size * count;
+  std::string line(data, n);
+  p->lastActivity = Clock::now();
+  if (line.rfind("HTTP/", 0) == 0) {
+    p->answer->headers.clear();
+    p->answer->body.clear();
+  }
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  p->answer->headers += line;
+  p->answer->headers += "\r\n";
+  return n;
+}
+
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+  auto* p = static_cast<Progress*>(user);
+  size_t n = size * count;
+  p->lastActivity = Clock::now();
+  if (!p->bodyStarted) {
+    p->bodyStarted = true;
+    p->bodyStart = p->lastActivity;
+    curl_off_t announced = -1;
+    curl_easy_getinfo(p->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    if (announced > 0 && announced < (curl_off_t{1} << 30)) p->answer->body.reserve(static_cast<size_t>(announced));
+  }
+  p->answer->body.append(data, n);
+  return n;
+}
+
+int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
+  auto* p = static_cast<Progress*>(user);
+  if (ulnow != p->uploaded) {
+    p->uploaded = ulnow;
+    p->lastActivity = Clock::now();
+  }
+  return 0;
+}
+
+curl_slist* connectToList() {
+  std::lock_guard<std::mutex> lock(mappingMutex);
+  curl_slist* list = nullptr;
+  for (const auto& [host, port] : mappings())
+    list = curl_slist_append(list, (host + "::127.0.0.1:" + std::to_string(port)).c_str());
+  return list;
+}
+
+Answer perform(const Hop& hop) {
+  Answer answer;
+  CURL* easy = curl_easy_init();
+  CURLM* multi = curl_multi_init();
+  if (!easy || !multi) {
+    if (easy) curl_easy_cleanup(easy);
+    if (multi) curl_multi_cleanup(multi);
+    return answer;  // NotStarted
+  }
+  Progress progress{&answer, easy, Clock::now(), {}, false, 0};
+
+  curl_slist* headerList = nullptr;
+  for (const std::string& line : hop.lines) headerList = curl_slist_append(headerList, line.c_str());
+  // Keep libcurl's own additions out: these empty entries remove them
+  // without sending anything (a line of the caller with a value still goes out).
+  headerList = curl_slist_append(headerList, "Accept:");
+  headerList = curl_slist_append(headerList, "Expect:");
+  if (!hop.body || hop.body->empty()) headerList = curl_slist_append(headerList, "Content-Type:");
+  curl_slist* connectTo = connectToList();
+
+  curl_easy_setopt(easy, CURLOPT_URL, hop.connectUrl.c_str());
+  curl_easy_setopt(easy, CURLOPT_REQUEST_TARGET, hop.target.c_str());
+  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
+  if (connectTo) curl_easy_setopt(easy, CURLOPT_CONNECT_TO, connectTo);
+  if (!hop.agent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, hop.agent.c_str());
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(hop.connectMs));
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &progress);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &progress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, onProgress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &progress);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+
+  if (hop.method == "HEAD") {
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+  } else if (hop.body) {
+    curl_easy_setopt(easy, CURLOPT_POST, 1L);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, hop.body->data());
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(hop.body->size()));
+    if (hop.method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, hop.method.c_str());
+  } else {
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    if (hop.method != "GET") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, hop.method.c_str());
+  }
+
+  // Never take a proxy from the environment: a direct request is direct.
+  curl_easy_setopt(easy, CURLOPT_PROXY, hop.proxy.empty() ? "" : hop.proxy[0].c_str());
+  if (hop.proxy.size() >= 2) {
+    curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, hop.proxy[1].c_str());
+    curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, hop.proxy.size() >= 3 ? hop.proxy[2].c_str() : "");
+    curl_easy_setopt(easy, CURLOPT_PROXYAUTH, CURLAUTH_BASIC);
+  }
+  if (hop.credentials) {
+    curl_easy_setopt(easy, CURLOPT_USERNAME, hop.user.c_str());
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, hop.password.c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+  }
+
+  CURLcode result = CURLE_OK;
+  bool aborted = false;
+  curl_multi_add_handle(multi, easy);
+  int running = 1;
+  while (running) {
+    if (curl_multi_perform(multi, &running) != CURLM_OK) {
+      aborted = true;
+      break;
+    }
+    if (!running) break;
+    auto now = Clock::now();
+    if (now - progress.lastActivity > std::chrono::milliseconds(hop.idleMs) ||
+        (hop.bodyBudgetMs > 0 && progress.bodyStarted &&
+         now - progress.bodyStart > std::chrono::milliseconds(hop.bodyBudgetMs))) {
+      answer.timedOut = true;
+      aborted = true;
+      break;
+    }
+    curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr);
+  }
+  if (!aborted) {
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(multi, &left))
+      if (msg->msg == CURLMSG_DONE) result = msg->data.result;
+  }
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &answer.status);
+  curl_multi_remove_handle(multi, easy);
+  curl_easy_cleanup(easy);
+  curl_multi_cleanup(multi);
+  curl_slist_free_all(headerList);
+  curl_slist_free_all(connectTo);
+
+  if (answer.headers.empty())
+    answer.kind = Answer::NoAnswer;
+  else if (aborted || result != CURLE_OK)
+    answer.kind = Answer::Partial;
+  else
+    answer.kind = Answer::Complete;
+  if (answer.kind == Answer::NoAnswer && result == CURLE_URL_MALFORMAT) answer.kind = Answer::NotStarted;
+  return answer;
+}
+
+// Where a redirect leads, from the current url and the Location value.
+std::string resolveLocation(const std::string& base, bool secure, const std::string& location) {
+  std::string loc = trimBlanks(location);
+  if (startsWithFold(loc, "http://") || startsWithFold(loc, "https://")) return loc;
+  std::string scheme = secure ? "https:" : "http:";
+  if (loc.rfind("//", 0) == 0) return scheme + loc;
+  std::string origin = scheme + "//" + urlHost(base, true);
+  if (!loc.empty() && loc[0] == '/') return origin + loc;
+  std::string path = urlPath(base);
+  size_t cut = path.find_first_of("?#");
+  if (cut != std::string::npos) path.resize(cut);
+  if (!loc.empty() && loc[0] == '?') return origin + path + loc;
+  size_t last = path.rfind('/');
+  return origin + path.substr(0, last + 1) + loc;
+}
+
+// A url that would end the request line early and smuggle header lines in.
+bool breaksRequestLine(const std::string& url) { return url.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+
+bool isRedirect(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The Set-Cookie values of a header block as "name=value;" entries.
+std::string freshCookies(const std::string& block, bool* any) {
+  std::string fresh;
+  *any = false;
+  for (const std::string& value : headerValues(block, "set-cookie")) {
+    *any = true;
+    fresh += setCookieValue(value);
+    fresh += ';';
+  }
+  return fresh;
+}
+
+}  // namespace
+
+void setHostMapping(const std::string& host, int port) {
+  std::lock_guard<std::mutex> lock(mappingMutex);
+  mappings()[lowerAscii(host)] = port;
+}
+
+void clearHostMappings() {
+  std::lock_guard<std::mutex> lock(mappingMutex);
+  mappings().clear();
+}
+
+// ---------------------------------------------------------------------------
+
+std::string HttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
+                       const std::string& serverUser, const std::string& serverPassword,
+                       const std::string& userAgent, std::string& headers, const std::string& body,
+                       int timeoutSeconds, std::string& responseHeaders, std::string& cookies,
+                       bool followRedirects) {
+  ensureCurl();
+  if (breaksRequestLine(url)) {
+    responseHeaders.clear();
+    return {};
+  }
+  long long totalMs = timeoutSeconds < 1 ? 15000 : static_cast<long long>(timeoutSeconds) * 1000;
+  if (totalMs > 24LL * 3600 * 1000) totalMs = 24LL * 3600 * 1000;
+  const int partMs = static_cast<int>(totalMs / 3);
+  const std::string verb = method.empty() ? "GET" : upperAscii(method);
+  const std::string agent = trimBlanks(userAgent).empty() ? kDefaultUserAgent : userAgent;
+
+  // The caller's header text, completed with the default lines.
+  if (!headers.empty() && headers.compare(headers.size() < 2 ? 0 : headers.size() - 2, 2, "\r\n") != 0)
+    headers += "\r\n";
+  if (!containsFold(headers, "Accept: ")) headers += std::string("Accept: ") + kEngineAccept + "\r\n";
+  if (!containsFold(headers, "Referer: ")) headers += "Referer: " + url + "\r\n";
+  if (!containsFold(headers, "Accept-Language: ")) headers += "Accept-Language: zh-cn\r\n";
+  const std::vector<std::string> baseLines = splitLines(headers);
+
+  const bool useStore = trimBlanks(cookies).empty();
+  const bool isPost = verb == "POST";
+  std::vector<std::string> postLines;
+  if (isPost && !body.empty()) {
+    std::string extra;
+    if (!containsFold(headers, "Content-Type: ")) extra += "Content-Type: application/x-www-form-urlencoded\r\n";
+    extra += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    headers += extra;
+    postLines = splitLines(extra);
+  }
+
+  std::vector<std::string> proxyParts;
+  if (!withoutBlanks(proxy).empty()) proxyParts = splitAt(proxy, '\x01');
+  const bool credentials = !withoutBlanks(serverUser).empty();
+  const std::string firstHost = urlHost(url);
+
+  std::string current = url;
+  std::string currentVerb = verb;
+  bool sendBody = isPost;
+  Answer answer;
+  for (int hops = 0;; ++hops) {
+    const bool secure = lowerAscii(current).find("https://") != std::string::npos;
+    const std::string host = urlHost(current);
+    const bool sameHost = host == firstHost;
+    Hop hop;
+    hop.connectUrl = std::string(secure ? "https://" : "http://") + host + ":" + std::to_string(urlPort(current)) + "/";
+    hop.target = urlPath(current);
+    if (!proxyParts.empty() && !secure) hop.target = "http://" + urlHost(current, true) + hop.target;
+    hop.method = currentVerb;
+    hop.body = sendBody ? &body : nullptr;
+    hop.lines = baseLines;
+    if (!useStore) {
+      if (sameHost) hop.lines.push_back("Cookie: " + cookies);
+    } else {
+      std::string stored = cookieHeaderFor(current);
+      if (!stored.empty()) hop.lines.push_back("Cookie: " + stored);
+    }
+    if (sendBody) hop.lines.insert(hop.lines.end(), postLines.begin(), postLines.end());
+    hop.agent = agent;
+    hop.proxy = proxyParts;
+    hop.credentials = credentials && sameHost;
+    hop.user = serverUser;
+    hop.password = withoutBlanks(serverPassword).empty() ? std::string() : serverPassword;
+    hop.connectMs = partMs;
+    hop.idleMs = partMs;
+    hop.bodyBudgetMs = static_cast<int>(totalMs);
+
+    answer = perform(hop);
+    if (answer.kind == Answer::NoAnswer || answer.kind == Answer::NotStarted) {
+      responseHeaders.clear();
+      return {};
+    }
+    if (useStore)
+      for (const std::string& value : headerValues(answer.headers, "set-cookie")) storeSetCookie(current, value);
+    if (!followRedirects || answer.kind != Answer::Complete || !isRedirect(answer.status) || hops >= kMaxRedirects)
+      break;
+    std::vector<std::string> location = headerValues(answer.headers, "location");
+    if (location.empty() || trimBlanks(location[0]).empty()) break;
+    current = resolveLocation(current, secure, location[0]);
+    if (answer.status == 303 || ((answer.status == 301 || answer.status == 302) && currentVerb == "POST")) {
+      if (currentVerb != "HEAD") currentVerb = "GET";
+      sendBody = false;
+    }
+  }
+
+  responseHeaders = answer.headers;
+  bool any = false;
+  std::string fresh = freshCookies(answer.headers, &any);
+  if (any) cookies = mergeCookies(cookies, fresh);
+  if (answer.kind != Answer::Complete) return {};
+  return std::move(answer.body);
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+struct ObjectUrl {
+  bool ok = false;
+  bool secure = false;
+  std::string host;  // with port when one was given
+  std::string hostOnly;
+  int port = 80;
+  std::string target;
+};
+
+ObjectUrl parseObjectUrl(const std::string& url) {
+  ObjectUrl u;
+  size_t start;
+  if (startsWithFold(url, "https://")) {
+    u.secure = true;
+    start = 8;
+    u.port = 443;
+  } else if (startsWithFold(url, "http://")) {
+    start = 7;
+  } else {
+    return u;
+  }
+  size_t end = url.find_first_of("/?#", start);
+  u.host = lowerAscii(url.substr(start, end == std::string::npos ? std::string::npos : end - start));
+  u.hostOnly = u.host;
+  size_t colon = u.host.rfind(':');
+  if (colon != std::string::npos && u.host.find(']', colon) == std::string::npos) {
+    std::string digits = u.host.substr(colon + 1);
+    u.hostOnly = u.host.substr(0, colon);
+    if (!digits.empty()) {
+      if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return u;
+      u.port = std::stoi(digits);
+    }
+  }
+  if (u.hostOnly.empty()) return u;
+  std::string rest = end == std::string::npos ? std::string() : url.substr(end);
+  size_t hash = rest.find('#');
+  if (hash != std::string::npos) rest.resize(hash);
+  if (rest.empty() || rest[0] != '/') rest = "/" + rest;
+  u.target = rest;
+  u.ok = true;
+  return u;
+}
+
+}  // namespace
+
+std::string WinHttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
+                          const std::string& serverUser, const std::string& serverPassword,
+                          const std::string& headers, const std::string& body, int timeoutSeconds,
+                          std::string& responseHeaders, std::string* cookies, bool followRedirects) {
+  ensureCurl();
+  std::string fullUrl = url;
+  // A scheme in capitals is still a scheme: prefixing it would make a url
+  // that can never be requested.
+  if (!startsWithFold(fullUrl, "http://") && !startsWithFold(fullUrl, "https://")) fullUrl = "http://" + fullUrl;
+  const std::string verb = method.empty() ? "GET" : upperAscii(method);
+  long long totalMs = timeoutSeconds < 1 ? 15000 : static_cast<long long>(timeoutSeconds) * 1000;
+  if (totalMs > 24LL * 3600 * 1000) totalMs = 24LL * 3600 * 1000;
+
+  auto noLink = [&] {
+    responseHeaders = "_nolink_";
+    if (cookies) cookies->clear();
+    return std::string();
+  };
+  ObjectUrl first = parseObjectUrl(fullUrl);
+  if (!first.ok || breaksRequestLine(fullUrl)) return noLink();
+
+  // Header lines: the caller's, then each default whose name the caller's
+  // text does not hold (plain, case-sensitive search).
+  std::vector<std::string> lines;
+  const std::pair<const char*, std::string> defaults[] = {
+      {"User-Agent", kDefaultUserAgent},
+      {"Referer", fullUrl},
+      {"Accept", kObjectAccept},
+      {"Accept-Language", "zh-CN"},
+      {"Content-Type", "application/x-www-form-urlencoded"},
+  };
+  for (const std::string& line : splitLines(headers)) {
+    size_t colon = line.find(':');
+    if (colon == std::string::npos || colon == 0) continue;  // no name: nothing to set
+    lines.push_back(line);
+  }
+  for (const auto& [name, value] : defaults)
+    if (headers.find(name) == std::string::npos) lines.push_back(std::string(name) + ": " + value);
+  const std::string cookieText = cookies ? *cookies : std::string();
+
+  std::vector<std::string> proxyParts;
+  if (!proxy.empty() && !withoutBlanks(proxy).empty()) proxyParts = splitAt(proxy, '\x01');
+
+  std::string current = fullUrl;
+  std::string currentVerb = verb;
+  bool sendBody = !body.empty();
+  Answer answer;
+  for (int hops = 0;; ++hops) {
+    ObjectUrl u = parseObjectUrl(current);
+    if (!u.ok) return noLink();
+    const bool sameHost = u.hostOnly == first.hostOnly;
+    Hop hop;
+    hop.connectUrl = std::string(u.secure ? "https://" : "http://") + u.hostOnly + ":" + std::to_string(u.port) + "/";
+    hop.target = u.target;
+    if (!proxyParts.empty() && !u.secure) hop.target = "http://" + u.host + u.target;
+    hop.method = currentVerb;
+    hop.body = sendBody ? &body : nullptr;
+    hop.lines = lines;
+    if (!cookieText.empty() && sameHost) hop.lines.push_back("Cookie: " + cookieText);
+    hop.proxy = proxyParts;
+    hop.credentials = !serverUser.empty() && sameHost;
+    hop.user = serverUser;
+    hop.password = serverPassword;
+    hop.connectMs = static_cast<int>(totalMs);
+    hop.idleMs = static_cast<int>(totalMs);
+    hop.bodyBudgetMs = 0;
+
+    answer = perform(hop);
+    if (answer.kind == Answer::NotStarted) return noLink();
+    if (answer.kind != Answer::Complete) {
+      responseHeaders.clear();
+      if (cookies) cookies->clear();
+      return {};
+    }
+    if (!followRedirects || !isRedirect(answer.status) || hops >= kMaxRedirects) break;
+    std::vector<std::string> location = headerValues(answer.headers, "location");
+    if (location.empty() || trimBlanks(location[0]).empty()) break;
+    current = resolveLocation(current, u.secure, location[0]);
+    if (answer.status == 303 || ((answer.status == 301 || answer.status == 302) && currentVerb == "POST")) {
+      if (currentVerb != "HEAD") currentVerb = "GET";
+      sendBody = false;
+    }
+  }
+
+  responseHeaders = answer.headers;
+  if (cookies) {
+    std::string fresh;
+    for (const std::string& value : headerValues(answer.headers, "set-cookie")) {
+      fresh += setCookieValue(value);
+      fresh += ';';
+    }
+    *cookies = fresh;
+  }
+  return std::move(answer.body);
+}
+
+}  // namespace inkpost

@@ -1,0 +1,45 @@
+// The main window's site chooser 组合框_网站名称: each entry shows the
+// SiteChooserEntry text, carries the row ID as its item value and keeps the
+// row's SiteRecord beside it, so the values that leave the chooser are the
+// stored ones even when a value holds one of the entry's marker characters.
+#pragma once
+
+#include "sites/chooserentry.h"
+#include "sites/siterecord.h"
+
+#include <QMetaType>
+
+#include <optional>
+
+class QComboBox;
+
+Q_DECLARE_METATYPE(inkpost::SiteRecord)
+
+namespace inkpost {
+
+// Item data roles of a chooser entry.
+inline constexpr int kSiteIdRole = Qt::UserRole;          // int ID
+inline constexpr int kSiteRecordRole = Qt::UserRole + 1;  // SiteRecord
+
+// Rebuilds the chooser from table web in table order. No entry is selected
+// afterwards and no selection signal is emitted.
+void FillSiteChooser(QComboBox* chooser);
+
+// The ID of the entry at `index` (default: the current one); -1 when there is
+// no such entry.
+int chooserSiteId(const QComboBox* chooser, int index = -2);
+
+// The row kept with the entry at `index` (default: the current one).
+std::optional<SiteRecord> chooserSite(const QComboBox* chooser, int index = -2);
+
+// Address, account, password and flags of the entry at `index` (default: the
+// current one), exactly as stored; an entry without a kept record is read
+// back from its text. Empty values when there is no such entry.
+ChooserValues chooserEntryValues(const QComboBox* chooser, int index = -2);
+
+// A click on one of the main window's option boxes: stores the flag for the
+// chooser's current site (none selected: no row changes) and keeps the
+// entry in step with the table.
+void StoreSiteFlag(QComboBox* chooser, SiteFlag flag, bool on);
+
+}  // namespace inkpost

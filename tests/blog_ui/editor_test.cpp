@@ -1,0 +1,206 @@
+// The real editor page under a display: write and read bodies through
+// editorBody, before and after the page is ready, and the root address the
+// editor resolves relative addresses against.
+#include "app/programdir.h"
+#include "blog/publish.h"
+#include "blog/ui/editorbody.h"
+#include "net/encoding.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace inkpost {
+namespace {
+
+std::string gbk(const char* utf8) { return fromUtf8(utf8); }
+
+void spin(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+bool waitReady(QWebEngineView* view, int timeoutMs = 30000) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < timeoutMs) {
+    if (editorReady(view)) return true;
+    spin(20);
+  }
+  return false;
+}
+
+// Runs script in the page (as the user's own edits would) and waits for it.
+void runScript(QWebEngineView* view, const QString& script) {
+  QEventLoop loop;
+  bool done = false;
+  view->page()->runJavaScript(script, [&](const QVariant&) {
+    done = true;
+    loop.quit();
+  });
+  if (!done) {
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+}
+
+class EditorPage : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { setProgramDir(INKPOST_PROGRAM_DIR); }
+
+  void SetUp() override {
+    ASSERT_TRUE(QFile::exists(editorPageUrl().toLocalFile())) << "editor page not copied";
+    view_ = std::make_unique<QWebEngineView>();
+    view_->resize(800, 500);
+    view_->show();
+  }
+  void TearDown() override { view_.reset(); }
+
+  QWebEngineView* view() { return view_.get(); }
+
+  void loadAndWait() {
+    loadEditorPage(view());
+    ASSERT_TRUE(waitReady(view())) << "editor page did not become ready";
+  }
+
+  std::unique_ptr<QWebEngineView> view_;
+};
+
+TEST_F(EditorPage, ReadBeforeTheViewHasAPageIsEmptyAndQuick) {
+  QElapsedTimer t;
+  t.start();
+  EXPECT_FALSE(editorReady(view()));
+  EXPECT_EQ(editorBody(view()), "");
+  EXPECT_LT(t.elapsed(), 5000);
+  EXPECT_EQ(editorBody(nullptr), "");
+  EXPECT_FALSE(editorReady(nullptr));
+}
+
+TEST_F(EditorPage, WriteBeforeReadyIsAppliedOnceReady) {
+  const std::string body = gbk("<p>早写的正文 it's</p>");
+  setEditorBody(view(), gbk("<p>overwritten</p>"));
+  setEditorBody(view(), body);  // the latest write wins
+  loadEditorPage(view());
+  // While loading, a read gives the waiting text and never blocks for long.
+  EXPECT_EQ(editorBody(view()), body);
+  ASSERT_TRUE(waitReady(view()));
+  EXPECT_EQ(editorBody(view()), body);
+  // And the editor really shows it.
+  QString shown;
+  QEventLoop loop;
+  view()->page()->runJavaScript("tinymce.activeEditor.getContent({format:'text'})", [&](const QVariant& v) {
+    shown = v.toString();
+    loop.quit();
+  });
+  loop.exec();
+  EXPECT_EQ(shown, QString::fromUtf8("早写的正文 it's"));
+}
+
+TEST_F(EditorPage, HostileBodiesRoundTripByteForByte) {
+  loadAndWait();
+  std::string big;
+  for (int i = 0; i < 3000; ++i) big += gbk("<p>第") + std::to_string(i) + gbk("段 'q' \"d\" \\n \\' </p>\r\n");
+  const std::string bodies[] = {
+      "",
+      "plain",
+      "it's",
+      "<p>\"double\" and 'single' quotes</p>",
+      "back\\slash \\' \\\" \\\\ \\n \\u2028",
+      "line\r\nbreaks\nand\rcarriage\r\n",
+      "</script><script>window.hacked=1</script>",
+      "'); window.hacked=1; ('",
+      "`${window.hacked=1}`",
+      "<!-- comment --> <![CDATA[ x ]]>",
+      gbk("中文正文，标点。“引号”‘单引号’"),
+      gbk("表情 &#128512; and &#x1F600; &amp; &lt;b&gt;"),
+      "<p>unclosed <b>bold",
+      "\t tabs \t and   spaces  ",
+      big,
+  };
+  for (const std::string& body : bodies) {
+    setEditorBody(view(), body);
+    EXPECT_EQ(editorBody(view()), body) << body.substr(0, 200);
+  }
+  // None of them ran as script.
+  QVariant hacked;
+  QEventLoop loop;
+  view()->page()->runJavaScript("window.hacked === undefined", [&](const QVariant& v) {
+    hacked = v;
+    loop.quit();
+  });
+  loop.exec();
+  EXPECT_TRUE(hacked.toBool());
+}
+
+TEST_F(EditorPage, TypedEmojiComesBackAsCharacterReference) {
+  loadAndWait();
+  setEditorBody(view(), gbk("<p>开始</p>"));
+  runScript(view(), QString::fromUtf8("tinymce.activeEditor.setContent('<p>开始😀한</p>')"));
+  EXPECT_EQ(editorBody(view()), gbk("<p>开始") + "&#128512;&#54620;</p>");
+}
+
+TEST_F(EditorPage, EditsAfterAWriteAreRead) {
+  loadAndWait();
+  setEditorBody(view(), "<p>first</p>");
+  runScript(view(), "tinymce.activeEditor.setContent('<p>first</p><p>second</p>')");
+  const std::string body = editorBody(view());
+  EXPECT_NE(body.find("second"), std::string::npos) << body;
+}
+
+TEST_F(EditorPage, RelativeAddressesResolveAgainstTheRootAndBecomeTheSite) {
+  loadAndWait();
+  const std::string root = editorRootAddress(view());
+  const QUrl dir = editorPageUrl().adjusted(QUrl::RemoveFilename);
+  EXPECT_EQ(root, dir.toString(QUrl::FullyEncoded).toStdString());
+  ASSERT_FALSE(root.empty());
+  ASSERT_EQ(root.back(), '/');
+
+  // An image and a link typed with relative addresses in the editor.
+  runScript(view(), "tinymce.activeEditor.setContent('<p><img src=\"upload/a.jpg\"><a href=\"post/1.html\">x</a></p>')");
+  const std::string body = editorBody(view());
+  EXPECT_NE(body.find(root + "upload/a.jpg"), std::string::npos) << body;
+  const std::string site = "http://127.0.0.1:8080/blog/";
+  const std::string posted = replaceRootAddress(body, root, site);
+  EXPECT_NE(posted.find("src=\"" + site + "upload/a.jpg\""), std::string::npos) << posted;
+  EXPECT_NE(posted.find("href=\"" + site + "post/1.html\""), std::string::npos) << posted;
+  EXPECT_EQ(posted.find("file:"), std::string::npos) << posted;
+  // Absolute addresses elsewhere stay as they are.
+  runScript(view(), "tinymce.activeEditor.setContent('<p><img src=\"http://other.example/x.png\"></p>')");
+  EXPECT_NE(editorBody(view()).find("http://other.example/x.png"), std::string::npos);
+}
+
+TEST_F(EditorPage, PageOffersTheToolbarAndNoNetwork) {
+  loadAndWait();
+  QVariant v;
+  QEventLoop loop;
+  // Every toolbar button the article needs, and every script and style
+  // sheet of the page (the editor frame's included) from a local file.
+  view()->page()->runJavaScript(
+      "(function(){var labels=[].slice.call(document.querySelectorAll('.tox-editor-header [aria-label]'))"
+      ".map(function(e){return e.getAttribute('aria-label');});"
+      "var want=['Bullet list','Numbered list','Insert/edit link','Insert/edit image','Table','Source code'];"
+      "var missing=want.filter(function(l){return labels.indexOf(l)<0;});"
+      "if(!document.querySelector('.tox-tbtn--select'))missing.push('blocks');"
+      "var docs=[document,tinymce.activeEditor.getDoc()];var remote=[];"
+      "docs.forEach(function(d){[].slice.call(d.querySelectorAll('script[src],link[href]')).forEach(function(e){"
+      "var u=e.src||e.href;if(!/^file:/.test(u))remote.push(u);});});"
+      "if(!document.getElementById('abcContent'))missing.push('abcContent');"
+      "return missing.concat(remote).join(' | ')+(missing.length?' // '+labels.join(','):'');})()",
+      [&](const QVariant& r) {
+        v = r;
+        loop.quit();
+      });
+  loop.exec();
+  EXPECT_EQ(v.toString().toStdString(), "");
+}
+
+}  // namespace
+}  // namespace inkpost

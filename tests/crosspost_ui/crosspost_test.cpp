@@ -1,0 +1,437 @@
+// Cross-posting with the real hidden browser: the passport sign-in over
+// HttpEngine, the browser following the blog host's sign-on redirects, the
+// capture of its cookies, the entry submission and the dummy sign-in after
+// it, all against the sandbox's doubles under the service's own host names.
+// Waits and notices are shortened.
+#include "app/ui/gbk.h"
+#include "app/ui/mainwindow.h"
+#include "app/ui/toast.h"
+#include "blog/ui/publish.h"
+#include "crosspost/hosts.h"
+#include "crosspost/localdoubles.h"
+#include "crosspost/passport.h"
+#include "crosspost/space_log.h"
+#include "crosspost/spacepost.h"
+#include "crosspost/ui/crosspost.h"
+#include "crosspost/ui/spacesession.h"
+#include "net/cookiestore.h"
+#include "net/encoding.h"
+#include "net/http.h"
+#include "sites/sitestore.h"
+#include "sites/ui/sitechooser.h"
+#include "support/sandbox.h"
+#include "support/tempdir.h"
+
+#include <QCheckBox>
+#include <QPointer>
+#include <QElapsedTimer>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineView>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace inkpost {
+namespace {
+
+using test::SpaceRequest;
+
+std::string hexOf(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+// A port on 127.0.0.1 nobody listens on.
+int closedPort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+// One sandbox for the whole run: the browser's host mapping is fixed when
+// its engine starts, so the port cannot change between tests.
+class SandboxEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    sandbox = std::make_unique<test::Sandbox>();
+    // Nothing but the doubles is reachable for the browser.
+    std::string flags = spaceHostResolverSwitch(sandbox->port());
+    flags.insert(flags.size() - 1, ",MAP * ~NOTFOUND,EXCLUDE 127.0.0.1");
+    if (const char* old = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS"); old && *old) flags = std::string(old) + " " + flags;
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+  }
+  void TearDown() override { sandbox.reset(); }
+
+  static inline std::unique_ptr<test::Sandbox> sandbox;
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new SandboxEnvironment);
+
+QStringList texts(std::initializer_list<const char*> utf8) {
+  QStringList out;
+  for (const char* t : utf8) out << QString::fromUtf8(t);
+  return out;
+}
+
+// Watches the notices as they open: their nominal display time, and what
+// had reached the doubles when each one closed.
+class NoticeWatch {
+ public:
+  struct Seen {
+    QString text;
+    int intervalMs;
+    std::vector<std::string> targetsAtClose;
+  };
+
+  NoticeWatch(std::string dataDir, size_t logStart) : dataDir_(std::move(dataDir)), logStart_(logStart) {
+    poll_.setInterval(2);
+    QObject::connect(&poll_, &QTimer::timeout, [this] {
+      ToastWindow* t = currentToast();
+      if (!t || t == last_) return;
+      last_ = t;
+      seen_.push_back({toQ(t->text()), t->timer()->interval(), {}});
+      const size_t index = seen_.size() - 1;
+      QObject::connect(t, &ToastWindow::finished, [this, index] {
+        auto log = test::spaceRequests(dataDir_);
+        for (size_t i = logStart_; i < log.size(); ++i) seen_[index].targetsAtClose.push_back(log[i].target);
+      });
+    });
+    poll_.start();
+  }
+
+  const std::vector<Seen>& seen() const { return seen_; }
+
+ private:
+  std::string dataDir_;
+  size_t logStart_;
+  QTimer poll_;
+  QPointer<ToastWindow> last_;
+  std::vector<Seen> seen_;
+};
+
+class CrossPost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::Sandbox& sb = *SandboxEnvironment::sandbox;
+    ASSERT_TRUE(sb.running());
+    clearHostMappings();
+    spaceSettings() = SpaceSettings{};
+    useLocalSpaceDoubles(sb.port());
+    // Long enough for a slow machine to finish the sign-on; tests that wait
+    // the whole loop out shorten it.
+    spaceSettings().waitIntervalMs = 1000;
+    setToastTimeScale(0.02);
+    clearToastHistory();
+
+    w_ = std::make_unique<MainWindow>();
+    bindToastTimer(w_->toastTimer);
+    QObject::connect(w_->spaceView, &QWebEngineView::loadFinished, w_.get(), [this](bool) {
+      SpaceBrowserArrived(*w_);
+    });
+    // The browser profile outlives the window: start each test with empty
+    // stores, after the removals have reached the process-wide one.
+    w_->spaceView->page()->profile()->cookieStore()->deleteAllCookies();
+    QTest::qWait(200);
+    clearCookieStore();
+    w_->show();
+    SpaceCookieText().clear();
+    logStart_ = test::spaceRequests(sb.dataDir()).size();
+  }
+
+  void TearDown() override {
+    crossPostHook() = nullptr;
+    w_.reset();
+    CloseSiteStore();
+    clearHostMappings();
+    clearCookieStore();
+    spaceSettings() = SpaceSettings{};
+    setToastTimeScale(1.0);
+  }
+
+  // A keyed database with one site whose second-service account is given,
+  // chosen in the chooser, the sync box ticked.
+  void chooseSite(const std::string& bdname, const std::string& bdpass, const std::string& url = "") {
+    const std::string path = dir_.file("data.mdb");
+    ASSERT_TRUE(createSiteDatabase(path));
+    SiteRecord site;
+    site.webname = "sandbox";
+    site.weburl = url.empty() ? SandboxEnvironment::sandbox->siteUrl() : url;
+    site.admin = "admin";
+    site.pass = "secret";
+    site.bdname = bdname;
+    site.bdpass = bdpass;
+    ASSERT_TRUE(addOrUpdateSite(path, site));
+    ASSERT_EQ(OpenSiteStore(path), SiteStoreOpen::Ok);
+    FillSiteChooser(w_->siteChooser);
+    w_->siteChooser->setCurrentIndex(0);
+    w_->syncSpaceCheck->setChecked(true);
+  }
+
+  // The requests that reached either double during this test (the
+  // browser's own favicon requests left out).
+  std::vector<SpaceRequest> requests() const {
+    auto all = test::spaceRequests(SandboxEnvironment::sandbox->dataDir());
+    std::vector<SpaceRequest> out;
+    for (size_t i = logStart_; i < all.size(); ++i)
+      if (all[i].target != "/favicon.ico") out.push_back(all[i]);
+    return out;
+  }
+
+  static bool isDummySignIn(const SpaceRequest& r) {
+    return r.method == "POST" && r.target == "/?login" && r.host() == kPassportHost &&
+           r.body == passportLoginBody(kPassportHost, "0", "0");
+  }
+
+  // The browser may still fetch pages after the attempt; the dummy sign-in
+  // is the last request the client itself sends.
+  static bool lastPostIsDummySignIn(const std::vector<SpaceRequest>& log) {
+    for (auto it = log.rbegin(); it != log.rend(); ++it)
+      if (it->method == "POST") return isDummySignIn(*it);
+    return false;
+  }
+
+  // The browser's address once its pending events have run.
+  std::string browserAddress() { return w_->spaceView->url().toEncoded().toStdString(); }
+
+  test::TempDir dir_;
+  std::unique_ptr<MainWindow> w_;
+  size_t logStart_ = 0;
+};
+
+TEST_F(CrossPost, SignsInFollowsTheSignOnCapturesCookiesPostsAndResets) {
+  const std::string user = "alice";
+  const std::string password = "p&w=1+2%";  // the form characters reach the passport intact
+  chooseSite(user, password);
+  const std::string title = "Title & more = 100% \xB1\xEA\xCC\xE2";
+  const std::string body = "<p>first</p>\r\n<P></P>\n<p>second&Hellip;</p><p> </p>";
+  NoticeWatch watch(SandboxEnvironment::sandbox->dataDir(), logStart_);
+  crossPostArticle(*w_, title, body);
+
+  // Display times as given; the entry goes out only after the waiting
+  // notice has closed.
+  ASSERT_EQ(watch.seen().size(), 3u);
+  EXPECT_EQ(watch.seen()[0].intervalMs, 1000);
+  EXPECT_EQ(watch.seen()[1].text, QStringLiteral("登录成功，正在获取相关参数，请稍等…"));
+  EXPECT_EQ(watch.seen()[1].intervalMs, 30000);
+  EXPECT_FALSE(watch.seen()[1].targetsAtClose.empty());
+  for (const auto& target : watch.seen()[1].targetsAtClose) EXPECT_EQ(target.find("/pub/"), std::string::npos);
+  EXPECT_EQ(watch.seen()[2].intervalMs, 1200);
+
+  EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…", "发布成功！"}));
+  const std::string ticket = hexOf(user);
+  EXPECT_NE(SpaceCookieText().find("PSPTOKEN=p" + ticket), std::string::npos) << SpaceCookieText();
+  EXPECT_NE(SpaceCookieText().find("STOKEN=" + ticket), std::string::npos);
+  EXPECT_EQ(browserAddress(), "about:blank");
+
+  auto log = requests();
+  std::vector<std::string> seen;
+  for (const auto& r : log) seen.push_back(r.method + " " + r.host() + r.target);
+  const std::string p = kPassportHost, s = kSpaceHost;
+  ASSERT_EQ(seen, (std::vector<std::string>{
+                      "POST " + p + "/?login", "GET " + s + "/", "GET " + p + "/sso?next=http%3A%2F%2F" + s + "%2Fsso",
+                      "GET " + s + "/sso?ticket=" + ticket, "GET " + s + "/home", "GET " + s + "/pub/show/createtext",
+                      "POST " + s + "/pub/submit/createtext", "POST " + p + "/?login"}));
+  EXPECT_EQ(log[0].body, passportLoginBody(kPassportHost, user, password));
+  // The passport's cookie went into the browser before it set out.
+  EXPECT_EQ(log[2].header("cookie"), "BDUSS=" + ticket);
+  // What the browser collected is sent by the next request with an empty
+  // cookie text.
+  EXPECT_NE(log[5].header("cookie").find("PSPTOKEN=p" + ticket), std::string::npos);
+  EXPECT_EQ(log[6].body, "title=" + percentEncode(toUtf8(title)) + "&content=" +
+                             percentEncode(toUtf8("<p>first</p><p>second\xA1\xAD\xA1\xAD</p><p> </p>")) +
+                             "&private=0&imgnum=0&bdstoken=bds" + ticket + "&qbid=&refer=http:%2F%2F" + s +
+                             "%2Fhome&multimedia[]=&private1=0&qing_request_source=");
+  EXPECT_NE(log[6].header("cookie").find("PSPTOKEN=p" + ticket), std::string::npos);
+  EXPECT_TRUE(isDummySignIn(log[7]));
+}
+
+TEST_F(CrossPost, TokenSetByTheHomePageItselfIsCaptured) {
+  chooseSite("homepsp-ivan", "pw");
+  crossPostArticle(*w_, "t", "b");
+  EXPECT_EQ(toastTexts().back(), QStringLiteral("发布成功！"));
+  EXPECT_NE(SpaceCookieText().find("PSPTOKEN=p" + hexOf("homepsp-ivan")), std::string::npos);
+}
+
+TEST_F(CrossPost, WrongAccountStopsAfterTheSignIn) {
+  chooseSite("wrong-user", "pw");
+  crossPostArticle(*w_, "t", "b");
+  EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "百度帐号登陆失败！"}));
+  auto log = requests();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].body, passportLoginBody(kPassportHost, "wrong-user", "pw"));
+  EXPECT_TRUE(isDummySignIn(log[1]));
+  EXPECT_NE(browserAddress().rfind("http://" + std::string(kSpaceHost), 0), 0u);
+}
+
+// Sign-ons that never give a capture: the wait runs out, nothing is posted,
+// the dummy sign-in follows.
+struct NoCapture {
+  const char* user;
+  const char* finalAddress;  // where the browser is left
+  bool tokenInStore;         // the browser did get a PSPTOKEN cookie
+  bool overBuffer;           // the host's cookie string exceeds the buffer
+};
+
+class CrossPostTimeout : public CrossPost, public ::testing::WithParamInterface<NoCapture> {};
+
+TEST_P(CrossPostTimeout, WaitsOutAndReportsTheTimeout) {
+  spaceSettings().waitIntervalMs = 400;
+  chooseSite(GetParam().user, "pw");
+  crossPostArticle(*w_, "t", "b");
+  EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…",
+                                 "获取相关参数超时，发布失败！"}));
+  EXPECT_EQ(SpaceCookieText(), "");
+  // On a slow machine the browser may still be on its way: the sign-on
+  // must end where expected, and still without a capture.
+  const std::string final = "http://" + std::string(kSpaceHost) + GetParam().finalAddress;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return browserAddress() == final; }, 20000)) << browserAddress();
+  EXPECT_EQ(SpaceCookieText(), "");
+  // The browser's cookies did reach the process-wide store; they are just
+  // not a session.
+  const std::string stored = cookieHeaderFor("http://" + std::string(kSpaceHost) + "/");
+  EXPECT_NE(stored.find("STOKEN="), std::string::npos);
+  EXPECT_EQ(stored.find("PSPTOKEN=") != std::string::npos, GetParam().tokenInStore);
+  EXPECT_EQ(stored.size() + 1 > kCookieBufferSize, GetParam().overBuffer);
+  auto log = requests();
+  ASSERT_FALSE(log.empty());
+  for (const auto& r : log) EXPECT_EQ(r.target.find("/pub/"), std::string::npos) << r.target;
+  EXPECT_TRUE(lastPostIsDummySignIn(log));
+}
+
+INSTANTIATE_TEST_SUITE_P(SignOns, CrossPostTimeout,
+                         ::testing::Values(NoCapture{"nopsp-dave", "/home", false, false},
+                                           NoCapture{"bigcookie-erin", "/home", true, true},
+                                           NoCapture{"queryhome-frank", "/home?from=sso", true, false}),
+                         [](const auto& info) {
+                           const std::string user = info.param.user;
+                           return user.substr(0, user.find('-'));
+                         });
+
+TEST_F(CrossPost, HomeUnderHttpsIsNoArrival) {
+  spaceSettings().waitIntervalMs = 400;
+  chooseSite("httpshome-gina", "pw");
+  crossPostArticle(*w_, "t", "b");
+  EXPECT_EQ(toastTexts().back(), QStringLiteral("获取相关参数超时，发布失败！"));
+  const std::string https = "https://" + std::string(kSpaceHost) + "/home";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return browserAddress().rfind(https, 0) == 0; }, 20000)) << browserAddress();
+  EXPECT_EQ(SpaceCookieText(), "");
+  auto log = requests();
+  for (const auto& r : log) EXPECT_EQ(r.target.find("/pub/"), std::string::npos) << r.target;
+  EXPECT_TRUE(lastPostIsDummySignIn(log));
+}
+
+TEST_F(CrossPost, RefusedEntryIsReportedAsFailure) {
+  chooseSite("badsubmit-hank", "pw");
+  crossPostArticle(*w_, "t", "b");
+  EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…", "发布失败~"}));
+  auto log = requests();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2].target, "/pub/submit/createtext");
+  EXPECT_TRUE(isDummySignIn(log.back()));
+}
+
+TEST_F(CrossPost, CookieBridgeCarriesCookiesBothWays) {
+  const std::string space = kSpaceHost;
+  storeCookie(space, "PUSHED", "1");
+  storeCookie(".baidu.com", "DOMAIN", "2");
+  attachCookieBridge(w_->spaceView);
+  attachCookieBridge(w_->spaceView);  // once is enough; twice is harmless
+  pushCookiesToBrowser(w_->spaceView);
+  QSignalSpy finished(w_->spaceView, &QWebEngineView::loadFinished);
+  w_->spaceView->load(QUrl(QString::fromStdString("http://" + space + "/home")));
+  ASSERT_TRUE(finished.wait(20000));
+  auto log = requests();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().target, "/home");
+  const std::string sent = log.back().header("cookie");
+  EXPECT_NE(sent.find("PUSHED=1"), std::string::npos) << sent;
+  EXPECT_NE(sent.find("DOMAIN=2"), std::string::npos) << sent;
+
+  // What the browser drops leaves the process-wide store as well.
+  w_->spaceView->page()->profile()->cookieStore()->deleteAllCookies();
+  for (int i = 0; i < 100 && !cookieHeaderFor("http://" + space + "/").empty(); ++i) QTest::qWait(50);
+  EXPECT_EQ(cookieHeaderFor("http://" + space + "/"), "");
+}
+
+TEST(PumpingWaitTest, BlocksForTheIntervalAndRunsPendingEventsAfter) {
+  bool fired = false;
+  QTimer::singleShot(0, [&fired] { fired = true; });
+  QElapsedTimer clock;
+  clock.start();
+  PumpingWait(150);
+  EXPECT_GE(clock.elapsed(), 150);
+  EXPECT_TRUE(fired);
+  // A timer that falls due while the thread sleeps runs at the end.
+  fired = false;
+  QTimer::singleShot(20, [&fired] { fired = true; });
+  PumpingWait(100);
+  EXPECT_TRUE(fired);
+  clock.restart();
+  PumpingWait(-5);
+  EXPECT_LT(clock.elapsed(), 100);
+}
+
+TEST_F(CrossPost, PublishWithoutAnswerStillCrossPosts) {
+  // No blog answers: the post may have gone through, so the cross-post runs.
+  chooseSite("alice", "pw", "http://127.0.0.1:" + std::to_string(closedPort()) + "/");
+  crossPostHook() = [](MainWindow& w, const std::string& t, const std::string& b) { crossPostArticle(w, t, b); };
+  w_->titleEdit->setText(QStringLiteral("标题"));
+  publishArticle(*w_);
+  EXPECT_EQ(toastTexts(), texts({"返回信息异常，可能已成功！请自行确认", "开始同步到百度空间！",
+                                 "登录成功，正在获取相关参数，请稍等…", "发布成功！"}));
+  auto log = requests();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[log.size() - 2].target, "/pub/submit/createtext");
+  const std::string title = "title=" + percentEncode(toUtf8(fromQ(QStringLiteral("标题")))) + "&content=";
+  EXPECT_EQ(log[log.size() - 2].body.rfind(title, 0), 0u);
+  EXPECT_TRUE(isDummySignIn(log.back()));
+}
+
+TEST_F(CrossPost, UntickedBoxSendsNothing) {
+  chooseSite("alice", "pw", "http://127.0.0.1:" + std::to_string(closedPort()) + "/");
+  w_->syncSpaceCheck->setChecked(false);
+  crossPostHook() = [](MainWindow& w, const std::string& t, const std::string& b) { crossPostArticle(w, t, b); };
+  publishArticle(*w_);
+  EXPECT_EQ(toastTexts(), texts({"返回信息异常，可能已成功！请自行确认"}));
+  // Called directly, the step looks at the box itself.
+  crossPostArticle(*w_, "t", "b");
+  EXPECT_EQ(toastTexts().size(), 1);
+  EXPECT_TRUE(requests().empty());
+}
+
+TEST_F(CrossPost, RefusedPublishSendsNothingToEitherHost) {
+  // Not signed in to the blog: the sandbox refuses the article.
+  chooseSite("alice", "pw");
+  crossPostHook() = [](MainWindow& w, const std::string& t, const std::string& b) { crossPostArticle(w, t, b); };
+  w_->titleEdit->setText(QStringLiteral("title"));
+  publishArticle(*w_);
+  EXPECT_EQ(toastTexts(), texts({"      发布失败！      "}));
+  EXPECT_TRUE(requests().empty());
+}
+
+}  // namespace
+}  // namespace inkpost

@@ -1,0 +1,225 @@
+#include "guihelp.h"
+
+#include "app/programdir.h"
+#include "app/ui/gbk.h"
+#include "app/ui/toast.h"
+#include "blog/ui/editorbody.h"
+#include "drafts/draftslots.h"
+#include "drafts/ui/drafts.h"
+#include "images/gallery.h"
+#include "images/ui/gallery.h"
+#include "net/encoding.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace inkpost;
+using inkpost::test::DraftsWindow;
+using inkpost::test::fileExists;
+using inkpost::test::readFile;
+using inkpost::test::TempDir;
+
+namespace {
+
+struct Form {
+  QString title, tags, alias, year, month, day, time;
+  int category, author, type;  // item data
+  bool sticky, autoName, autoAlias;
+  std::vector<std::string> gallery;
+  std::string body;
+};
+
+// Gallery addresses point at a closed local port: the gallery page may try
+// to show them, and a made-up host name would keep the browser's resolver
+// busy for seconds.
+Form formA() {
+  return {QStringLiteral("标题 a b&c"), QStringLiteral("中文,tag"), QStringLiteral("alias-a"),
+          QStringLiteral("2026"), QStringLiteral("12"), QStringLiteral("8"), QStringLiteral("9:05:03"),
+          12, 2, 3, true, false, true,
+          {"http://127.0.0.1:9/upload/a.jpg[640|480", "http://127.0.0.1:9/upload/b.gif[20|10"},
+          fromUtf8("<p>正文 A &amp; 'quote'</p>")};
+}
+
+Form formB() {
+  return {QStringLiteral("B"), QStringLiteral("x"), QStringLiteral("alias-b"), QStringLiteral("2025"),
+          QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3:04:05"), 11, 1, 4, false, true, false,
+          {}, "<p>body B</p>"};
+}
+
+}  // namespace
+
+class Drafts : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setToastTimeScale(0);
+    clearToastHistory();
+    std::filesystem::create_directory(dir.file("temp"));
+    setProgramDir(dir.path());
+    // Lists as a logged-in blog fills them: item data are the blog's ids.
+    w.categoryBox->clear();
+    for (int id : {10, 11, 12}) w.categoryBox->addItem(QStringLiteral("分类%1").arg(id), id);
+    w.authorBox->clear();
+    for (int id : {1, 2}) w.authorBox->addItem(QStringLiteral("用户%1").arg(id), id);
+    for (int i = 0; i < 4; ++i)
+      if (!w.typeBox->itemData(i).isValid()) w.typeBox->setItemData(i, i + 1);
+    w.saveTimer->stop();
+  }
+  void TearDown() override {
+    w.saveTimer->stop();
+    galleryList().clear();
+    RebuildGallery(w);
+  }
+
+  void fill(const Form& f) {
+    w.titleEdit->setText(f.title);
+    w.categoryBox->setCurrentIndex(w.categoryBox->findData(f.category));
+    w.tagsEdit->setText(f.tags);
+    w.authorBox->setCurrentIndex(w.authorBox->findData(f.author));
+    w.aliasEdit->setText(f.alias);
+    w.typeBox->setCurrentIndex(w.typeBox->findData(f.type));
+    w.yearEdit->setText(f.year);
+    w.monthEdit->setText(f.month);
+    w.dayEdit->setText(f.day);
+    w.timeEdit->setText(f.time);
+    w.stickyCheck->setChecked(f.sticky);
+    w.autoNameCheck->setChecked(f.autoName);
+    w.autoAliasCheck->setChecked(f.autoAlias);
+    galleryList() = f.gallery;
+    setEditorBody(w.editorView, f.body);
+  }
+
+  void expectShows(const Form& f) {
+    EXPECT_EQ(w.titleEdit->text(), f.title);
+    EXPECT_EQ(w.categoryBox->currentData().toInt(), f.category);
+    EXPECT_EQ(w.tagsEdit->text(), f.tags);
+    EXPECT_EQ(w.authorBox->currentData().toInt(), f.author);
+    EXPECT_EQ(w.aliasEdit->text(), f.alias);
+    EXPECT_EQ(w.typeBox->currentData().toInt(), f.type);
+    EXPECT_EQ(w.yearEdit->text(), f.year);
+    EXPECT_EQ(w.monthEdit->text(), f.month);
+    EXPECT_EQ(w.dayEdit->text(), f.day);
+    EXPECT_EQ(w.timeEdit->text(), f.time);
+    EXPECT_EQ(w.stickyCheck->isChecked(), f.sticky);
+    EXPECT_EQ(w.autoNameCheck->isChecked(), f.autoName);
+    EXPECT_EQ(w.autoAliasCheck->isChecked(), f.autoAlias);
+    EXPECT_EQ(galleryList(), f.gallery);
+    EXPECT_EQ(editorBody(w.editorView), f.body);
+  }
+
+  TempDir dir;
+  MainWindow& w = DraftsWindow::window();
+};
+
+TEST_F(Drafts, ManualSaveWritesBothFilesAndRestoresEveryField) {
+  fill(formA());
+  SaveDraft(w, false);
+  DraftStore store(dir.file("temp"));
+  std::string ini = readFile(store.settingsPath("now"));
+  // 标题 a b&c, form-encoded, as the first key.
+  EXPECT_NE(ini.find(fromUtf8("标题内容") + "=%B1%EA%CC%E2+a+b%26c\r\n"), std::string::npos) << ini;
+  EXPECT_EQ(readFile(store.bodyPath("now")), "%3Cp%3E%D5%FD%CE%C4+A+%26amp%3B+%27quote%27%3C%2Fp%3E");
+  EXPECT_FALSE(store.exists("1"));
+
+  fill(formB());
+  RestoreDraft(w, 0);
+  expectShows(formA());
+  // The gallery page was rebuilt from the restored list.
+  std::string page = readFile(dir.file("temp/index.html"));
+  EXPECT_NE(page.find("http://127.0.0.1:9/upload/b.gif"), std::string::npos);
+}
+
+TEST_F(Drafts, RingRestoresTheStateOfThatMinute) {
+  fill(formA());
+  SaveDraft(w, true);
+  fill(formB());
+  SaveDraft(w, true);
+  Form changed = formB();
+  changed.title = QStringLiteral("typed since");
+  fill(changed);
+  RestoreDraft(w, 2);
+  expectShows(formA());
+  RestoreDraft(w, 1);
+  expectShows(formB());
+}
+
+TEST_F(Drafts, EverySaveAndRestoreRearmsTheTimer) {
+  w.saveTimer->start(5);
+  SaveDraft(w, true);
+  EXPECT_TRUE(w.saveTimer->isActive());
+  EXPECT_EQ(w.saveTimer->interval(), 60000);
+  EXPECT_GT(w.saveTimer->remainingTime(), 59000);
+  w.saveTimer->start(5);
+  SaveDraft(w, false);
+  EXPECT_EQ(w.saveTimer->interval(), 60000);
+  EXPECT_GT(w.saveTimer->remainingTime(), 59000);
+
+  // 不恢复 only re-arms the timer.
+  fill(formB());
+  w.saveTimer->start(5);
+  RestoreDraft(w, -1);
+  EXPECT_TRUE(w.saveTimer->isActive());
+  EXPECT_GT(w.saveTimer->remainingTime(), 59000);
+  expectShows(formB());
+  EXPECT_TRUE(toastTexts().isEmpty());
+}
+
+TEST_F(Drafts, AMissingSlotChangesNothingAndSaysSo) {
+  fill(formA());
+  SaveDraft(w, true);
+  fill(formB());
+  RestoreDraft(w, 10);
+  expectShows(formB());
+  EXPECT_EQ(toastTexts(), QStringList{QStringLiteral("这个时间点没有保存的数据！")});
+  EXPECT_EQ(w.saveTimer->interval(), 60000);
+  EXPECT_TRUE(w.saveTimer->isActive());
+}
+
+TEST_F(Drafts, ListValuesMissingFromTheListsLeaveThemAlone) {
+  fill(formA());
+  SaveDraft(w, false);
+  // Another blog: other categories and authors.
+  w.categoryBox->clear();
+  for (int id : {20, 21}) w.categoryBox->addItem(QStringLiteral("c%1").arg(id), id);
+  w.categoryBox->setCurrentIndex(1);
+  w.authorBox->setCurrentIndex(0);
+  RestoreDraft(w, 0);
+  EXPECT_EQ(w.categoryBox->currentData().toInt(), 21);
+  EXPECT_EQ(w.authorBox->currentData().toInt(), 2);  // matched
+  EXPECT_EQ(w.titleEdit->text(), formA().title);
+}
+
+TEST_F(Drafts, NothingSelectedIsStoredAsMinusOne) {
+  fill(formA());
+  w.categoryBox->clear();
+  SaveDraft(w, false);
+  EXPECT_NE(readFile(DraftStore(dir.file("temp")).settingsPath("now")).find(fromUtf8("分类") + "=-1\r\n"),
+            std::string::npos);
+}
+
+TEST_F(Drafts, ALargeGalleryComesBackWhole) {
+  Form f = formA();
+  f.gallery.clear();
+  // Local addresses that fail at once: the gallery page shows them all.
+  for (int i = 0; i < 900; ++i)
+    f.gallery.push_back("file:///nonexistent/upload/2026/12/photo-" + std::to_string(i) + ".jpg[1024|768");
+  ASSERT_GT(joinGallery(f.gallery).size(), 50u * 1024);
+  fill(f);
+  SaveDraft(w, true);
+  galleryList().clear();
+  RestoreDraft(w, 1);
+  EXPECT_EQ(galleryList(), f.gallery);
+}
+
+TEST_F(Drafts, TheRestoreListSelectsTheSlotByItsData) {
+  ASSERT_EQ(w.restoreBox->count(), 12);
+  EXPECT_EQ(w.restoreBox->itemData(0).toInt(), -1);
+  EXPECT_EQ(w.restoreBox->itemData(1).toInt(), 0);
+  for (int i = 2; i < 12; ++i) EXPECT_EQ(w.restoreBox->itemData(i).toInt(), i - 1);
+  EXPECT_EQ(w.restoreBox->itemText(2), QStringLiteral("1分钟前"));
+}

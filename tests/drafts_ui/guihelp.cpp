@@ -1,0 +1,55 @@
+#include "guihelp.h"
+
+#include "blog/ui/editorbody.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+namespace inkpost::test {
+
+QVariant runScript(QWebEngineView* view, const QString& script, int timeoutMs) {
+  auto result = std::make_shared<std::pair<bool, QVariant>>(false, QVariant());
+  view->page()->runJavaScript(script, [result](const QVariant& v) {
+    result->first = true;
+    result->second = v;
+  });
+  (void)QTest::qWaitFor([&] { return result->first; }, timeoutMs);
+  return result->second;
+}
+
+namespace {
+
+MainWindow*& shared() {
+  static MainWindow* w = nullptr;
+  return w;
+}
+
+// Closes the shared window while the application still runs.
+struct CloseSharedWindow : ::testing::Environment {
+  void TearDown() override {
+    delete shared();
+    shared() = nullptr;
+  }
+};
+[[maybe_unused]] auto* const registered = ::testing::AddGlobalTestEnvironment(new CloseSharedWindow);
+
+}  // namespace
+
+MainWindow& DraftsWindow::window() {
+  if (shared()) return *shared();
+  shared() = [] {
+    auto* made = new MainWindow;
+    made->show();
+    made->editorView->load(QUrl::fromLocalFile(QStringLiteral(INKPOST_PROGRAM_DIR "/editor/index.html")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editorReady(made->editorView); }, 60000)) << "editor page not ready";
+    return made;
+  }();
+  return *shared();
+}
+
+}  // namespace inkpost::test

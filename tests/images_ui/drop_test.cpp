@@ -1,0 +1,136 @@
+// Files dropped on the upload box: uploaded in drop order, recorded with
+// their sizes, failures skipped.
+#include "images/ui/acquire.h"
+
+#include "../images/imagedata.h"
+#include "../images/sandboxlogin.h"
+#include "guitest.h"
+#include "images/convert.h"
+#include "images/ui/gallery.h"
+#include "net/encoding.h"
+#include "support/capture_server.h"
+
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QMimeData>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace inkpost {
+namespace {
+
+std::string htmlAnswer(const std::string& utf8) {
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(utf8.size()) + "\r\nConnection: close\r\n\r\n" + utf8;
+}
+
+// The store name of an upload request ("...&filename=NAME HTTP/1.1").
+std::string queryName(const std::string& request) {
+  size_t at = request.find("&filename=");
+  size_t end = request.find(" HTTP/1.1");
+  return at == std::string::npos || end == std::string::npos ? "" : request.substr(at + 10, end - at - 10);
+}
+
+class Drop : public ::testing::Test {
+ protected:
+  std::string file(const std::string& name, const std::string& bytes) {
+    test::writeFile(scope.dir().file(name), bytes);
+    return scope.dir().file(name);
+  }
+  test::ProgramDirScope scope;
+  MainWindow w;
+};
+
+TEST_F(Drop, ThreeFilesInOrderWithAFailingMiddleOne) {
+  test::CaptureServer server;
+  server.setResponder([&server](const std::string& request) {
+    std::string name = queryName(request);
+    if (name == "bad.jpg") return htmlAnswer("<p>错误原因:文件保存失败</p>");
+    return htmlAnswer("已上传文件:<a href=\"" + server.url("/upload/" + name) + "\">x</a>");
+  });
+  test::pointAtSite(w, server.url("/"), "s=1;");
+  w.autoNameCheck->setChecked(false);
+  const QStringList paths = {QString::fromStdString(file("one.jpg", test::makeJpeg(40, 20))),
+                             QString::fromStdString(file("bad.jpg", test::makeJpeg(10, 10))),
+                             QString::fromStdString(file("three.gif", test::makeGif(30, 15)))};
+  DropFiles(w, paths);
+
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(queryName(requests[0]), "one.jpg");
+  EXPECT_EQ(queryName(requests[1]), "bad.jpg");
+  EXPECT_EQ(queryName(requests[2]), "three.gif");
+  ASSERT_EQ(galleryList().size(), 2u);
+  EXPECT_EQ(galleryList()[0], server.url("/upload/one.jpg") + "[40|20");
+  EXPECT_EQ(galleryList()[1], server.url("/upload/three.gif") + "[30|15");
+  EXPECT_TRUE(w.isEnabled());
+  // The gallery page was rebuilt with both.
+  EXPECT_EQ(test::readFile(galleryPagePath()), galleryPageText(galleryList()));
+}
+
+TEST_F(Drop, SizesFromBmpHeaderAndThroughConversionAndUndecodableStillUploaded) {
+  test::CaptureServer server;
+  server.setResponder([&server](const std::string& request) {
+    return htmlAnswer("已上传文件:<a href=\"" + server.url("/upload/" + queryName(request)) + "\">x</a>");
+  });
+  test::pointAtSite(w, server.url("/"), "s=1;");
+  std::string list;
+  for (const std::string& p : {file("a.bmp", test::makeBmp(12, 34)), file("b.jpg", test::makeJpeg(56, 78)),
+                               file("c.gif", test::makeGif(9, 10)), file("d.jpg", "this is not an image")})
+    list += p + "\r\n";
+  DropFiles(w, list);
+  ASSERT_EQ(galleryList().size(), 4u);
+  EXPECT_EQ(galleryList()[0], server.url("/upload/a.bmp") + "[12|34");
+  EXPECT_EQ(galleryList()[1], server.url("/upload/b.jpg") + "[56|78");
+  EXPECT_EQ(galleryList()[2], server.url("/upload/c.gif") + "[9|10");
+  EXPECT_EQ(galleryList()[3], server.url("/upload/d.jpg") + "[0|0");
+  EXPECT_NE(test::requestBody(server.requests()[3]).find("this is not an image"), std::string::npos);
+}
+
+TEST_F(Drop, SameFileTwiceWithAutomaticNamingToTheSandbox) {
+  test::Sandbox blog(test::sandboxOptions());
+  test::pointAtSite(w, blog.siteUrl(), test::sandboxLogin(blog));
+  w.autoNameCheck->setChecked(true);
+  const std::string jpeg = test::makeJpeg(64, 32);
+  const std::string path = file("holiday photo.jpg", jpeg);
+  DropFiles(w, QStringList{QString::fromStdString(path), QString::fromStdString(path)});
+
+  const std::string expected = blog.siteUrl() + "upload/" + contentName(jpeg) + ".jpg";
+  ASSERT_EQ(galleryList().size(), 2u);
+  EXPECT_EQ(galleryList()[0], expected + "[64|32");
+  EXPECT_EQ(galleryList()[1], expected + "[64|32");
+  EXPECT_EQ(test::readFile(blog.dataDir() + "/upload/" + contentName(jpeg) + ".jpg"), jpeg);
+  EXPECT_EQ(blog.get("_sandbox/files"), contentName(jpeg) + ".jpg\n");
+}
+
+TEST_F(Drop, RealDropOnTheBoxReachesTheHandlerInOrder) {
+  test::CaptureServer server;
+  server.setResponder([&server](const std::string& request) {
+    return htmlAnswer("已上传文件:<a href=\"" + server.url("/upload/" + queryName(request)) + "\">x</a>");
+  });
+  test::pointAtSite(w, server.url("/"), "s=1;");
+  w.dropTarget->registerOn(w.dropBox);
+  int signals_ = 0;
+  QObject::connect(w.dropTarget, &DropTarget::filesDropped, &w, [this, &signals_](const QStringList& p) {
+    ++signals_;
+    DropFiles(w, p);
+  });
+
+  auto* mime = new QMimeData;
+  mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(file("z.jpg", test::makeJpeg(5, 5)))),
+                 QUrl::fromLocalFile(QString::fromStdString(file("y.gif", test::makeGif(6, 6))))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w.dropBox, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w.dropBox, &drop);
+  delete mime;
+  EXPECT_EQ(signals_, 1);
+  EXPECT_EQ(server.requests().size(), 2u);
+  ASSERT_EQ(galleryList().size(), 2u);
+  EXPECT_EQ(galleryList()[0], server.url("/upload/z.jpg") + "[5|5");
+  EXPECT_EQ(galleryList()[1], server.url("/upload/y.gif") + "[6|6");
+}
+
+}  // namespace
+}  // namespace inkpost

@@ -8,6 +8,7 @@
 #include "blog/ui/editorbody.h"
 #include "blog/ui/publish.h"
 #include "net/encoding.h"
+#include "support/guiwait.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -22,6 +23,7 @@
 namespace {
 
 using namespace inkpost;
+using inkpost::test::spin;
 
 const std::string kSite = "http://127.0.0.1:8080/blog/";
 
@@ -37,12 +39,6 @@ std::string largeBody(const std::string& root) {
             "</a></p>\n";
   }
   return body;
-}
-
-void spin(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
 }
 
 bool waitReady(QWebEngineView* view, int timeoutMs) {

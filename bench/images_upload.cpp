@@ -1,9 +1,9 @@
 // Upload of a 20 MB image to the sandbox blog on the loopback: throughput,
 // and the upload's peak memory above what the process held before, as a
 // multiple of the file size.
-#include "images/sandboxlogin.h"
 #include "images/upload.h"
 #include "support/capture_server.h"
+#include "support/sandboxlogin.h"
 #include "support/tempdir.h"
 
 #include <benchmark/benchmark.h>

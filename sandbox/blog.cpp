@@ -1,6 +1,7 @@
 #include "sandbox/blog.h"
 
 #include "sandbox/captcha_image.h"
+#include "sandbox/form.h"
 #include "sandbox/space.h"
 
 #include <iconv.h>
@@ -26,56 +27,6 @@ namespace {
 
 constexpr const char* kSessionCookie = "ASPSESSIONIDQSRBTCAB";
 constexpr const char* kAdminTitle = "<title>Inkpost 后台管理</title>";
-
-using Fields = std::vector<std::pair<std::string, std::string>>;
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// Form decoding: "%XX" to the byte, "+" to a blank; a stray "%" stays.
-std::string formDecode(const std::string& s) {
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '+') {
-      out += ' ';
-    } else if (s[i] == '%' && i + 2 < s.size() && hexValue(s[i + 1]) >= 0 && hexValue(s[i + 2]) >= 0) {
-      out += static_cast<char>(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2]));
-      i += 2;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
-}
-
-Fields parseForm(const std::string& text) {
-  Fields out;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('&', start);
-    if (end == std::string::npos) end = text.size();
-    std::string piece = text.substr(start, end - start);
-    if (!piece.empty()) {
-      size_t eq = piece.find('=');
-      if (eq == std::string::npos)
-        out.emplace_back(formDecode(piece), "");
-      else
-        out.emplace_back(formDecode(piece.substr(0, eq)), formDecode(piece.substr(eq + 1)));
-    }
-    start = end + 1;
-  }
-  return out;
-}
-
-std::string fieldOf(const Fields& f, const std::string& name) {
-  for (const auto& [k, v] : f)
-    if (k == name) return v;
-  return {};
-}
 
 bool hasField(const Fields& f, const std::string& name) {
   return std::any_of(f.begin(), f.end(), [&](const auto& p) { return p.first == name; });

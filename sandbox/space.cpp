@@ -19,6 +19,8 @@
 // header lines, a blank line, the body.
 #include "sandbox/space.h"
 
+#include "sandbox/form.h"
+
 #include "src/crosspost/hosts.h"
 
 #include <sys/stat.h>
@@ -34,8 +36,6 @@
 namespace inkpost::sandbox {
 namespace {
 
-using Fields = std::vector<std::pair<std::string, std::string>>;
-
 std::string lower(std::string text) {
   for (char& c : text)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -43,54 +43,6 @@ std::string lower(std::string text) {
 }
 
 bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string formDecode(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '+') {
-      out += ' ';
-    } else if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
-// The fields of an url-encoded form, in order, names and values decoded.
-Fields parseForm(const std::string& body) {
-  Fields fields;
-  size_t start = 0;
-  while (start <= body.size()) {
-    size_t end = body.find('&', start);
-    if (end == std::string::npos) end = body.size();
-    std::string pair = body.substr(start, end - start);
-    if (!pair.empty()) {
-      size_t eq = pair.find('=');
-      if (eq == std::string::npos)
-        fields.emplace_back(formDecode(pair), "");
-      else
-        fields.emplace_back(formDecode(pair.substr(0, eq)), formDecode(pair.substr(eq + 1)));
-    }
-    start = end + 1;
-  }
-  return fields;
-}
-
-std::string field(const Fields& fields, const std::string& name) {
-  for (const auto& [n, v] : fields)
-    if (n == name) return v;
-  return {};
-}
 
 std::string cookie(const httplib::Request& req, const std::string& name) {
   std::string header = req.get_header_value("Cookie");
@@ -186,8 +138,8 @@ void passport(const httplib::Request& req, httplib::Response& res) {
     Fields fields = parseForm(req.body);
     bool known = fields.size() == passportFields().size();
     for (size_t i = 0; known && i < fields.size(); ++i) known = fields[i].first == passportFields()[i];
-    std::string user = field(fields, "username");
-    std::string password = field(fields, "password");
+    std::string user = fieldOf(fields, "username");
+    std::string password = fieldOf(fields, "password");
     bool accepted = known && user.size() > 1 && !password.empty() && !startsWith(user, "wrong") &&
                     !startsWith(password, "wrong");
     if (!accepted) {
@@ -287,7 +239,7 @@ void space(const httplib::Request& req, httplib::Response& res) {
       answer = R"({"errorNo" : "1","errorMsg" : "not signed in","data": [  ]})";
     else if (!known)
       answer = R"({"errorNo" : "2","errorMsg" : "bad form","data": [  ]})";
-    else if (field(fields, "bdstoken") != tokenFor(ticket))
+    else if (fieldOf(fields, "bdstoken") != tokenFor(ticket))
       answer = R"({"errorNo" : "3","errorMsg" : "bad token","data": [  ]})";
     else if (startsWith(user, "badsubmit"))
       answer = R"({"errorNo" : "0","errorMsg" : "","data" : [  ]})";

@@ -14,7 +14,7 @@ DEB_PACKAGES=(
   libtesseract-dev libleptonica-dev tesseract-ocr-eng
   libjpeg62-turbo-dev libcpp-httplib-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
-  unicode-data
+  unicode-data bzip2
   zlib1g-dev
 )
 

@@ -37,8 +37,12 @@ if [ -x "$sandbox" ]; then
   cat <&3 >/dev/null &
   exec 3<&-
   if [ -n "$address" ]; then
-    "$mkdb" "$bin/data.mdb" --add-site 沙盒博客 "$address" admin admin &&
+    "$mkdb" "$bin/data.mdb" --add-site 沙盒博客 "$address" admin admin demo demo &&
       echo "run: sandbox blog at $address (admin/admin), listed as 沙盒博客"
+    # The sandbox also plays the cross-posting service; the client sends
+    # those hosts to it (account demo/demo on the site row).
+    port=$(printf '%s\n' "$address" | sed -n 's|^http://127\.0\.0\.1:\([0-9]*\)/.*$|\1|p')
+    [ -n "$port" ] && export INKPOST_LOCAL_SPACE_PORT="$port"
   else
     echo "run: the sandbox did not report its port; starting the client without it" >&2
   fi

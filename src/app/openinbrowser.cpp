@@ -1,5 +1,7 @@
 #include "app/openinbrowser.h"
 
+#include "net/asciitext.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -24,13 +26,6 @@ struct BrowserState {
 BrowserState& browser() {
   static BrowserState s;
   return s;
-}
-
-std::string trim(const std::string& s) {
-  size_t a = s.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return {};
-  size_t b = s.find_last_not_of(" \t\r\n");
-  return s.substr(a, b - a + 1);
 }
 
 std::vector<std::string> splitColon(const std::string& s) {
@@ -91,16 +86,16 @@ std::vector<std::string> desktopExec(const std::string& text) {
   std::string line, exec;
   bool inEntry = false;
   while (std::getline(in, line)) {
-    line = trim(line);
+    line = trimBlanks(line);
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '[') {
       inEntry = line == "[Desktop Entry]";
       continue;
     }
     if (!inEntry || line.compare(0, 4, "Exec") != 0) continue;
-    std::string rest = trim(line.substr(4));
+    std::string rest = trimBlanks(line.substr(4));
     if (rest.empty() || rest[0] != '=') continue;  // Exec[xx]= or ExecFoo=
-    exec = trim(rest.substr(1));
+    exec = trimBlanks(rest.substr(1));
     break;
   }
   std::vector<std::string> args;
@@ -161,7 +156,7 @@ std::vector<std::string> lookUpBrowserCommand(const CommandRunner& run) {
       {"xdg-mime", "query", "default", "x-scheme-handler/http"},
   };
   for (const auto& q : queries) {
-    std::string id = trim(run(q));
+    std::string id = trimBlanks(run(q));
     if (id.empty()) continue;
     std::string path = findDesktopFile(id);
     if (path.empty()) continue;

@@ -1,8 +1,8 @@
 #include "drafts/draftslots.h"
 
-#include "net/formcode.h"
 #include "drafts/profile.h"
 #include "net/encoding.h"
+#include "net/formcode.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

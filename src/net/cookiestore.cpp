@@ -6,6 +6,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "net/asciitext.h"
 #include "net/http.h"
 
 namespace inkpost {
@@ -20,19 +21,6 @@ std::function<void(const StoredCookie&, bool)>& observer() {
 std::vector<StoredCookie>& cookies() {
   static std::vector<StoredCookie> all;
   return all;
-}
-
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
-}
-
-std::string trim(const std::string& s) {
-  size_t a = s.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return {};
-  size_t b = s.find_last_not_of(" \t\r\n");
-  return s.substr(a, b - a + 1);
 }
 
 // The path of a url without query and fragment.
@@ -114,11 +102,11 @@ void clearCookieStore() {
 bool storeSetCookie(const std::string& requestUrl, const std::string& value) {
   std::string host = urlHost(requestUrl);
   size_t semi = value.find(';');
-  std::string pair = trim(value.substr(0, semi));
+  std::string pair = trimBlanks(value.substr(0, semi));
   size_t eq = pair.find('=');
   if (eq == std::string::npos || host.empty()) return false;
-  std::string name = trim(pair.substr(0, eq));
-  std::string val = trim(pair.substr(eq + 1));
+  std::string name = trimBlanks(pair.substr(0, eq));
+  std::string val = trimBlanks(pair.substr(eq + 1));
   if (name.empty()) return false;
 
   std::string cookieHost = host;
@@ -127,11 +115,12 @@ bool storeSetCookie(const std::string& requestUrl, const std::string& value) {
   size_t pos = semi;
   while (pos != std::string::npos) {
     size_t next = value.find(';', pos + 1);
-    std::string attr = trim(value.substr(pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1));
+    std::string attr =
+        trimBlanks(value.substr(pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1));
     pos = next;
     size_t aeq = attr.find('=');
-    std::string key = lowerAscii(trim(attr.substr(0, aeq)));
-    std::string arg = aeq == std::string::npos ? std::string() : trim(attr.substr(aeq + 1));
+    std::string key = lowerAscii(trimBlanks(attr.substr(0, aeq)));
+    std::string arg = aeq == std::string::npos ? std::string() : trimBlanks(attr.substr(aeq + 1));
     if (key == "domain" && !arg.empty()) {
       std::string d = lowerAscii(arg);
       if (d[0] == '.') d.erase(0, 1);

@@ -472,29 +472,10 @@ bool removeRunsFast(std::string& t, char head, char tail) {
   return true;
 }
 
-}  // namespace
-
-std::string removePatternsLiteral(std::string_view text, std::string_view patterns) {
-  std::string t;
-  t.append(kFrameOpen).append(text).append(kFrameClose);
-  size_t pos = 0;
-  while (pos <= patterns.size()) {
-    size_t comma = patterns.find(',', pos);
-    if (comma == std::string_view::npos) comma = patterns.size();
-    std::string_view pat = patterns.substr(pos, comma - pos);
-    pos = comma + 1;
-    if (pat.empty()) continue;
-    size_t star = pat.find('*');
-    if (star == std::string_view::npos)
-      replaceAllExact(t, pat);
-    else
-      removeRunsLiteral(t, pat.substr(0, star), pat.substr(star + 1));
-  }
-  finishRemoval(t);
-  return t;
-}
-
-std::string removePatterns(std::string_view text, std::string_view patterns) {
+// Both forms of removePatterns: the patterns in order, each "head*tail"
+// removed step by step, or (withFastRuns) in one pass where that gives the
+// same text.
+std::string removeEachPattern(std::string_view text, std::string_view patterns, bool withFastRuns) {
   std::string t;
   t.reserve(text.size() + 6);
   t.append(kFrameOpen).append(text).append(kFrameClose);
@@ -511,11 +492,21 @@ std::string removePatterns(std::string_view text, std::string_view patterns) {
       continue;
     }
     std::string_view head = pat.substr(0, star), tail = pat.substr(star + 1);
-    if (head.size() == 1 && tail.size() == 1 && removeRunsFast(t, head[0], tail[0])) continue;
+    if (withFastRuns && head.size() == 1 && tail.size() == 1 && removeRunsFast(t, head[0], tail[0])) continue;
     removeRunsLiteral(t, head, tail);
   }
   finishRemoval(t);
   return t;
+}
+
+}  // namespace
+
+std::string removePatternsLiteral(std::string_view text, std::string_view patterns) {
+  return removeEachPattern(text, patterns, false);
+}
+
+std::string removePatterns(std::string_view text, std::string_view patterns) {
+  return removeEachPattern(text, patterns, true);
 }
 
 std::string toFullWidth(std::string_view text) {

@@ -40,6 +40,7 @@
 #include <mutex>
 #include <vector>
 
+#include "net/asciitext.h"
 #include "net/cookiestore.h"
 #include "net/gbktext.h"
 
@@ -70,23 +71,10 @@ std::map<std::string, int>& mappings() {
   return m;
 }
 
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
-}
-
 std::string upperAscii(std::string s) {
   for (char& c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   return s;
-}
-
-std::string trimBlanks(const std::string& s) {
-  size_t a = s.find_first_not_of(" \t\r\n");
-  if (a == std::string::npos) return {};
-  size_t b = s.find_last_not_of(" \t\r\n");
-  return s.substr(a, b - a + 1);
 }
 
 std::string withoutBlanks(const std::string& s) {

@@ -3,17 +3,12 @@
 #include <string_view>
 #include <vector>
 
+#include "net/asciitext.h"
 #include "net/gbktext.h"
 #include "net/http.h"
 
 namespace inkpost {
 namespace {
-
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return s;
-}
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 

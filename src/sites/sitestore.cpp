@@ -232,8 +232,8 @@ bool addOrUpdateSite(const std::string& path, const SiteRecord& site, std::strin
           if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
           return readRow(s.get());
         }()) {
-      row.bdname = old->bdname;
-      row.bdpass = old->bdpass;
+      if (row.bdname.empty()) row.bdname = old->bdname;
+      if (row.bdpass.empty()) row.bdpass = old->bdpass;
     }
     ok = run(sql::updateSite(row, named));
   } else {

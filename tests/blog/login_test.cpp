@@ -5,9 +5,9 @@
 #include "blog/login.h"
 
 #include "net/encoding.h"
+#include "support/captchadata.h"
 #include "support/capture_server.h"
 #include "support/sandbox.h"
-#include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,16 +19,12 @@ namespace {
 using test::CaptureServer;
 using test::Sandbox;
 
-void ensureCaptchaData() {
-  if (CaptchaDataHandle() > 0) return;
-  test::TempDir dir;
-  loadCaptchaData(dir.path());
-  ASSERT_GT(CaptchaDataHandle(), 0);
-}
-
 class Login : public ::testing::Test {
  protected:
-  void SetUp() override { ensureCaptchaData(); }
+  void SetUp() override {
+    test::ensureCaptchaData();
+    ASSERT_GT(CaptchaDataHandle(), 0);
+  }
 };
 
 std::string g(const char* utf8) { return fromUtf8(utf8); }

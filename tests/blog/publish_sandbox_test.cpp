@@ -3,7 +3,7 @@
 #include "blog/alias.h"
 #include "blog/publish.h"
 #include "net/encoding.h"
-#include "support/sandbox.h"
+#include "support/sandboxlogin.h"
 
 #include <gtest/gtest.h>
 
@@ -13,27 +13,10 @@ namespace inkpost {
 namespace {
 
 using test::Sandbox;
+using test::sandboxLogin;
+using test::sandboxOptions;
 
 std::string gbk(const char* utf8) { return fromUtf8(utf8); }
-
-// Logs into the sandbox by hand (fixed captcha) and returns the session
-// cookie text.
-std::string login(const Sandbox& blog) {
-  std::string headers;
-  blog.get("login.asp", {}, &headers);
-  const std::string cookie = textBetween(headers, "Set-Cookie: ", ";") + ";";
-  blog.get("function/c_validcode.asp?name=loginvalid", cookie);  // binds the code to the session
-  blog.post("cmd.asp?act=verify", "edtUserName=admin&edtPassWord=secret&edtSaveDate=365&edtCheckOut=12345",
-            cookie);
-  return cookie;
-}
-
-Sandbox::Options options(std::vector<std::string> extra = {}) {
-  Sandbox::Options o;
-  o.extraArgs = {"--captcha", "fixed:12345"};
-  o.extraArgs.insert(o.extraArgs.end(), extra.begin(), extra.end());
-  return o;
-}
 
 ArticleForm typedArticle() {
   ArticleForm f;
@@ -54,8 +37,8 @@ ArticleForm typedArticle() {
 }
 
 TEST(PublishToSandbox, EveryFieldArrivesAsTyped) {
-  Sandbox blog(options());
-  std::string cookie = login(blog);
+  Sandbox blog(sandboxOptions());
+  std::string cookie = sandboxLogin(blog);
   const ArticleForm f = typedArticle();
   ASSERT_EQ(postArticle(blog.siteUrl(), f, cookie), kPostDone);
 
@@ -84,8 +67,8 @@ TEST(PublishToSandbox, EveryFieldArrivesAsTyped) {
 }
 
 TEST(PublishToSandbox, AliasWithFormCharactersIsNotCorrupted) {
-  Sandbox blog(options());
-  std::string cookie = login(blog);
+  Sandbox blog(sandboxOptions());
+  std::string cookie = sandboxLogin(blog);
   ArticleForm f = typedArticle();
   f.alias = gbk("a&edtLevel=1%别名");
   f.sticky = false;
@@ -97,30 +80,30 @@ TEST(PublishToSandbox, AliasWithFormCharactersIsNotCorrupted) {
 
 TEST(PublishToSandbox, RefusalAndEmptyAnswer) {
   {
-    Sandbox blog(options({"--refuse-posts"}));
-    std::string cookie = login(blog);
+    Sandbox blog(sandboxOptions({"--refuse-posts"}));
+    std::string cookie = sandboxLogin(blog);
     EXPECT_EQ(postArticle(blog.siteUrl(), typedArticle(), cookie), kPostRefused);
     EXPECT_EQ(blog.articleCount(), 0);
   }
   {
-    Sandbox blog(options({"--empty-post-answer"}));
-    std::string cookie = login(blog);
+    Sandbox blog(sandboxOptions({"--empty-post-answer"}));
+    std::string cookie = sandboxLogin(blog);
     EXPECT_EQ(postArticle(blog.siteUrl(), typedArticle(), cookie), kPostNoAnswer);
     EXPECT_EQ(blog.articleCount(), 1);
   }
   {
     // Not logged in: the blog's refusal page.
-    Sandbox blog(options());
+    Sandbox blog(sandboxOptions());
     std::string cookie = "x=1;";
     EXPECT_EQ(postArticle(blog.siteUrl(), typedArticle(), cookie), kPostRefused);
   }
 }
 
 TEST(PublishToSandbox, UnderABasePath) {
-  Sandbox::Options o = options();
+  Sandbox::Options o = sandboxOptions();
   o.base = "/blog/";
   Sandbox blog(o);
-  std::string cookie = login(blog);
+  std::string cookie = sandboxLogin(blog);
   ASSERT_EQ(postArticle(blog.siteUrl(), typedArticle(), cookie), kPostDone);
   EXPECT_EQ(blog.articleCount(), 1);
 }

@@ -16,8 +16,7 @@ using test::CaptureServer;
 std::string gbk(const char* utf8) { return fromUtf8(utf8); }
 
 std::string answer(const std::string& utf8Body) {
-  return "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-         std::to_string(utf8Body.size()) + "\r\nConnection: close\r\n\r\n" + utf8Body;
+  return test::okResponse(utf8Body, "Content-Type: text/html; charset=utf-8\r\n");
 }
 
 ArticleForm sampleForm() {

@@ -5,6 +5,7 @@
 #include "blog/publish.h"
 #include "blog/ui/editorbody.h"
 #include "net/encoding.h"
+#include "support/guiwait.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,13 +21,9 @@
 namespace inkpost {
 namespace {
 
-std::string gbk(const char* utf8) { return fromUtf8(utf8); }
+using test::spin;
 
-void spin(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
+std::string gbk(const char* utf8) { return fromUtf8(utf8); }
 
 bool waitReady(QWebEngineView* view, int timeoutMs = 30000) {
   QElapsedTimer t;

@@ -10,6 +10,7 @@
 #include "net/encoding.h"
 #include "sites/chooserentry.h"
 #include "sites/ui/sitechooser.h"
+#include "support/captchadata.h"
 #include "support/sandbox.h"
 #include "support/tempdir.h"
 
@@ -30,10 +31,7 @@ std::string g(const char* utf8) { return fromUtf8(utf8); }
 class SiteLogin : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (CaptchaDataHandle() == 0) {
-      test::TempDir dir;
-      loadCaptchaData(dir.path());
-    }
+    test::ensureCaptchaData();
     ASSERT_GT(CaptchaDataHandle(), 0);
     setToastTimeScale(0);
     clearToastHistory();

@@ -13,12 +13,12 @@
 #include "net/encoding.h"
 #include "sites/chooserentry.h"
 #include "sites/ui/sitechooser.h"
+#include "support/captchadata.h"
+#include "support/guiwait.h"
 #include "support/sandbox.h"
-#include "support/tempdir.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -34,25 +34,13 @@ namespace inkpost {
 namespace {
 
 using test::Sandbox;
+using test::waitUntil;
 
 std::string gbk(const char* utf8) { return fromUtf8(utf8); }
 
-bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QTest::qWait(20);
-  }
-  return true;
-}
-
 TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   setProgramDir(INKPOST_PROGRAM_DIR);
-  if (CaptchaDataHandle() == 0) {
-    test::TempDir dir;
-    loadCaptchaData(dir.path());
-  }
+  test::ensureCaptchaData();
   ASSERT_GT(CaptchaDataHandle(), 0);
   setToastTimeScale(0);
   clearToastHistory();
@@ -88,7 +76,7 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   onTitleChanged(w);
   EXPECT_EQ(w.aliasEdit->text(), "wodediyipianwenzhangello2");
   w.tagsEdit->setText(QString::fromUtf8("日记"));
-  ASSERT_TRUE(waitFor([&] { return editorReady(w.editorView); }, 30000));
+  ASSERT_TRUE(waitUntil([&] { return editorReady(w.editorView); }, 30000));
   w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
   w.editorView->setFocus();
@@ -99,7 +87,7 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   }
   QTest::qWait(100);
   QTest::keyClicks(w.editorView->focusProxy(), "typed it's");
-  ASSERT_TRUE(waitFor([&] { return editorBody(w.editorView).find("typed it's") != std::string::npos; }, 10000))
+  ASSERT_TRUE(waitUntil([&] { return editorBody(w.editorView).find("typed it's") != std::string::npos; }, 10000))
       << editorBody(w.editorView);
 
   const std::string time = fromQ(w.timeEdit->text());

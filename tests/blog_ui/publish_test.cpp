@@ -10,7 +10,8 @@
 #include "net/encoding.h"
 #include "sites/chooserentry.h"
 #include "sites/ui/sitechooser.h"
-#include "support/sandbox.h"
+#include "support/guiwait.h"
+#include "support/sandboxlogin.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,32 +29,12 @@ namespace inkpost {
 namespace {
 
 using test::Sandbox;
+using test::sandboxLogin;
+using test::sandboxOptions;
+using test::spin;
 
 std::string gbk(const char* utf8) { return fromUtf8(utf8); }
 QString q(const char* utf8) { return QString::fromUtf8(utf8); }
-
-void spin(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-std::string login(const Sandbox& blog) {
-  std::string headers;
-  blog.get("login.asp", {}, &headers);
-  const std::string cookie = textBetween(headers, "Set-Cookie: ", ";") + ";";
-  blog.get("function/c_validcode.asp?name=loginvalid", cookie);  // binds the code to the session
-  blog.post("cmd.asp?act=verify", "edtUserName=admin&edtPassWord=secret&edtSaveDate=365&edtCheckOut=12345",
-            cookie);
-  return cookie;
-}
-
-Sandbox::Options options(std::vector<std::string> extra = {}) {
-  Sandbox::Options o;
-  o.extraArgs = {"--captcha", "fixed:12345"};
-  o.extraArgs.insert(o.extraArgs.end(), extra.begin(), extra.end());
-  return o;
-}
 
 class Publishing : public ::testing::Test {
  protected:
@@ -86,7 +67,7 @@ class Publishing : public ::testing::Test {
     w_->siteChooser->addItem(toQ(SiteChooserEntry(site)), 7);
     w_->siteChooser->setItemData(0, QVariant::fromValue(site), kSiteRecordRole);
     w_->siteChooser->setCurrentIndex(0);
-    sessionCookie() = login(blog);
+    sessionCookie() = sandboxLogin(blog);
 
     w_->categoryBox->addItem(q("未分类"), 1);
     w_->categoryBox->addItem(q("随笔"), 2);
@@ -114,7 +95,7 @@ class Publishing : public ::testing::Test {
 };
 
 TEST_F(Publishing, PostsEveryFieldAndTellsSuccess) {
-  Sandbox blog(options());
+  Sandbox blog(sandboxOptions());
   prepare(blog);
   publishArticle(*w_);
 
@@ -136,14 +117,14 @@ TEST_F(Publishing, PostsEveryFieldAndTellsSuccess) {
 
 TEST_F(Publishing, RefusalAndEmptyAnswerNotices) {
   {
-    Sandbox blog(options({"--refuse-posts"}));
+    Sandbox blog(sandboxOptions({"--refuse-posts"}));
     prepare(blog);
     publishArticle(*w_);
     EXPECT_EQ(toastHistory(), std::vector<std::string>{refusedNotice()});
   }
   clearToastHistory();
   {
-    Sandbox blog(options({"--empty-post-answer"}));
+    Sandbox blog(sandboxOptions({"--empty-post-answer"}));
     w_->siteChooser->clear();
     w_->categoryBox->clear();
     w_->authorBox->clear();
@@ -155,7 +136,7 @@ TEST_F(Publishing, RefusalAndEmptyAnswerNotices) {
 }
 
 TEST_F(Publishing, RootAddressInTheBodyBecomesTheSite) {
-  Sandbox blog(options());
+  Sandbox blog(sandboxOptions());
   prepare(blog);
   // An image typed with a relative address in the editor.
   QEventLoop loop;
@@ -178,7 +159,7 @@ TEST_F(Publishing, CrossPostHookRunsAfterPostsThatMayHaveWorked) {
     body = b;
   };
   {
-    Sandbox blog(options());
+    Sandbox blog(sandboxOptions());
     prepare(blog);
     w_->syncSpaceCheck->setChecked(false);
     publishArticle(*w_);
@@ -193,7 +174,7 @@ TEST_F(Publishing, CrossPostHookRunsAfterPostsThatMayHaveWorked) {
   w_->categoryBox->clear();
   w_->authorBox->clear();
   {
-    Sandbox blog(options({"--refuse-posts"}));
+    Sandbox blog(sandboxOptions({"--refuse-posts"}));
     prepare(blog);
     w_->syncSpaceCheck->setChecked(true);
     publishArticle(*w_);
@@ -206,7 +187,7 @@ TEST_F(Publishing, CrossPostHookRunsAfterPostsThatMayHaveWorked) {
   w_->categoryBox->clear();
   w_->authorBox->clear();
   {
-    Sandbox blog(options());
+    Sandbox blog(sandboxOptions());
     prepare(blog);
     w_->syncSpaceCheck->setChecked(true);
     publishArticle(*w_);

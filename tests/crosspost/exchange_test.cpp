@@ -10,14 +10,10 @@
 #include "net/cookiestore.h"
 #include "net/encoding.h"
 #include "net/http.h"
+#include "support/capture_server.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <memory>
 
@@ -25,29 +21,8 @@ namespace inkpost {
 namespace {
 
 using test::spaceRequests;
-
-std::string hexOf(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
-// A port on 127.0.0.1 nobody listens on.
-int closedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
+using test::closedPort;
+using test::hexOf;
 
 class SpaceExchange : public ::testing::Test {
  protected:

@@ -1,7 +1,7 @@
 // Reads back the requests the sandbox's second-service doubles recorded in
 // <dataDir>/space-requests/ (one file a request: request line, header
-// lines, blank line, body). Header-only: both cross-post test executables
-// use it.
+// lines, blank line, body), and the hex form the doubles give accounts.
+// Header-only: both cross-post test executables use it.
 #pragma once
 
 #include <algorithm>
@@ -28,6 +28,18 @@ struct SpaceRequest {
     return h.substr(0, h.find(':'));
   }
 };
+
+// Lower-case hex of every byte: the form in which the doubles put an
+// account into the tokens and cookies they hand out.
+inline std::string hexOf(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
 
 inline std::vector<SpaceRequest> spaceRequests(const std::string& dataDir) {
   namespace fs = std::filesystem;

@@ -19,6 +19,7 @@
 #include "net/http.h"
 #include "sites/sitestore.h"
 #include "sites/ui/sitechooser.h"
+#include "support/capture_server.h"
 #include "support/sandbox.h"
 #include "support/tempdir.h"
 
@@ -36,11 +37,6 @@
 #include <QWebEngineView>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <memory>
 
@@ -48,29 +44,8 @@ namespace inkpost {
 namespace {
 
 using test::SpaceRequest;
-
-std::string hexOf(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
-// A port on 127.0.0.1 nobody listens on.
-int closedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
+using test::closedPort;
+using test::hexOf;
 
 // One sandbox for the whole run: the browser's host mapping is fixed when
 // its engine starts, so the port cannot change between tests.

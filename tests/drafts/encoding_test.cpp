@@ -1,6 +1,6 @@
-#include "net/formcode.h"
 #include "drafts/profile.h"
 #include "net/encoding.h"
+#include "net/formcode.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>

@@ -66,8 +66,6 @@ class Drafts : public ::testing::Test {
     for (int id : {10, 11, 12}) w.categoryBox->addItem(QStringLiteral("分类%1").arg(id), id);
     w.authorBox->clear();
     for (int id : {1, 2}) w.authorBox->addItem(QStringLiteral("用户%1").arg(id), id);
-    for (int i = 0; i < 4; ++i)
-      if (!w.typeBox->itemData(i).isValid()) w.typeBox->setItemData(i, i + 1);
     w.saveTimer->stop();
   }
   void TearDown() override {
@@ -82,7 +80,7 @@ class Drafts : public ::testing::Test {
     w.tagsEdit->setText(f.tags);
     w.authorBox->setCurrentIndex(w.authorBox->findData(f.author));
     w.aliasEdit->setText(f.alias);
-    w.typeBox->setCurrentIndex(w.typeBox->findData(f.type));
+    w.typeBox->setCurrentIndex(f.type - 1);  // 草稿文章 1 ... 普通文章 4
     w.yearEdit->setText(f.year);
     w.monthEdit->setText(f.month);
     w.dayEdit->setText(f.day);
@@ -100,7 +98,7 @@ class Drafts : public ::testing::Test {
     EXPECT_EQ(w.tagsEdit->text(), f.tags);
     EXPECT_EQ(w.authorBox->currentData().toInt(), f.author);
     EXPECT_EQ(w.aliasEdit->text(), f.alias);
-    EXPECT_EQ(w.typeBox->currentData().toInt(), f.type);
+    EXPECT_EQ(w.typeBox->currentIndex(), f.type - 1);
     EXPECT_EQ(w.yearEdit->text(), f.year);
     EXPECT_EQ(w.monthEdit->text(), f.month);
     EXPECT_EQ(w.dayEdit->text(), f.day);
@@ -192,6 +190,16 @@ TEST_F(Drafts, ListValuesMissingFromTheListsLeaveThemAlone) {
   EXPECT_EQ(w.categoryBox->currentData().toInt(), 21);
   EXPECT_EQ(w.authorBox->currentData().toInt(), 2);  // matched
   EXPECT_EQ(w.titleEdit->text(), formA().title);
+}
+
+TEST_F(Drafts, TheArticleTypeIsStoredAsItsLevel) {
+  fill(formA());  // 锁定文章
+  SaveDraft(w, false);
+  EXPECT_NE(readFile(DraftStore(dir.file("temp")).settingsPath("now")).find(fromUtf8("类型") + "=3\r\n"),
+            std::string::npos);
+  w.typeBox->setCurrentIndex(0);
+  RestoreDraft(w, 0);
+  EXPECT_EQ(w.typeBox->currentText(), QStringLiteral("锁定文章"));
 }
 
 TEST_F(Drafts, NothingSelectedIsStoredAsMinusOne) {

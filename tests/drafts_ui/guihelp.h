@@ -1,5 +1,5 @@
-// Shared helpers of the drafts GUI tests: a main window with a ready editor,
-// program files in a temporary folder, synchronous scripts.
+// Shared helpers of the drafts GUI tests: a main window with a ready editor
+// and synchronous scripts.
 #pragma once
 
 #include "app/ui/mainwindow.h"
@@ -18,8 +18,7 @@ namespace inkpost::test {
 QVariant runScript(QWebEngineView* view, const QString& script, int timeoutMs = 10000);
 
 // One main window whose editor page is ready, kept for the whole test run
-// (starting the editor costs about a second), and a fresh temp folder per
-// test as the program directory's temp/.
+// (starting the editor costs about a second) and closed at its end.
 class DraftsWindow {
  public:
   static MainWindow& window();

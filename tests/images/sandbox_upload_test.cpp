@@ -5,7 +5,7 @@
 
 #include "imagedata.h"
 #include "net/encoding.h"
-#include "sandboxlogin.h"
+#include "support/sandboxlogin.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>

@@ -17,8 +17,7 @@ using test::gbk;
 const std::string kDelimiter = "-----------------------------4827543632391";
 
 std::string answer(const std::string& utf8Body) {
-  return "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-         std::to_string(utf8Body.size()) + "\r\nConnection: close\r\n\r\n" + utf8Body;
+  return test::okResponse(utf8Body, "Content-Type: text/html; charset=utf-8\r\n");
 }
 
 std::string successAnswer(const std::string& address) {

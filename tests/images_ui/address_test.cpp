@@ -53,23 +53,13 @@ class ImageHost {
   test::WebHost host_;
 };
 
-std::string htmlAnswer(const std::string& utf8) {
-  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(utf8.size()) + "\r\nConnection: close\r\n\r\n" + utf8;
-}
-
-std::string queryName(const std::string& request) {
-  size_t at = request.find("&filename=");
-  size_t end = request.find(" HTTP/1.1");
-  return at == std::string::npos || end == std::string::npos ? "" : request.substr(at + 10, end - at - 10);
-}
-
 class FromAddress : public ::testing::Test {
  protected:
   void SetUp() override {
     setToastTimeScale(0);
     clearToastHistory();
     blog.setResponder([this](const std::string& request) {
-      return htmlAnswer("已上传文件:<a href=\"" + blog.url("/upload/" + queryName(request)) + "\">x</a>");
+      return test::okResponse("已上传文件:<a href=\"" + blog.url("/upload/" + test::queryName(request)) + "\">x</a>");
     });
     test::pointAtSite(w, blog.url("/"), "s=1;");
   }
@@ -86,7 +76,7 @@ TEST_F(FromAddress, GifAddressIsStagedAsGifAndContentNamed) {
   UploadFromAddress(w, host.url("/pic/cat.gif"));
   ASSERT_EQ(blog.requests().size(), 1u);
   const std::string request = blog.lastRequest();
-  EXPECT_EQ(queryName(request), contentName(host.gif) + ".gif");
+  EXPECT_EQ(test::queryName(request), contentName(host.gif) + ".gif");
   EXPECT_NE(test::requestBody(request).find("filename=\"img.gif\"\r\nContent-Type: image/gif\r\n\r\n" + host.gif),
             std::string::npos);
   EXPECT_EQ(test::readFile(programPath("temp/img.gif")), host.gif);
@@ -104,9 +94,9 @@ TEST_F(FromAddress, UpperCaseGifAndPngAreStagedAsJpg) {
   UploadFromAddress(w, host.url("/jpeg/dog.png"));
   const auto requests = blog.requests();
   ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(queryName(requests[0]), contentName(host.gif) + ".jpg");
+  EXPECT_EQ(test::queryName(requests[0]), contentName(host.gif) + ".jpg");
   EXPECT_NE(test::requestBody(requests[0]).find("filename=\"img.jpg\"\r\nContent-Type: image/jpeg\r\n"), std::string::npos);
-  EXPECT_EQ(queryName(requests[1]), contentName(host.jpeg) + ".jpg");
+  EXPECT_EQ(test::queryName(requests[1]), contentName(host.jpeg) + ".jpg");
   EXPECT_EQ(test::readFile(programPath("temp/img.jpg")), host.jpeg);
   ASSERT_EQ(galleryList().size(), 2u);
   EXPECT_EQ(galleryList()[0], blog.url("/upload/" + contentName(host.gif) + ".jpg") + "[40|30");
@@ -116,7 +106,7 @@ TEST_F(FromAddress, UpperCaseGifAndPngAreStagedAsJpg) {
 TEST_F(FromAddress, RedirectIsFollowed) {
   UploadFromAddress(w, host.url("/moved"));
   ASSERT_EQ(blog.requests().size(), 1u);
-  EXPECT_EQ(queryName(blog.lastRequest()), contentName(host.jpeg) + ".jpg");
+  EXPECT_EQ(test::queryName(blog.lastRequest()), contentName(host.jpeg) + ".jpg");
 }
 
 TEST_F(FromAddress, FailedDownloadUploadsNothingAndTellsTheFailure) {
@@ -138,7 +128,7 @@ TEST_F(FromAddress, FailedDownloadUploadsNothingAndTellsTheFailure) {
 }
 
 TEST_F(FromAddress, UploadRefusedTellsTheFailure) {
-  blog.setResponse(htmlAnswer("<p>错误原因:没有权限，请先登录</p>"));
+  blog.setResponse(test::okResponse("<p>错误原因:没有权限，请先登录</p>"));
   UploadFromAddress(w, host.url("/pic/a.gif"));
   EXPECT_EQ(blog.requests().size(), 1u);
   EXPECT_TRUE(galleryList().empty());

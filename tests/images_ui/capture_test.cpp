@@ -6,7 +6,7 @@
 #include "images/convert.h"
 #include "images/gallery.h"
 #include "support/tempdir.h"
-#include "../images/sandboxlogin.h"
+#include "support/sandboxlogin.h"
 #include "guitest.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "images/ui/acquire.h"
 
 #include "../images/imagedata.h"
-#include "../images/sandboxlogin.h"
+#include "support/sandboxlogin.h"
 #include "guitest.h"
 #include "images/convert.h"
 #include "images/ui/gallery.h"
@@ -20,17 +20,6 @@
 namespace inkpost {
 namespace {
 
-std::string htmlAnswer(const std::string& utf8) {
-  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(utf8.size()) + "\r\nConnection: close\r\n\r\n" + utf8;
-}
-
-// The store name of an upload request ("...&filename=NAME HTTP/1.1").
-std::string queryName(const std::string& request) {
-  size_t at = request.find("&filename=");
-  size_t end = request.find(" HTTP/1.1");
-  return at == std::string::npos || end == std::string::npos ? "" : request.substr(at + 10, end - at - 10);
-}
-
 class Drop : public ::testing::Test {
  protected:
   std::string file(const std::string& name, const std::string& bytes) {
@@ -44,9 +33,9 @@ class Drop : public ::testing::Test {
 TEST_F(Drop, ThreeFilesInOrderWithAFailingMiddleOne) {
   test::CaptureServer server;
   server.setResponder([&server](const std::string& request) {
-    std::string name = queryName(request);
-    if (name == "bad.jpg") return htmlAnswer("<p>错误原因:文件保存失败</p>");
-    return htmlAnswer("已上传文件:<a href=\"" + server.url("/upload/" + name) + "\">x</a>");
+    std::string name = test::queryName(request);
+    if (name == "bad.jpg") return test::okResponse("<p>错误原因:文件保存失败</p>");
+    return test::okResponse("已上传文件:<a href=\"" + server.url("/upload/" + name) + "\">x</a>");
   });
   test::pointAtSite(w, server.url("/"), "s=1;");
   w.autoNameCheck->setChecked(false);
@@ -57,9 +46,9 @@ TEST_F(Drop, ThreeFilesInOrderWithAFailingMiddleOne) {
 
   const auto requests = server.requests();
   ASSERT_EQ(requests.size(), 3u);
-  EXPECT_EQ(queryName(requests[0]), "one.jpg");
-  EXPECT_EQ(queryName(requests[1]), "bad.jpg");
-  EXPECT_EQ(queryName(requests[2]), "three.gif");
+  EXPECT_EQ(test::queryName(requests[0]), "one.jpg");
+  EXPECT_EQ(test::queryName(requests[1]), "bad.jpg");
+  EXPECT_EQ(test::queryName(requests[2]), "three.gif");
   ASSERT_EQ(galleryList().size(), 2u);
   EXPECT_EQ(galleryList()[0], server.url("/upload/one.jpg") + "[40|20");
   EXPECT_EQ(galleryList()[1], server.url("/upload/three.gif") + "[30|15");
@@ -71,7 +60,7 @@ TEST_F(Drop, ThreeFilesInOrderWithAFailingMiddleOne) {
 TEST_F(Drop, SizesFromBmpHeaderAndThroughConversionAndUndecodableStillUploaded) {
   test::CaptureServer server;
   server.setResponder([&server](const std::string& request) {
-    return htmlAnswer("已上传文件:<a href=\"" + server.url("/upload/" + queryName(request)) + "\">x</a>");
+    return test::okResponse("已上传文件:<a href=\"" + server.url("/upload/" + test::queryName(request)) + "\">x</a>");
   });
   test::pointAtSite(w, server.url("/"), "s=1;");
   std::string list;
@@ -106,7 +95,7 @@ TEST_F(Drop, SameFileTwiceWithAutomaticNamingToTheSandbox) {
 TEST_F(Drop, RealDropOnTheBoxReachesTheHandlerInOrder) {
   test::CaptureServer server;
   server.setResponder([&server](const std::string& request) {
-    return htmlAnswer("已上传文件:<a href=\"" + server.url("/upload/" + queryName(request)) + "\">x</a>");
+    return test::okResponse("已上传文件:<a href=\"" + server.url("/upload/" + test::queryName(request)) + "\">x</a>");
   });
   test::pointAtSite(w, server.url("/"), "s=1;");
   w.dropTarget->registerOn(w.dropBox);

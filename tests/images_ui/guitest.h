@@ -1,5 +1,5 @@
 // Helpers for the image GUI tests: waiting on the event loop, a main window
-// pointed at a site, local image files.
+// pointed at a site, local image files, the store name of an upload.
 #pragma once
 
 #include "app/programdir.h"
@@ -8,11 +8,11 @@
 #include "blog/session.h"
 #include "images/gallery.h"
 #include "sites/chooserentry.h"
+#include "support/guiwait.h"
 #include "support/tempdir.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <functional>
@@ -20,16 +20,6 @@
 #include <sys/stat.h>
 
 namespace inkpost::test {
-
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QTest::qWait(20);
-  }
-  return true;
-}
 
 // A program directory of its own (temp/ inside) for one test, the gallery
 // list empty, and the previous directory put back at the end.
@@ -63,6 +53,13 @@ inline void pointAtSite(MainWindow& w, const std::string& siteUrl, const std::st
   w.siteChooser->addItem(toQ(SiteChooserEntry(site)), 1);
   w.siteChooser->setCurrentIndex(0);
   sessionCookie() = cookie;
+}
+
+// The store name of an upload request ("...&filename=NAME HTTP/1.1").
+inline std::string queryName(const std::string& request) {
+  size_t at = request.find("&filename=");
+  size_t end = request.find(" HTTP/1.1");
+  return at == std::string::npos || end == std::string::npos ? "" : request.substr(at + 10, end - at - 10);
 }
 
 }  // namespace inkpost::test

@@ -32,13 +32,9 @@ class WindowUpload : public ::testing::Test {
   }
 };
 
-std::string htmlAnswer(const std::string& utf8) {
-  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(utf8.size()) + "\r\nConnection: close\r\n\r\n" + utf8;
-}
-
 TEST_F(WindowUpload, UsesTheChosenSiteAndSessionCookie) {
   test::pointAtSite(w, server.url("/b/"), "ASPSESSIONIDQSRBTCAB=abc;");
-  watchWindow(htmlAnswer("已上传文件:<a href=\"http://x/b/upload/p.jpg\">p.jpg</a>"));
+  watchWindow(test::okResponse("已上传文件:<a href=\"http://x/b/upload/p.jpg\">p.jpg</a>"));
   EXPECT_EQ(UploadImageFile(w, file("p.jpg", "data"), "", false), "http://x/b/upload/p.jpg");
   EXPECT_EQ(seenEnabled.load(), 0);
   EXPECT_TRUE(w.isEnabled());
@@ -55,7 +51,7 @@ TEST_F(WindowUpload, EnabledAgainAfterEveryFailure) {
   test::pointAtSite(w, server.url("/b/"), "s=1;");
   const std::string path = file("p.jpg", "data");
 
-  watchWindow(htmlAnswer("已上传文件:<a href=\"upload/p.jpg\">"));  // relative link
+  watchWindow(test::okResponse("已上传文件:<a href=\"upload/p.jpg\">"));  // relative link
   EXPECT_EQ(UploadImageFile(w, path, "", false), "");
   EXPECT_EQ(seenEnabled.load(), 0);
   EXPECT_TRUE(w.isEnabled());

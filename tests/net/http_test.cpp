@@ -1,9 +1,5 @@
 // The request routines against a raw capture server on 127.0.0.1.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -14,6 +10,8 @@
 
 using namespace inkpost;
 using inkpost::test::CaptureServer;
+using inkpost::test::closedPort;
+using inkpost::test::okResponse;
 using inkpost::test::requestBody;
 using inkpost::test::requestHeaderLines;
 using Lines = std::vector<std::string>;
@@ -24,24 +22,6 @@ const std::string kAccept =
     "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
     "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*";
 const std::string kUa = std::string("User-Agent: ") + kDefaultUserAgent;
-
-std::string ok(const std::string& body, const std::string& extra = "") {
-  return "HTTP/1.1 200 OK\r\n" + extra + "Content-Length: " + std::to_string(body.size()) +
-         "\r\nConnection: close\r\n\r\n" + body;
-}
-
-// A port on 127.0.0.1 where nothing listens.
-int closedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
 
 struct Call {
   std::string headers, responseHeaders, cookies;
@@ -70,7 +50,7 @@ class HttpEngineTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(HttpEngineTest, PlainGetSendsDefaultsInOrder) {
-  CaptureServer server(ok("hello", "Set-Cookie: s=1; path=/\r\n"));
+  CaptureServer server(okResponse("hello", "Set-Cookie: s=1; path=/\r\n"));
   Call c;
   c.cookies = "a=1;";
   std::string url = server.url("/a/b?x=1");
@@ -161,7 +141,7 @@ TEST_F(HttpEngineTest, ServerCredentials) {
 }
 
 TEST_F(HttpEngineTest, ProxyWithCredentials) {
-  CaptureServer proxy(ok("via proxy"));
+  CaptureServer proxy(okResponse("via proxy"));
   Call c;
   c.cookies = "a=1;";
   std::string proxyText = "127.0.0.1:" + std::to_string(proxy.port()) + "\x01puser\x01ppass";
@@ -213,7 +193,7 @@ TEST_F(HttpEngineTest, RedirectsFollowedOrLeftForTheCaller) {
       return std::string("HTTP/1.1 302 Found\r\nLocation: /step2\r\nSet-Cookie: early=1; path=/\r\nContent-Length: 0\r\n\r\n");
     if (req.rfind("GET /step2", 0) == 0)
       return std::string("HTTP/1.1 301 Moved\r\nLocation: final?x=1\r\nContent-Length: 0\r\n\r\n");
-    return ok("landed", "Set-Cookie: late=2\r\n");
+    return okResponse("landed", "Set-Cookie: late=2\r\n");
   });
   Call c;
   c.cookies = "sid=1;";
@@ -243,7 +223,7 @@ TEST_F(HttpEngineTest, EmptyCookieTextUsesTheSharedStoreAcrossRedirects) {
   server.setResponder([](const std::string& req) {
     if (req.rfind("GET /a ", 0) == 0)
       return std::string("HTTP/1.1 302 Found\r\nLocation: /b\r\nSet-Cookie: hop=1; path=/\r\nContent-Length: 0\r\n\r\n");
-    return ok("b", "Set-Cookie: fin=2; path=/\r\n");
+    return okResponse("b", "Set-Cookie: fin=2; path=/\r\n");
   });
   setHostMapping("blog.test", server.port());
   Call c;
@@ -264,7 +244,7 @@ TEST_F(HttpEngineTest, EmptyCookieTextUsesTheSharedStoreAcrossRedirects) {
   // A caller's own cookie text switches the store off both ways.
   Call own;
   own.cookies = "mine=1;";
-  server.setResponse(ok("x", "Set-Cookie: other=3\r\n"));
+  server.setResponse(okResponse("x", "Set-Cookie: other=3\r\n"));
   own.run("http://blog.test/d");
   EXPECT_NE(server.lastRequest().find("\r\nCookie: mine=1;\r\n"), std::string::npos);
   EXPECT_EQ(server.lastRequest().find("hop=1"), std::string::npos);
@@ -273,7 +253,7 @@ TEST_F(HttpEngineTest, EmptyCookieTextUsesTheSharedStoreAcrossRedirects) {
 }
 
 TEST_F(HttpEngineTest, CookieTextIsNotCarriedToAnotherHost) {
-  CaptureServer other(ok("other"));
+  CaptureServer other(okResponse("other"));
   setHostMapping("elsewhere.test", other.port());
   CaptureServer server("HTTP/1.1 302 Found\r\nLocation: http://elsewhere.test/landing\r\nContent-Length: 0\r\n\r\n");
   Call c;
@@ -315,7 +295,7 @@ TEST_F(HttpEngineTest, ConcurrentCallsShareTheStoreSafely) {
   server.setResponder([](const std::string& req) {
     std::string path = requestHeaderLines(req)[0];
     std::string name = path.substr(5, path.find(' ', 5) - 5);  // "GET /<name> HTTP/1.1"
-    return ok("ok", "Set-Cookie: " + name + "=1; path=/\r\n");
+    return okResponse("ok", "Set-Cookie: " + name + "=1; path=/\r\n");
   });
   setHostMapping("shared.test", server.port());
   std::vector<std::thread> threads;
@@ -334,7 +314,7 @@ TEST_F(HttpEngineTest, ConcurrentCallsShareTheStoreSafely) {
 }
 
 TEST_F(HttpEngineTest, StallBeforeAnswerIsBoundedAndEmpty) {
-  CaptureServer server(ok("late"));
+  CaptureServer server(okResponse("late"));
   server.setStallMs(5000);
   Call c;
   c.cookies = "a=1;";
@@ -410,7 +390,7 @@ TEST_F(HttpEngineTest, EarlyCloseAndUnreachableHost) {
 TEST_F(HttpEngineTest, LargeBodyAndLargeHeaderBlock) {
   std::string big(6 * 1024 * 1024 + 7, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 31 + i / 4096);
-  CaptureServer server(ok(big));
+  CaptureServer server(okResponse(big));
   Call c;
   c.cookies = "a=1;";
   std::string got = c.run(server.url("/big"), "GET", "", 5);
@@ -452,7 +432,7 @@ const std::string kObjAccept =
 class WinHttpEngineTest : public HttpEngineTest {};
 
 TEST_F(WinHttpEngineTest, FiveDefaultHeadersAndCookiesOfThisAnswer) {
-  CaptureServer server(ok("page", "Set-Cookie: a=1; path=/\r\nSet-Cookie: b=2; HttpOnly\r\n"));
+  CaptureServer server(okResponse("page", "Set-Cookie: a=1; path=/\r\nSet-Cookie: b=2; HttpOnly\r\n"));
   setHostMapping("example.org", server.port());
   std::string rh;
   std::string cookies = "old=1;";
@@ -517,7 +497,7 @@ TEST_F(WinHttpEngineTest, FollowsRedirectsAndKeepsOnlyTheFinalCookies) {
   server.setResponder([](const std::string& req) {
     if (req.rfind("POST /up", 0) == 0)
       return std::string("HTTP/1.1 302 Found\r\nLocation: /done\r\nSet-Cookie: mid=1\r\nContent-Length: 0\r\n\r\n");
-    return ok("done", "Set-Cookie: fin=2; path=/\r\n");
+    return okResponse("done", "Set-Cookie: fin=2; path=/\r\n");
   });
   std::string rh;
   std::string cookies = "s=1;";
@@ -540,7 +520,7 @@ TEST_F(WinHttpEngineTest, FailuresHaveFixedOutputs) {
   EXPECT_EQ(rh, "");
   EXPECT_EQ(cookies, "");
 
-  CaptureServer server(ok("late", "Set-Cookie: a=1\r\n"));
+  CaptureServer server(okResponse("late", "Set-Cookie: a=1\r\n"));
   server.setStallMs(5000);
   rh = "x";
   cookies = "old=1;";

@@ -83,4 +83,11 @@ std::string requestBody(const std::string& rawRequest);
 // The request line and header lines, in order, without their CRLF.
 std::vector<std::string> requestHeaderLines(const std::string& rawRequest);
 
+// "HTTP/1.1 200 OK", then `extraHeaders` (each line ending in CRLF), the
+// Content-Length of `body` and "Connection: close", then the body.
+std::string okResponse(const std::string& body, const std::string& extraHeaders = {});
+
+// A port on 127.0.0.1 nobody listens on.
+int closedPort();
+
 }  // namespace inkpost::test

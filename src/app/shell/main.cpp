@@ -2,9 +2,13 @@
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/process.h"
+#include "crosspost/localdoubles.h"
 #include "fault/faultguard.h"
 
 #include <QApplication>
+
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -19,10 +23,25 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
   if (previousMessageHandler) previousMessageHandler(type, context, message);
 }
 
+// `make run` sets INKPOST_LOCAL_SPACE_PORT so that the cross-posting hosts
+// reach the local sandbox's doubles; without it nothing changes.
+void useLocalSandboxForCrossPosting() {
+  const char* value = std::getenv("INKPOST_LOCAL_SPACE_PORT");
+  if (!value || !*value) return;
+  char* end = nullptr;
+  const long port = std::strtol(value, &end, 10);
+  if (*end != '\0' || port <= 0 || port > 65535) return;
+  inkpost::useLocalSpaceDoubles(static_cast<int>(port));
+  std::string flags = inkpost::spaceHostResolverSwitch(static_cast<int>(port));
+  if (const char* old = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS"); old && *old) flags = std::string(old) + " " + flags;
+  setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   inkpost::prepareProcess();
+  useLocalSandboxForCrossPosting();
   inkpost::InstallFaultGuard();
   previousMessageHandler = qInstallMessageHandler(onQtMessage);
   QApplication app(argc, argv);

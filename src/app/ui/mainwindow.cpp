@@ -1,6 +1,7 @@
 #include "app/ui/mainwindow.h"
 
 #include "app/links.h"
+#include "app/ui/unit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -49,14 +50,6 @@ bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
 
 namespace {
 
-template <typename T>
-T* unit(QWidget* parent, const char* name, int x, int y, int w, int h) {
-  auto* u = new T(parent);
-  u->setObjectName(QString::fromUtf8(name));
-  u->setGeometry(x, y, w, h);
-  return u;
-}
-
 QLabel* caption(QWidget* parent, const char* text, int x, int y, int w = 60) {
   auto* l = new QLabel(QString::fromUtf8(text), parent);
   l->setGeometry(x, y, w, 22);
@@ -77,8 +70,15 @@ QWebEngineView* browser(QWidget* parent, const char* name, int x, int y, int w, 
   return v;
 }
 
+// The advertisement box shows a page of our own; nothing is fetched.
+const char* const kAdvertisementPage =
+    "<html><body style='margin:6px;font:12px sans-serif;color:#333;background:#fffdf4'>"
+    "<b>Inkpost客户端</b><br>写文章、传图片、一键发布到你的 Inkpost 博客。"
+    "草稿每分钟自动保存，可随时恢复。</body></html>";
+
 QLabel* hyperlink(QWidget* parent, const char* name, const char* label, const char* address, int x, int y, int w) {
-  auto* l = unit<QLabel>(parent, name, x, y, w, 20);
+  auto* l = unit<QLabel>(parent, name, x, y, w, 36);
+  l->setWordWrap(true);
   l->setText(QStringLiteral("%1<a href=\"%2\">%2</a>").arg(QString::fromUtf8(label), QString::fromUtf8(address)));
   l->setTextFormat(Qt::RichText);
   l->setOpenExternalLinks(false);  // the shell opens links itself
@@ -209,11 +209,12 @@ void MainWindow::buildUnits() {
   captureTimer = timer(this, "时钟_上传截图", 100);
 
   // Advertisement box and links.
-  adGroup = unit<QGroupBox>(c, "分组框4", 634, 438, 240, 150);
+  adGroup = unit<QGroupBox>(c, "分组框4", 634, 438, 240, 118);
   adGroup->setTitle(QStringLiteral("广而告之"));
-  adView = browser(adGroup, "超文本浏览框1", 6, 20, 228, 124);
-  clientLink = hyperlink(c, "超级链接框1", "客户端官网：", links::kClientSite, 634, 596, 240);
-  engineLink = hyperlink(c, "超级链接框2", "Inkpost官网：", links::kEngineSite, 634, 618, 240);
+  adView = browser(adGroup, "超文本浏览框1", 6, 20, 228, 92);
+  adView->setHtml(QString::fromUtf8(kAdvertisementPage));
+  clientLink = hyperlink(c, "超级链接框1", "客户端官网：", links::kClientSite, 634, 560, 240);
+  engineLink = hyperlink(c, "超级链接框2", "Inkpost官网：", links::kEngineSite, 634, 598, 240);
 
   toastTimer = timer(this, "时钟_载入显示窗口", 0);
   tagsTimer = timer(this, "时钟_载入tags窗口", 1);

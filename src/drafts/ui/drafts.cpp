@@ -4,6 +4,7 @@
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/toast.h"
+#include "blog/publish.h"
 #include "blog/ui/editorbody.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
@@ -16,17 +17,28 @@
 namespace inkpost {
 namespace {
 
+// The item data of an entry. Entries of the article type list that carry
+// none stand for their fixed level (草稿文章 1 ... 普通文章 4).
+long itemValue(const QComboBox* box, int index) {
+  const QVariant data = box->itemData(index);
+  if (!data.isValid()) {
+    const std::string level = articleLevel(fromQ(box->itemText(index)));
+    if (!level.empty()) return storedInteger(level);
+  }
+  return data.toInt();
+}
+
 // The item data of the selected entry; -1 when nothing is selected.
 long selectedValue(const QComboBox* box) {
   int index = box->currentIndex();
   if (index < 0 || index >= box->count()) return -1;
-  return box->itemData(index).toInt();
+  return itemValue(box, index);
 }
 
 // Selects the first entry whose item data is value; none leaves it alone.
 void selectValue(QComboBox* box, long value) {
   for (int i = 0; i < box->count(); ++i) {
-    if (box->itemData(i).toInt() == value) {
+    if (itemValue(box, i) == value) {
       box->setCurrentIndex(i);
       return;
     }

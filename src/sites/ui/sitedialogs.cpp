@@ -2,6 +2,7 @@
 
 #include "app/ui/gbk.h"
 #include "app/ui/toast.h"
+#include "app/ui/unit.h"
 #include "net/encoding.h"
 #include "sites/sitestore.h"
 #include "sites/statements.h"
@@ -18,14 +19,6 @@ namespace inkpost {
 namespace {
 
 void toast(QWidget* over, const char* utf8, double seconds) { ShowToast(over, fromUtf8(utf8), seconds); }
-
-template <typename T>
-T* unit(QWidget* parent, const char* name, int x, int y, int w, int h) {
-  auto* u = new T(parent);
-  u->setObjectName(QString::fromUtf8(name));
-  u->setGeometry(x, y, w, h);
-  return u;
-}
 
 QLineEdit* field(QWidget* parent, const char* name, const char* label, int x, int y) {
   auto* l = new QLabel(QString::fromUtf8(label), parent);

@@ -1,7 +1,7 @@
 #include "app/shell/shell.h"
 
-#include "app/ui/mainwindow.h"
 #include "app/programdir.h"
+#include "app/ui/mainwindow.h"
 #include "blog/captcha.h"
 #include "blog/ui/editorbody.h"
 #include "drafts/ui/drafts.h"
@@ -11,9 +11,9 @@
 #include "sites/ui/sitemenu.h"
 
 #include <QGroupBox>
+#include <QTimer>
 
 #include <cstdio>
-#include <QTimer>
 
 namespace inkpost {
 
@@ -44,8 +44,7 @@ void startUp(MainWindow& w) {
   FillSiteChooser(w.siteChooser);
 }
 
-void shutDown(MainWindow& w) {
-  (void)w;
+void shutDown(MainWindow&) {
   CloseSiteStore();
   // Then remove inkpost.cds from the program directory (login section).
   std::remove(programPath(kCaptchaDataFile).c_str());

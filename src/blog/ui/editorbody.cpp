@@ -20,7 +20,10 @@ namespace inkpost {
 namespace {
 
 constexpr int kCheckTimeoutMs = 2000;
-constexpr int kReadTimeoutMs = 8000;
+// Scripts run in the page one after another, so a read waits for every write
+// queued before it; a read that gives up would hand an empty body to an
+// autosave or a publish, hence the generous bound.
+constexpr int kReadTimeoutMs = 30000;
 constexpr int kWriteTimeoutMs = 8000;
 constexpr int kPollIntervalMs = 40;
 constexpr int kPollGiveUpMs = 60000;
@@ -94,8 +97,10 @@ class EditorBridge : public QObject {
 
   void write(const std::string& gbkHtml) {
     if (ready()) {
+      // The page applies it in its own time (a large body takes the editor a
+      // second or more); any later read is queued behind it and sees it.
       pending_.reset();
-      runSync(view_->page(), setScript(gbkHtml), kWriteTimeoutMs);
+      view_->page()->runJavaScript(setScript(gbkHtml));
     } else {
       pending_ = gbkHtml;
     }

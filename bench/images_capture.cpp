@@ -1,8 +1,8 @@
 // Screen capture: darkening a 4K snapshot, and the time from the button
 // press (snapshot taken) to the capture window on screen.
-#include "app/ui/process.h"
 #include "images/capture.h"
 #include "images/ui/capturewindow.h"
+#include "guibench.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -34,11 +34,4 @@ static void BM_PressToCaptureWindowShown(benchmark::State& state) {
 }
 BENCHMARK(BM_PressToCaptureWindowShown)->Unit(benchmark::kMillisecond)->Iterations(10);
 
-int main(int argc, char** argv) {
-  inkpost::prepareProcess();
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return inkpost::bench::runGuiBenchmarks(argc, argv); }

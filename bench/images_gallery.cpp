@@ -3,10 +3,10 @@
 // at it).
 #include "app/programdir.h"
 #include "app/ui/mainwindow.h"
-#include "app/ui/process.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 #include "support/tempdir.h"
+#include "guibench.h"
 
 #include <QApplication>
 #include <QWebEngineView>
@@ -57,11 +57,4 @@ BENCHMARK(BM_RebuildGallery)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  inkpost::prepareProcess();
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return inkpost::bench::runGuiBenchmarks(argc, argv); }

@@ -1,0 +1,20 @@
+// main() body for benchmarks that need a QApplication (web views, windows).
+#pragma once
+
+#include "app/ui/process.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+namespace inkpost::bench {
+
+inline int runGuiBenchmarks(int argc, char** argv) {
+  inkpost::prepareProcess();
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
+
+}  // namespace inkpost::bench

@@ -146,8 +146,10 @@ TEST_F(Installed, PortableCopyWritesNothingOutsideItsFolderAndTightensModes) {
 
   TempDir home;
   TempDir tmp;
+  TempDir runtime;  // the session's volatile folder, as a desktop session has one
+  chmod(runtime.path().c_str(), 0700);
   {
-    StartedProgram p(exe, {{"HOME", home.path()}, {"TMPDIR", tmp.path()}});
+    StartedProgram p(exe, {{"HOME", home.path()}, {"TMPDIR", tmp.path()}, {"XDG_RUNTIME_DIR", runtime.path()}});
     expectWindowAndEditor(p, dir.file("editor"));
     EXPECT_EQ(modeOf(dir.file("data.mdb")), 0600);
     EXPECT_EQ(modeOf(dir.file("temp")), 0700);
@@ -218,8 +220,7 @@ TEST(Package, HoldsTheProgramEditorMenuEntryAndIcon) {
   const std::string path = deb.substr(0, deb.find('\n'));
   const std::string list = shellOutput("dpkg-deb -c '" + path + "'", &status);
   ASSERT_EQ(status, 0);
-  for (const std::string f :
-       {"./usr/bin/inkpost-client", "./usr/libexec/inkpost-client/inkpost-fault-report",
+  for (const std::string& f : std::vector<std::string>{"./usr/bin/inkpost-client", "./usr/libexec/inkpost-client/inkpost-fault-report",
         "./usr/share/inkpost-client/editor/index.html", "./usr/share/inkpost-client/editor/tinymce/tinymce.min.js",
         std::string("./usr/share/applications/") + kAppId + ".desktop",
         std::string("./usr/share/metainfo/") + kAppId + ".metainfo.xml",

@@ -132,14 +132,23 @@ std::vector<std::pair<std::string, std::string>> StartedProgram::pages() const {
     close(s);
     return out;
   }
-  const std::string req = "GET /json/list HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+  const std::string req = "GET /json/list HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
   if (send(s, req.data(), req.size(), MSG_NOSIGNAL) < 0) {
     close(s);
     return out;
   }
+  // Read up to the end of the body (the server may keep the connection).
   std::string text;
   char buf[4096];
-  for (ssize_t n; (n = recv(s, buf, sizeof buf, 0)) > 0;) text.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = recv(s, buf, sizeof buf, 0)) > 0;) {
+    text.append(buf, static_cast<size_t>(n));
+    const size_t head = text.find("\r\n\r\n");
+    if (head == std::string::npos) continue;
+    const size_t cl = text.find("Content-Length:");
+    if (cl != std::string::npos && cl < head &&
+        text.size() - head - 4 >= std::strtoul(text.c_str() + cl + 15, nullptr, 10))
+      break;
+  }
   close(s);
   // One object per page: {... "title": "...", "type": "page", "url": "..." }
   for (size_t start = text.find('{'); start != std::string::npos; start = text.find('{', start + 1)) {

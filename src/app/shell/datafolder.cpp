@@ -79,6 +79,10 @@ std::optional<DataFolderFault> prepareDataFolder() {
   return std::nullopt;
 }
 
+void keepPortableCopyInItsFolder() {
+  if (programFolders().portable) setenv("QT_DISABLE_SHADER_DISK_CACHE", "1", 0);
+}
+
 void bringToFront(QWidget* w) {
   if (!w) return;
   if (w->isMinimized()) w->showNormal();

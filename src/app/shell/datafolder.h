@@ -29,6 +29,10 @@ struct DataFolderFault {
 // all went well.
 std::optional<DataFolderFault> prepareDataFolder();
 
+// Before the QApplication: a portable copy keeps Qt's shader cache out of
+// the user's home (nothing is written outside the program folder).
+void keepPortableCopyInItsFolder();
+
 // Raises `w` to the front and gives it the focus (unminimising it first).
 void bringToFront(QWidget* w);
 

@@ -44,6 +44,7 @@ void useLocalSandboxForCrossPosting() {
 int main(int argc, char** argv) {
   inkpost::prepareProcess();
   useLocalSandboxForCrossPosting();
+  inkpost::keepPortableCopyInItsFolder();
   inkpost::InstallFaultGuard();
   previousMessageHandler = qInstallMessageHandler(onQtMessage);
   QApplication app(argc, argv);

@@ -46,27 +46,25 @@ int main(int argc, char** argv) {
   unsigned long seed = 1;
   bool spread = false;
   EngineCaptchaStyle engine;
+  // Options come in pairs "--name value", except --spread and --help.
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) usage(a + " needs a value");
-      return argv[++i];
-    };
     if (a == "--help" || a == "-h") {
       std::fputs(kHelp, stdout);
       return 0;
-    } else if (a == "--out") out = value();
-    else if (a == "--count") count = std::atol(value().c_str());
-    else if (a == "--seed") seed = std::strtoul(value().c_str(), nullptr, 10);
-    else if (a == "--style") style = value();
-    else if (a == "--size") {
-      if (!parseCaptchaSize(value(), engine)) usage("--size wants WxH, each 10 to 1000");
-    } else if (a == "--noise") {
-      if (!parseCaptchaNoise(value(), engine)) usage("--noise wants P or MIN-MAX, 0 to 50");
-    } else if (a == "--angle") engine.angle = std::atof(value().c_str());
-    else if (a == "--margin") engine.margin = std::atof(value().c_str());
-    else if (a == "--spread") spread = true;
-    else usage("unknown option " + a);
+    }
+    if (a == "--spread") {
+      spread = true;
+      continue;
+    }
+    if (a.rfind("--", 0) != 0 || i + 1 >= argc) usage(a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown option " + a);
+    const std::string name = a.substr(2), v = argv[++i];
+    std::string error;
+    if (name == "out") out = v;
+    else if (name == "count") count = std::atol(v.c_str());
+    else if (name == "seed") seed = std::strtoul(v.c_str(), nullptr, 10);
+    else if (name == "style") style = v;
+    else if (!applyCaptchaOption(name, v, engine, error)) usage(error.empty() ? "unknown option " + a : "--" + error);
   }
   if (out.empty()) usage("--out is required");
   if (count < 0) usage("--count wants a number from 0");

@@ -53,6 +53,28 @@ EngineCaptchaStyle spreadCaptchaStyle(std::mt19937& rng) {
   return s;
 }
 
+bool applyCaptchaOption(const std::string& name, const std::string& value, EngineCaptchaStyle& style,
+                        std::string& error) {
+  error.clear();
+  char* end = nullptr;
+  const double number = std::strtod(value.c_str(), &end);
+  const bool isNumber = end != value.c_str() && *end == '\0';
+  if (name == "size") {
+    if (!parseCaptchaSize(value, style)) error = "size wants WxH, each 10 to 1000";
+  } else if (name == "noise") {
+    if (!parseCaptchaNoise(value, style)) error = "noise wants P or MIN-MAX, 0 to 50";
+  } else if (name == "angle") {
+    if (isNumber && number >= 0 && number <= 90) style.angle = number;
+    else error = "angle wants 0 to 90";
+  } else if (name == "margin") {
+    if (isNumber && number >= 0 && number <= 40) style.margin = number;
+    else error = "margin wants 0 to 40";
+  } else {
+    return false;
+  }
+  return error.empty();
+}
+
 bool parseCaptchaSize(const std::string& text, EngineCaptchaStyle& style) {
   const size_t x = text.find('x');
   if (x == std::string::npos) return false;

@@ -30,6 +30,13 @@ struct EngineCaptchaStyle {
 // margins up to 12 %. Used to train and test readers on more than the defaults.
 EngineCaptchaStyle spreadCaptchaStyle(std::mt19937& rng);
 
+// Applies one of the settings options "size", "noise", "angle", "margin"
+// (given without their leading dashes and any prefix) to the style. Returns
+// false for another name; `error` is then empty, or says what is wrong with
+// the value of a known name.
+bool applyCaptchaOption(const std::string& name, const std::string& value, EngineCaptchaStyle& style,
+                        std::string& error);
+
 // Parses "WxH" into the style; false for anything else or a side outside 10..1000.
 bool parseCaptchaSize(const std::string& text, EngineCaptchaStyle& style);
 // Parses "P" or "MIN-MAX" (per cent, 0..50) into the noise range.

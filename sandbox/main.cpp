@@ -111,13 +111,10 @@ int main(int argc, char** argv) {
     else if (a == "--log") opt.logFile = value();
     else if (a == "--captcha") opt.captcha = value();
     else if (a == "--captcha-style") opt.captchaStyle = value();
-    else if (a == "--captcha-size") {
-      if (!inkpost::sandbox::parseCaptchaSize(value(), opt.engine)) usage("--captcha-size wants WxH, each 10 to 1000");
-    } else if (a == "--captcha-noise") {
-      if (!inkpost::sandbox::parseCaptchaNoise(value(), opt.engine)) usage("--captcha-noise wants P or MIN-MAX, 0 to 50");
-    } else if (a == "--captcha-angle") opt.engine.angle = std::atof(value().c_str());
-    else if (a == "--captcha-margin") opt.engine.margin = std::atof(value().c_str());
-    else if (a == "--session-minutes") opt.sessionMinutes = std::atof(value().c_str());
+    else if (a == "--captcha-size" || a == "--captcha-noise" || a == "--captcha-angle" || a == "--captcha-margin") {
+      std::string error;
+      if (!inkpost::sandbox::applyCaptchaOption(a.substr(10), value(), opt.engine, error)) usage("--captcha-" + error);
+    } else if (a == "--session-minutes") opt.sessionMinutes = std::atof(value().c_str());
     else if (a == "--captcha-font") inkpost::sandbox::setCaptchaFont(value());
     else if (a == "--captcha-misread") opt.captchaMisread = std::atoi(value().c_str());
     else if (a == "--verify-no-location") opt.verifyNoLocation = true;
@@ -146,8 +143,6 @@ int main(int argc, char** argv) {
       !(opt.captcha.rfind("fixed:", 0) == 0 && opt.captcha.size() > 6))
     usage("unknown captcha mode " + opt.captcha);
   if (opt.captchaStyle != "engine" && opt.captchaStyle != "bmp") usage("unknown captcha style " + opt.captchaStyle);
-  if (opt.engine.angle < 0 || opt.engine.angle > 90) usage("--captcha-angle wants 0 to 90");
-  if (opt.engine.margin < 0 || opt.engine.margin > 40) usage("--captcha-margin wants 0 to 40");
   if (opt.sessionMinutes < 0) usage("--session-minutes wants a number from 0");
   std::error_code ec;
   std::filesystem::create_directories(opt.dataDir, ec);

@@ -1,11 +1,14 @@
 #include "blog/ui/login.h"
 
 #include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
+#include "app/ui/busy.h"
+#include "app/ui/wait.h"
+#include "blog/ui/articleform.h"
 #include "app/ui/toast.h"
 #include "blog/editpage.h"
+#include "app/ui/unit.h"
 #include "blog/login.h"
-#include "blog/session.h"
+#include "app/session.h"
 #include "net/encoding.h"
 #include "sites/ui/sitechooser.h"
 
@@ -29,53 +32,57 @@ const std::string& loginDoneNotice() {
   return text;
 }
 
-void fillDateBoxes(MainWindow& w, const QDateTime& now) {
-  const QDate d = now.date();
-  const QTime t = now.time();
-  w.yearEdit->setText(QString::number(d.year()));
-  w.monthEdit->setText(QString::number(d.month()));
-  w.dayEdit->setText(QString::number(d.day()));
-  w.timeEdit->setText(QStringLiteral("%1:%2:%3").arg(t.hour()).arg(t.minute()).arg(t.second()));
+std::string loginBusyText(const std::string& siteName, int attempt) {
+  return fromUtf8("正在登录 ") + siteName + fromUtf8("（第") + std::to_string(attempt) + fromUtf8("次）…");
 }
 
-void loadEditPage(MainWindow& w) {
-  const std::string site = chooserEntryValues(w.siteChooser).weburl;
-  const EditPage page = parseEditPage(fetchEditPage(site, sessionCookie()));
+void fillDateBoxes(QWidget& window, const QDateTime& now) { ArticleForm::of(window).fillDates(now); }
+
+void loadEditPage(QWidget& window) {
+  const std::string site = chooserEntryValues(siteChooserOf(window)).weburl;
+  const EditPage page = parseEditPage(fetchEditPage(site, blogSession().cookie));
   // Both lists start empty, so an article can never go out with a category
   // or author of a site logged in to earlier.
-  w.categoryBox->clear();
-  for (const PageOption& o : page.categories) w.categoryBox->addItem(toQ(o.name), o.value);
-  w.authorBox->clear();
-  for (const PageOption& o : page.authors) {
-    w.authorBox->addItem(toQ(o.name), o.value);
-    if (o.selected) w.authorBox->setCurrentIndex(w.authorBox->count() - 1);
-  }
-  blogTags() = page.tags;
+  ArticleForm& form = ArticleForm::of(window);
+  form.setCategories(page.categories);
+  form.setAuthors(page.authors);
+  blogSession().tags = page.tags;
 }
 
-void onSiteSelected(MainWindow& w) {
-  if (w.siteChooser->currentIndex() < 0) return;  // the list was emptied: nothing to log in to
-  const ChooserValues entry = chooserEntryValues(w.siteChooser);
-  w.accountEdit->setText(toQ(entry.admin));
-  w.passwordEdit->setText(toQ(entry.pass));
-  w.autoAliasCheck->setChecked(entry.ikname == "1");
-  w.autoNameCheck->setChecked(entry.imgname == "1");
+void onSiteSelected(QWidget& window) {
+  QComboBox* chooser = siteChooserOf(window);
+  if (chooser->currentIndex() < 0) return;  // the list was emptied: nothing to log in to
+  static bool loggingIn = false;
+  ReentryGuard once(loggingIn);
+  if (!once.entered()) return;
+  auto* account = unitOf<QLineEdit>(window, "编辑框_帐号");
+  auto* password = unitOf<QLineEdit>(window, "编辑框_密码");
+  const ChooserValues entry = chooserEntryValues(chooser);
+  account->setText(toQ(entry.admin));
+  password->setText(toQ(entry.pass));
+  ArticleForm& form = ArticleForm::of(window);
+  form.setAutoAlias(entry.ikname == "1");
+  unitOf<QCheckBox>(window, "选择框_自动命名")->setChecked(entry.imgname == "1");
 
+  const std::optional<SiteRecord> record = chooserSite(chooser);
+  const std::string siteName = record ? record->webname : fromQ(chooser->currentText());
+  BusyScope busy(StatusLine::of(window), loginBusyText(siteName, 1));
   bool loggedIn = false;
   for (int attempt = 0; attempt < kLoginAttempts && !loggedIn; ++attempt) {
+    busy.setText(loginBusyText(siteName, attempt + 1));
     // Edits made in the boxes meanwhile are what the next attempt uses.
-    const std::string site = chooserEntryValues(w.siteChooser).weburl;
-    sessionSite() = site;
-    loggedIn = blogLogin(site, fromQ(w.accountEdit->text()), fromQ(w.passwordEdit->text()), sessionCookie());
-    if (!loggedIn) ShowToast(&w, loginRetryNotice(attempt + 1), kLoginRetrySeconds);
+    const std::string site = chooserEntryValues(chooser).weburl;
+    blogSession().site = site;
+    loggedIn = blogLogin(site, fromQ(account->text()), fromQ(password->text()), blogSession().cookie);
+    if (!loggedIn) ShowToast(&window, loginRetryNotice(attempt + 1), kLoginRetrySeconds);
   }
   if (!loggedIn) {
-    ShowToast(&w, loginFailedNotice(), kLoginFailedSeconds);
+    ShowToast(&window, loginFailedNotice(), kLoginFailedSeconds);
     return;
   }
-  ShowToast(&w, loginDoneNotice(), kLoginDoneSeconds);
-  loadEditPage(w);
-  fillDateBoxes(w, QDateTime::currentDateTime());
+  ShowToast(&window, loginDoneNotice(), kLoginDoneSeconds);
+  loadEditPage(window);
+  form.fillDates(QDateTime::currentDateTime());
 }
 
 }  // namespace inkpost

@@ -8,21 +8,26 @@
 
 #include <string>
 
+class QWidget;
+
 namespace inkpost {
 
-class MainWindow;
 
 // Selection-changed handler of 组合框_网站名称.
-void onSiteSelected(MainWindow& w);
+void onSiteSelected(QWidget& window);
 
 // Fetches and parses the edit page of the chooser's current site with the
 // session cookie: fills 组合框_分类 and 组合框_用户 (both emptied first) and
 // replaces blogTags.
-void loadEditPage(MainWindow& w);
+void loadEditPage(QWidget& window);
 
 // 编辑框_日期年/月/日 and 编辑框_日期时间 from `now`, numbers without leading
-// zeros ("9:5:3").
-void fillDateBoxes(MainWindow& w, const QDateTime& now);
+// zeros ("9:5:3"); see ArticleForm::fillDates.
+void fillDateBoxes(QWidget& window, const QDateTime& now);
+
+// The status line's text while attempt `attempt` (1..4) signs in to the site
+// named siteName: "正在登录 沙盒博客（第1次）…" (GBK).
+std::string loginBusyText(const std::string& siteName, int attempt);
 
 // The notices of the login (GBK) and their display times in seconds.
 std::string loginRetryNotice(int attempt);  // "登录失败！进行第N次尝试！"

@@ -4,38 +4,36 @@
 
 #include "blog/publish.h"
 
-#include <functional>
 #include <string>
+
+class QWidget;
 
 namespace inkpost {
 
-class MainWindow;
 
-// Called after a post that went through (or may have) when 选择框_同步_百度空间
-// is ticked, with the title as typed and the body as posted (GBK). Set by the
-// cross-posting code; while unset the sync box has no effect.
-using CrossPostHook = std::function<void(MainWindow&, const std::string& gbkTitle, const std::string& gbkBody)>;
-CrossPostHook& crossPostHook();
+// After a post that went through (or may have) with 选择框_同步_百度空间
+// ticked, publishArticle hands over to blogSession().crossPost.
 
 // 编辑框_标题 content changed: with 选择框_自动别名 ticked the alias follows.
-void onTitleChanged(MainWindow& w);
+void onTitleChanged(QWidget& window);
 
 // 选择框_自动别名 clicked: when now ticked, the alias is made from the title.
 // (Storing the flag for the site is bound separately.)
-void onAutoAliasClicked(MainWindow& w);
+void onAutoAliasClicked(QWidget& window);
 
 // 按钮_发布 clicked: reads the article, posts it, tells the outcome and hands
-// over to the cross-post hook.
-void publishArticle(MainWindow& w);
+// over to the cross-post hook. One publish at a time: a second one started
+// while the first waits (from a timer, say) does nothing.
+void publishArticle(QWidget& window);
 
 // The steps of publishArticle before the post, for tests and benchmarks.
 // The site address of the chosen entry.
-std::string selectedSiteAddress(const MainWindow& w);
-// Every field of the window except the body and the intro.
-ArticleForm articleFields(const MainWindow& w);
+std::string selectedSiteAddress(QWidget& window);
+// Every field of the article form except the body and the intro.
+PostForm articleFields(QWidget& window);
 // Root replacement and intro on a body read from the editor; fills form.body
 // and form.intro.
-void completeArticle(ArticleForm& form, const std::string& gbkBody, const std::string& root,
+void completeArticle(PostForm& form, const std::string& gbkBody, const std::string& root,
                      const std::string& site);
 
 }  // namespace inkpost

@@ -1,7 +1,7 @@
 #include "images/ui/upload.h"
 
-#include "app/ui/mainwindow.h"
-#include "blog/session.h"
+#include <QWidget>
+#include "app/session.h"
 #include "sites/ui/sitechooser.h"
 
 #include <QComboBox>
@@ -12,22 +12,22 @@ namespace {
 // Disables the main window for its lifetime; enabled again on every way out.
 class WindowDisabled {
  public:
-  explicit WindowDisabled(MainWindow& w) : w_(w) { w_.setEnabled(false); }
+  explicit WindowDisabled(QWidget& w) : w_(w) { w_.setEnabled(false); }
   ~WindowDisabled() { w_.setEnabled(true); }
   WindowDisabled(const WindowDisabled&) = delete;
   WindowDisabled& operator=(const WindowDisabled&) = delete;
 
  private:
-  MainWindow& w_;
+  QWidget& w_;
 };
 
 }  // namespace
 
-std::string UploadImageFile(MainWindow& w, const std::string& path, const std::string& givenName,
+std::string UploadImageFile(QWidget& w, const std::string& path, const std::string& givenName,
                             bool useGivenName) {
   WindowDisabled disabled(w);
-  const std::string siteUrl = chooserEntryValues(w.siteChooser).weburl;
-  return UploadImageFile(siteUrl, sessionCookie(), path, givenName, useGivenName);
+  const std::string siteUrl = chooserEntryValues(siteChooserOf(w)).weburl;
+  return UploadImageFile(siteUrl, blogSession().cookie, path, givenName, useGivenName);
 }
 
 }  // namespace inkpost

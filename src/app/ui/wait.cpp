@@ -1,0 +1,48 @@
+#include "app/ui/wait.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace inkpost {
+
+void Wait::finish() {
+  finished_ = true;
+  if (loop_) loop_->quit();
+}
+
+bool Wait::run(int timeoutMs) {
+  if (finished_) return true;
+  QEventLoop loop;
+  QTimer timer;
+  if (timeoutMs >= 0) {
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(timeoutMs);
+  }
+  loop_ = &loop;
+  loop.exec(input_ == WaitInput::Excluded ? QEventLoop::ExcludeUserInputEvents : QEventLoop::AllEvents);
+  loop_ = nullptr;
+  return finished_;
+}
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs, WaitInput input) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    const qint64 left = timeoutMs - clock.elapsed();
+    if (left <= 0) return false;
+    Wait wait(input);
+    wait.run(static_cast<int>(std::min<qint64>(left, pollMs)));
+  }
+  return true;
+}
+
+void waitFor(int ms, WaitInput input) {
+  Wait wait(input);
+  wait.run(ms < 0 ? 0 : ms);
+}
+
+}  // namespace inkpost

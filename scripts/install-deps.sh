@@ -16,6 +16,8 @@ DEB_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   unicode-data bzip2
   zlib1g-dev
+  libpsl-dev publicsuffix libsecret-1-dev
+  gnome-keyring libsecret-tools dbus-daemon
 )
 
 # Node.js and npm come from the machine's image or from Debian's nodejs

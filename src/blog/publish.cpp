@@ -152,7 +152,8 @@ PostOutcome postArticle(const std::string& site, const ArticleForm& form, std::s
   std::string headers = articlePostHeaders(site);
   std::string responseHeaders;
   const std::string answer = HttpEngine(articlePostAddress(site), "POST", "", "", "", "", headers,
-                                        articleFormBody(form), 0, responseHeaders, sessionCookie, true);
+                                        articleFormBody(form), kPostBudgetSeconds, responseHeaders, sessionCookie,
+                                        true, kPostAnswerCap);
   return judgeAnswer(fromUtf8(answer));
 }
 

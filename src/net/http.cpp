@@ -262,12 +262,11 @@ Answer perform(const Hop& hop) {
   if (connectTo) curl_easy_setopt(easy, CURLOPT_CONNECT_TO, connectTo);
   if (!hop.agent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, hop.agent.c_str());
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::min<long long>(hop.connectMs, leftMs)));
-  // A backstop behind the polling below: libcurl itself ends the transfer at
-  // the deadline, and a connection that carries less than one byte a second
-  // for the idle time is stalled whatever trickles through it.
+  // A backstop behind the polling below and the progress callback: libcurl
+  // itself ends the transfer at the deadline. (Its low-speed limit is not
+  // used: it does not count header bytes, so it would cut off a blog that
+  // sends its header lines slowly but within the idle time.)
   curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(leftMs + 50));
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(hop.idleMs / 1000)));
   curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(hop.cap));
   curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
@@ -363,7 +362,10 @@ std::string resolveLocation(const std::string& base, bool secure, const std::str
 // origin stay with it across redirects.
 std::string originOf(const std::string& url) {
   const bool secure = lowerAscii(url).find("https://") != std::string::npos;
-  return std::string(secure ? "https://" : "http://") + urlHost(url) + ":" + std::to_string(urlPort(url));
+  const std::string hostPort = urlHost(url, true);
+  const bool explicitPort = hostPort.find(':') != std::string::npos;
+  const int port = explicitPort ? urlPort(url) : secure ? 443 : 80;
+  return std::string(secure ? "https://" : "http://") + urlHost(url) + ":" + std::to_string(port);
 }
 
 // A url that would end the request line early and smuggle header lines in.

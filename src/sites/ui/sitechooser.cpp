@@ -1,6 +1,7 @@
 #include "sites/ui/sitechooser.h"
 
 #include "app/ui/gbk.h"
+#include "app/ui/toast.h"
 #include "sites/sitestore.h"
 
 #include <QComboBox>
@@ -37,6 +38,9 @@ void FillSiteChooser(QComboBox* chooser) {
     }
   }
   chooser->setCurrentIndex(-1);
+  // Where the passwords went (or could not be read from), told once.
+  const std::string notice = takeSecretNotice();
+  if (!notice.empty()) ShowToast(chooser->window(), notice, 2.6, true, 0);
 }
 
 int chooserSiteId(const QComboBox* chooser, int index) {

@@ -98,7 +98,7 @@ void erase(const std::string& host, const std::string& name, const std::string& 
 
 void storeCookie(const std::string& host, const std::string& name, const std::string& value,
                  const std::string& path, bool secure) {
-  if (name.empty() || host.empty() || name.size() + value.size() > kMaxCookieBytes) return;
+  if (name.empty() || host.empty()) return;
   std::lock_guard<std::mutex> lock(storeMutex);
   upsert({lowerAscii(host), name, value, path.empty() || path[0] != '/' ? "/" : path, secure});
 }

@@ -3,7 +3,7 @@
 // A host that begins with "." is a domain cookie (sent to that domain and
 // its subdomains); any other host is sent to that exact host only. A Secure
 // cookie goes only to https addresses. The store is bounded: a cookie of more
-// than kMaxCookieBytes is refused, and the oldest cookie of a host (then of
+// than kMaxCookieBytes from an answer is refused, and the oldest cookie of a host (then of
 // the whole store) gives way when a host holds kMaxCookiesPerHost (the store
 // kMaxCookies).
 #pragma once

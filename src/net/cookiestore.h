@@ -2,10 +2,10 @@
 // its caller passes no cookie text of its own. Safe to use from any thread.
 // A host that begins with "." is a domain cookie (sent to that domain and
 // its subdomains); any other host is sent to that exact host only. A Secure
-// cookie goes only to https addresses. The store is bounded: a cookie of more
-// than kMaxCookieBytes from an answer is refused, and the oldest cookie of a host (then of
-// the whole store) gives way when a host holds kMaxCookiesPerHost (the store
-// kMaxCookies).
+// cookie goes only to https addresses. The store is bounded: a cookie of
+// more than kMaxCookieBytes from an answer is refused, and the oldest cookie
+// of a host (then of the whole store) gives way when a host holds
+// kMaxCookiesPerHost (the store kMaxCookies).
 #pragma once
 
 #include <cstddef>

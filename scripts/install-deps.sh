@@ -17,6 +17,7 @@ DEB_PACKAGES=(
   zlib1g-dev
   libpsl-dev publicsuffix libsecret-1-dev
   gnome-keyring libsecret-tools dbus-daemon
+  librsvg2-bin dpkg-dev desktop-file-utils appstream x11-utils
 )
 
 # Node.js and npm come from the machine's image or from Debian's nodejs

@@ -15,7 +15,8 @@ int GetVcodeFromURL(std::int32_t handle, const std::string& url, char* buffer, s
   CaptchaSettings s = captchaSettings(handle);
   std::string responseHeaders;
   std::string cookieCopy = cookies;  // the image's own cookies are not kept
-  std::string image = WinHttpEngine(url, "GET", "", "", "", "", "", s.timeout, responseHeaders, &cookieCopy, true);
+  std::string image = WinHttpEngine(url, "GET", "", "", "", "", "", s.timeout, responseHeaders, &cookieCopy, true,
+                                    kCaptchaAnswerCap);
   if (image.empty()) return -2;
   std::string code = readCaptchaImage(handle, image);
   if (code.empty()) return -1;

@@ -76,8 +76,8 @@ EditPage parseEditPage(std::string_view page) {
 
 std::string fetchEditPage(const std::string& site, std::string& sessionCookie) {
   std::string headers, responseHeaders;
-  std::string body = HttpEngine(site + kEditPage, "GET", "", "", "", "", headers, "", 0, responseHeaders,
-                                sessionCookie, true);
+  std::string body = HttpEngine(site + kEditPage, "GET", "", "", "", "", headers, "", kEditPageBudgetSeconds,
+                                responseHeaders, sessionCookie, true);
   return fromUtf8(body);
 }
 

@@ -168,7 +168,8 @@ PostOutcome postArticle(const std::string& site, const PostForm& form, std::stri
   std::string headers = articlePostHeaders(site);
   std::string responseHeaders;
   const std::string answer = HttpEngine(articlePostAddress(site), "POST", "", "", "", "", headers,
-                                        articleFormBody(form), 0, responseHeaders, sessionCookie, true);
+                                        articleFormBody(form), kPostBudgetSeconds, responseHeaders, sessionCookie,
+                                        true, kPostAnswerCap);
   return judgeAnswer(fromUtf8(answer));
 }
 

@@ -36,12 +36,16 @@ std::string uploadAnswerAddress(const std::string& answer, const std::string& si
 // Reads a whole file given by its GBK path. False when it cannot be read.
 bool readImageFile(const std::string& path, std::string& bytes);
 
+// The time an upload may take, sending and waiting for the blog's answer
+// together: a blog on shared hosting can take well over half a minute.
+inline constexpr int kUploadBudgetSeconds = 120;
+
 // Uploads the file at `path` to the blog at `siteUrl` (ends with "/") with
 // the session cookie text `cookie` (sent as is; the answer's cookies are
 // not kept). givenName is used only when useGivenName is set. Returns the
 // public address of the stored image, empty on any failure, including a
 // file that cannot be read (nothing is sent then).
 std::string UploadImageFile(const std::string& siteUrl, const std::string& cookie, const std::string& path,
-                            const std::string& givenName, bool useGivenName, int timeoutSeconds = 15);
+                            const std::string& givenName, bool useGivenName, int timeoutSeconds = kUploadBudgetSeconds);
 
 }  // namespace inkpost

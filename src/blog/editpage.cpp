@@ -4,8 +4,16 @@
 #include "net/gbktext.h"
 #include "net/http.h"
 
+#include <functional>
+#include <unordered_set>
+
 namespace inkpost {
 namespace {
+
+struct PieceHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
 
 // The number at the start of a text: digits up to the first non-digit.
 int leadingNumber(const std::string& text) {
@@ -38,27 +46,35 @@ std::vector<std::string> collectAll(std::string_view text, std::string_view left
                                     bool includeMarkers, bool caseSensitive, bool firstOnly) {
   std::vector<std::string> out;
   if (left.empty() || right.empty()) return out;
-  std::string work(text);
+  // One pass from left to right: each search resumes where the last piece
+  // ended, which is a character boundary whenever the marker is made of
+  // whole characters (markers always are; a broken one costs a walk from
+  // the top instead).
+  auto finder = [&](std::string_view marker) {
+    return [whole = gbkWholeCharacters(marker), marker, text, caseSensitive](size_t from) {
+      return whole ? gbkFindFrom(text, marker, from, caseSensitive) : gbkFind(text, marker, from, caseSensitive);
+    };
+  };
+  const auto findLeft = finder(left);
+  const auto findRight = finder(right);
+  // The pieces listed so far, with the given markers: a later copy of one of
+  // them (exact case) is not listed again.
+  std::unordered_set<std::string, PieceHash, std::equal_to<>> listed;
+  size_t pos = 0;
   for (;;) {
-    const size_t from = gbkFind(work, left, 0, caseSensitive);
-    if (from == std::string::npos) break;
-    const size_t to = gbkFind(work, right, from + left.size(), caseSensitive);
-    if (to == std::string::npos) break;
-    out.push_back(textBetween(work, left, right, includeMarkers, caseSensitive));
-    const std::string piece = std::string(left) + work.substr(from + left.size(), to - from - left.size()) +
-                              std::string(right);
-    std::string rest;
-    if (firstOnly) {
-      const size_t at = gbkFind(work, piece, 0, true);
-      rest = at == std::string::npos ? work : work.substr(0, at) + work.substr(at + piece.size());
-    } else {
-      rest = gbkReplaceAll(work, piece, "");
-    }
-    // A match whose markers differ in case from the given ones is not found
-    // by the exact removal: cut it out where it stands, so the loop always
-    // moves on.
-    if (rest.size() == work.size()) rest = work.substr(0, from) + work.substr(to + right.size());
-    work = std::move(rest);
+    const size_t from = findLeft(pos);
+    if (from == std::string_view::npos) break;
+    const size_t inner = from + left.size();
+    const size_t to = findRight(inner);
+    if (to == std::string_view::npos) break;
+    pos = to + right.size();
+    if (!firstOnly && listed.contains(text.substr(from, pos - from))) continue;
+    const std::string_view between = text.substr(inner, to - inner);
+    std::string piece;
+    piece.reserve(left.size() + between.size() + right.size());
+    piece.append(left).append(between).append(right);
+    out.push_back(includeMarkers ? piece : std::string(between));
+    if (!firstOnly) listed.insert(std::move(piece));
   }
   return out;
 }

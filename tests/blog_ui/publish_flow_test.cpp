@@ -74,7 +74,7 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   // Title (the alias follows it), tags, and a body typed into the editor.
   w.titleEdit->setText(QString::fromUtf8("我的第一篇文章 Hello 2"));
   onTitleChanged(w);
-  EXPECT_EQ(w.aliasEdit->text(), "wodediyipianwenzhangello2");
+  EXPECT_EQ(w.aliasEdit->text(), "wodediyipianwenzhanghello2");
   w.tagsEdit->setText(QString::fromUtf8("日记"));
   ASSERT_TRUE(waitUntil([&] { return editorReady(w.editorView); }, 30000));
   w.activateWindow();
@@ -96,7 +96,7 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
 
   ASSERT_EQ(blog.articleCount(), 1);
   EXPECT_EQ(blog.articleField(1, "edtTitle"), "我的第一篇文章 Hello 2");
-  EXPECT_EQ(blog.articleField(1, "edtAlias"), "wodediyipianwenzhangello2");
+  EXPECT_EQ(blog.articleField(1, "edtAlias"), "wodediyipianwenzhanghello2");
   EXPECT_EQ(blog.articleField(1, "edtTag"), "日记");
   EXPECT_EQ(blog.articleField(1, "edtCateID"), w.categoryBox->currentData().toString().toStdString());
   // The type as the list shows it.
@@ -106,7 +106,7 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   EXPECT_EQ(blog.articleField(1, "txaIntro"), "typed it's");
   const std::string index = blog.get("");
   EXPECT_NE(index.find("我的第一篇文章 Hello 2"), std::string::npos);
-  EXPECT_NE(index.find("wodediyipianwenzhangello2"), std::string::npos);
+  EXPECT_NE(index.find("wodediyipianwenzhanghello2"), std::string::npos);
   setToastTimeScale(1.0);
 }
 

@@ -4,6 +4,7 @@
 #include "net/gbktext.h"
 #include "net/http.h"
 
+#include <deque>
 #include <functional>
 #include <unordered_set>
 
@@ -11,7 +12,6 @@ namespace inkpost {
 namespace {
 
 struct PieceHash {
-  using is_transparent = void;
   size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
 };
 
@@ -58,8 +58,11 @@ std::vector<std::string> collectAll(std::string_view text, std::string_view left
   const auto findLeft = finder(left);
   const auto findRight = finder(right);
   // The pieces listed so far, with the given markers: a later copy of one of
-  // them (exact case) is not listed again.
-  std::unordered_set<std::string, PieceHash, std::equal_to<>> listed;
+  // them (exact case) is not listed again. A key is a view of the text where
+  // the markers stand there in the given case (nearly always), else a copy.
+  std::unordered_set<std::string_view, PieceHash> listed;
+  std::deque<std::string> copiedKeys;
+  if (!firstOnly) listed.reserve(text.size() / 64);
   size_t pos = 0;
   for (;;) {
     const size_t from = findLeft(pos);
@@ -68,13 +71,23 @@ std::vector<std::string> collectAll(std::string_view text, std::string_view left
     const size_t to = findRight(inner);
     if (to == std::string_view::npos) break;
     pos = to + right.size();
-    if (!firstOnly && listed.contains(text.substr(from, pos - from))) continue;
+    const std::string_view span = text.substr(from, pos - from);
+    if (!firstOnly && listed.contains(span)) continue;
     const std::string_view between = text.substr(inner, to - inner);
-    std::string piece;
-    piece.reserve(left.size() + between.size() + right.size());
-    piece.append(left).append(between).append(right);
-    out.push_back(includeMarkers ? piece : std::string(between));
-    if (!firstOnly) listed.insert(std::move(piece));
+    if (includeMarkers) {
+      std::string piece;
+      piece.reserve(left.size() + between.size() + right.size());
+      out.push_back(std::move(piece.append(left).append(between).append(right)));
+    } else {
+      out.emplace_back(between);
+    }
+    if (firstOnly) continue;
+    if (span.starts_with(left) && span.ends_with(right)) {
+      listed.insert(span);
+    } else {
+      copiedKeys.push_back(std::string(left).append(between).append(right));
+      listed.insert(copiedKeys.back());
+    }
   }
   return out;
 }

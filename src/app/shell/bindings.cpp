@@ -100,6 +100,22 @@ void bindMainWindow(MainWindow& w) {
   });
   QObject::connect(w.manualSaveButton, &QPushButton::clicked, &w, [&w] { SaveDraft(w, false); });
   QObject::connect(w.saveTimer, &QTimer::timeout, &w, [&w] { SaveDraft(w, true); });
+  // 组合框_恢复数据 about to open its list: captions with time and title.
+  auto* restoreListEvents = new RestoreListEvents(w.restoreBox);
+  QObject::connect(restoreListEvents, &RestoreListEvents::opening, &w, [&w] { RefreshRestoreList(w); });
+  // The recovery slot: any change of an article field (the editor's own
+  // changes are polled by the tick) restarts the pause; 时钟_恢复保存 tick;
+  // the main window closing; a publish that went through.
+  for (QLineEdit* edit : {w.titleEdit, w.tagsEdit, w.aliasEdit, w.yearEdit, w.monthEdit, w.dayEdit, w.timeEdit})
+    QObject::connect(edit, &QLineEdit::textChanged, &w, [&w](const QString&) { ArticleEdited(w); });
+  for (QComboBox* box : {w.categoryBox, w.authorBox, w.typeBox})
+    QObject::connect(box, &QComboBox::currentIndexChanged, &w, [&w](int) { ArticleEdited(w); });
+  for (QCheckBox* check : {w.stickyCheck, w.autoNameCheck, w.autoAliasCheck})
+    QObject::connect(check, &QCheckBox::toggled, &w, [&w](bool) { ArticleEdited(w); });
+  QObject::connect(recoveryTimer(w), &QTimer::timeout, &w, [&w] { RecoveryTick(w); });
+  auto* closeEvents = new CloseEvents(&w);
+  QObject::connect(closeEvents, &CloseEvents::closing, &w, [&w] { SaveRecoveryOnClose(w); });
+  publishedHook() = [](MainWindow& mw) { ArticlePublished(mw); };
 
   // --- cross-posting
   // 互联网浏览器_百度空间 finished a document; a publish that reached the blog

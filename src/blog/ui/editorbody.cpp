@@ -107,6 +107,8 @@ class EditorBridge : public QObject {
   }
 
   const std::optional<std::string>& pending() const { return pending_; }
+  // Ready as far as known, without asking the page.
+  bool isReady() const { return ready_; }
 
  private:
   void restartPolling() {
@@ -159,6 +161,49 @@ std::string editorBody(QWebEngineView* view) {
   if (!value || !value->canConvert<QString>()) return {};
   const QByteArray utf8 = value->toString().toUtf8();
   return gbkWithCharRefs(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+void editorSnapshotAsync(QWebEngineView* view, std::function<void(long changes, std::string gbkBody)> done) {
+  if (!view) return;
+  EditorBridge* bridge = EditorBridge::of(view);
+  if (!bridge->isReady()) {
+    done(-1, bridge->pending().value_or(std::string()));
+    return;
+  }
+  QPointer<QWebEngineView> guard(view);
+  view->page()->runJavaScript(
+      QStringLiteral("(function(){var i=FCKeditorAPI.GetInstance('txaContent');"
+                     "var s=i.GetSnapshot();document.getElementById('abcContent').value=s[1];return s;})()"),
+      [guard, done = std::move(done)](const QVariant& v) {
+        if (!guard) return;
+        const QVariantList pair = v.toList();
+        if (pair.size() != 2) {
+          done(-1, std::string());
+          return;
+        }
+        const QByteArray utf8 = pair[1].toString().toUtf8();
+        done(pair[0].toLongLong(), gbkWithCharRefs(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size()))));
+      });
+}
+
+void editorChangesAsync(QWebEngineView* view, std::function<void(long changes)> done) {
+  if (!view) return;
+  if (!EditorBridge::of(view)->isReady()) {
+    done(-1);
+    return;
+  }
+  QPointer<QWebEngineView> guard(view);
+  view->page()->runJavaScript(QStringLiteral("FCKeditorAPI.GetInstance('txaContent').GetChanges()"),
+                              [guard, done = std::move(done)](const QVariant& v) {
+                                if (guard) done(v.isValid() ? static_cast<long>(v.toLongLong()) : -1);
+                              });
+}
+
+long editorChanges(QWebEngineView* view) {
+  if (!view || !EditorBridge::of(view)->ready()) return -1;
+  const auto value = runSync(view->page(), QStringLiteral("FCKeditorAPI.GetInstance('txaContent').GetChanges()"),
+                             kCheckTimeoutMs);
+  return value ? static_cast<long>(value->toLongLong()) : -1;
 }
 
 void setEditorBody(QWebEngineView* view, const std::string& gbkHtml) {

@@ -6,6 +6,7 @@
 
 #include <QUrl>
 
+#include <functional>
 #include <string>
 
 class QWebEngineView;
@@ -17,6 +18,19 @@ namespace inkpost {
 // the text of a write still waiting for it, else the empty text (never blocks
 // for long).
 std::string editorBody(QWebEngineView* view);
+
+// The body and the editor's change count (see editorChanges), handed to done
+// once the page has answered; the window is not held up meanwhile. done is
+// not called when the view goes away first. While the page is not ready, done
+// runs at once with the text of a waiting write (or the empty text) and -1.
+void editorSnapshotAsync(QWebEngineView* view, std::function<void(long changes, std::string gbkBody)> done);
+
+// The change count alone, without waiting (-1 while the page is not ready).
+void editorChangesAsync(QWebEngineView* view, std::function<void(long changes)> done);
+
+// How many times the body has changed since the page loaded (typing and
+// writes); -1 while the page is not ready. Waits briefly for the page.
+long editorChanges(QWebEngineView* view);
 
 // Replaces the body with gbkHtml. Before the page is ready the text is kept
 // and applied as soon as the editor is ready; the latest write wins.

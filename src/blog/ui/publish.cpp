@@ -33,6 +33,11 @@ CrossPostHook& crossPostHook() {
   return hook;
 }
 
+PublishedHook& publishedHook() {
+  static PublishedHook hook;
+  return hook;
+}
+
 void onTitleChanged(MainWindow& w) {
   if (w.autoAliasCheck->isChecked()) w.aliasEdit->setText(toQ(makeAlias(fromQ(w.titleEdit->text()))));
 }
@@ -79,6 +84,7 @@ void publishArticle(MainWindow& w) {
   switch (outcome) {
     case kPostDone:
       ShowToast(&w, publishedNotice(), kPublishedSeconds);
+      if (publishedHook()) publishedHook()(w);
       break;
     case kPostRefused:
       ShowToast(&w, refusedNotice(), kRefusedSeconds);

@@ -17,6 +17,11 @@ class MainWindow;
 using CrossPostHook = std::function<void(MainWindow&, const std::string& gbkTitle, const std::string& gbkBody)>;
 CrossPostHook& crossPostHook();
 
+// Called after a post the blog confirmed, before the cross-post hook. Set by
+// the drafts code, which marks the article as published.
+using PublishedHook = std::function<void(MainWindow&)>;
+PublishedHook& publishedHook();
+
 // 编辑框_标题 content changed: with 选择框_自动别名 ticked the alias follows.
 void onTitleChanged(MainWindow& w);
 

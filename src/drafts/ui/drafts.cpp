@@ -9,10 +9,15 @@
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
+
+#include <ctime>
 
 namespace inkpost {
 namespace {
@@ -52,11 +57,19 @@ void rearm(QTimer* timer) {
   timer->start(kDraftSaveIntervalMs);
 }
 
+// The bare caption of a restore entry.
+QString baseCaption(int slotData) {
+  if (slotData == kBeforeRestoreData) return QStringLiteral("恢复前的内容");
+  if (slotData == 0) return QStringLiteral("手动保存");
+  if (slotData < 0) return QStringLiteral("不恢复");
+  return QStringLiteral("%1分钟前").arg(slotData);
+}
+
 }  // namespace
 
 std::string draftFolder() { return programPath("temp"); }
 
-DraftFields captureDraft(MainWindow& w) {
+DraftFields captureFields(MainWindow& w) {
   DraftFields f;
   f.title = text(w.titleEdit);
   f.category = selectedValue(w.categoryBox);
@@ -72,6 +85,11 @@ DraftFields captureDraft(MainWindow& w) {
   f.autoName = w.autoNameCheck->isChecked();
   f.autoAlias = w.autoAliasCheck->isChecked();
   f.gallery = galleryList();
+  return f;
+}
+
+DraftFields captureDraft(MainWindow& w) {
+  DraftFields f = captureFields(w);
   f.body = editorBody(w.editorView);
   return f;
 }
@@ -95,15 +113,31 @@ void applyDraft(MainWindow& w, const DraftFields& f) {
   setEditorBody(w.editorView, f.body);
 }
 
+void ShowDraftNotices(MainWindow& w) {
+  for (const std::string& notice : takeDraftNotices()) ShowToast(&w, notice, 2.6);
+}
+
 void SaveDraft(MainWindow& w, bool rotate) {
   w.saveTimer->stop();
   const DraftFields fields = captureDraft(w);
   DraftStore store(draftFolder());
   if (rotate)
-    store.saveRing(fields);
+    store.autosave(fields);  // an unchanged or empty article keeps the ring as it is
   else
     store.saveManual(fields);
   w.saveTimer->start(kDraftSaveIntervalMs);
+  ShowDraftNotices(w);
+}
+
+void restoreArticle(MainWindow& w, const DraftFields& fields) {
+  DraftStore store(draftFolder());
+  if (!store.keepBeforeRestore(captureDraft(w))) {
+    ShowToast(&w, fromQ(QStringLiteral("当前文章无法保存到temp文件夹，没有恢复，以免丢失。")), 2.6);
+    return;
+  }
+  applyDraft(w, fields);
+  RefreshRestoreList(w);
+  ShowDraftNotices(w);
 }
 
 void RestoreDraft(MainWindow& w, int slotData) {
@@ -113,10 +147,53 @@ void RestoreDraft(MainWindow& w, int slotData) {
   DraftStore store(draftFolder());
   const std::optional<DraftFields> fields = store.load(slot);
   if (!fields) {
+    ShowDraftNotices(w);
     ShowToast(&w, fromQ(QStringLiteral("这个时间点没有保存的数据！")), 1.2);
     return;
   }
-  applyDraft(w, *fields);
+  restoreArticle(w, *fields);
+}
+
+void RefreshRestoreList(MainWindow& w) {
+  QComboBox* box = w.restoreBox;
+  DraftStore store(draftFolder());
+  store.repair();
+  const int beforeAt = box->findData(kBeforeRestoreData);
+  const bool haveBefore = store.exists(kBeforeRestoreSlot);
+  if (haveBefore && beforeAt < 0)
+    box->insertItem(0, baseCaption(kBeforeRestoreData), kBeforeRestoreData);
+  else if (!haveBefore && beforeAt >= 0)
+    box->removeItem(beforeAt);
+  const long long now = static_cast<long long>(std::time(nullptr));
+  for (int i = 0; i < box->count(); ++i) {
+    const int data = box->itemData(i).toInt();
+    const QString base = baseCaption(data);
+    const std::optional<SlotInfo> info = store.info(slotNameFor(data));
+    box->setItemText(i, info ? toQ(slotCaption(fromQ(base), *info, now)) : base);
+  }
+  box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 24);
+}
+
+CloseEvents::CloseEvents(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+
+bool CloseEvents::eventFilter(QObject*, QEvent* event) {
+  if (event->type() == QEvent::Close) emit closing();
+  return false;
+}
+
+RestoreListEvents::RestoreListEvents(QComboBox* box) : QObject(box) { box->installEventFilter(this); }
+
+bool RestoreListEvents::eventFilter(QObject*, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    emit opening();
+  } else if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool alt = key->modifiers() & Qt::AltModifier;
+    if (key->key() == Qt::Key_F4 || key->key() == Qt::Key_Space ||
+        (alt && (key->key() == Qt::Key_Down || key->key() == Qt::Key_Up)))
+      emit opening();
+  }
+  return false;
 }
 
 }  // namespace inkpost

@@ -200,7 +200,7 @@ void editorChangesAsync(QWebEngineView* view, std::function<void(long changes)> 
 }
 
 long editorChanges(QWebEngineView* view) {
-  if (!view || !EditorBridge::of(view)->ready()) return -1;
+  if (!view || !EditorBridge::of(view)->isReady()) return -1;
   const auto value = runSync(view->page(), QStringLiteral("FCKeditorAPI.GetInstance('txaContent').GetChanges()"),
                              kCheckTimeoutMs);
   return value ? static_cast<long>(value->toLongLong()) : -1;

@@ -29,7 +29,7 @@ void editorSnapshotAsync(QWebEngineView* view, std::function<void(long changes, 
 void editorChangesAsync(QWebEngineView* view, std::function<void(long changes)> done);
 
 // How many times the body has changed since the page loaded (typing and
-// writes); -1 while the page is not ready. Waits briefly for the page.
+// writes); -1 while the page is not known to be ready (never waits for it).
 long editorChanges(QWebEngineView* view);
 
 // Replaces the body with gbkHtml. Before the page is ready the text is kept

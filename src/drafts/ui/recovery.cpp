@@ -78,9 +78,12 @@ class RecoveryKeeper : public QObject {
     DraftFields fields = captureFields(w_);
     if (last_ && changes >= 0 && changes == bodyChanges_) {
       fields.body = last_->body;
-    } else {
+    } else if (changes >= 0) {
       fields.body = editorBody(w_.editorView);
       bodyChanges_ = changes;
+    } else {
+      // The page is not ready: the text of a write waiting for it, at once.
+      editorSnapshotAsync(w_.editorView, [&fields](long, std::string body) { fields.body = std::move(body); });
     }
     submit(std::move(fields), RecoveryState::Unsaved);
     flush();

@@ -149,19 +149,22 @@ class EditorBridge : public QObject {
 
 }  // namespace
 
-std::string editorBody(QWebEngineView* view) {
-  if (!view) return {};
+std::optional<std::string> editorBodyWithin(QWebEngineView* view, int timeoutMs) {
+  if (!view) return std::string();
   EditorBridge* bridge = EditorBridge::of(view);
   if (!bridge->ready()) return bridge->pending().value_or(std::string());
   const auto value = runSync(view->page(),
                              QStringLiteral("(function(){var e=document.getElementById('abcContent');"
                                             "e.value=FCKeditorAPI.GetInstance('txaContent').GetHTML();"
                                             "return e.value;})()"),
-                             kReadTimeoutMs);
-  if (!value || !value->canConvert<QString>()) return {};
+                             timeoutMs);
+  if (!value) return std::nullopt;
+  if (!value->canConvert<QString>()) return std::string();
   const QByteArray utf8 = value->toString().toUtf8();
   return gbkWithCharRefs(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
+
+std::string editorBody(QWebEngineView* view) { return editorBodyWithin(view, kReadTimeoutMs).value_or(std::string()); }
 
 void editorSnapshotAsync(QWebEngineView* view, std::function<void(long changes, std::string gbkBody)> done) {
   if (!view) return;
@@ -199,11 +202,15 @@ void editorChangesAsync(QWebEngineView* view, std::function<void(long changes)> 
                               });
 }
 
-long editorChanges(QWebEngineView* view) {
+long editorChanges(QWebEngineView* view, int timeoutMs) {
   if (!view || !EditorBridge::of(view)->isReady()) return -1;
-  const auto value = runSync(view->page(), QStringLiteral("FCKeditorAPI.GetInstance('txaContent').GetChanges()"),
-                             kCheckTimeoutMs);
-  return value ? static_cast<long>(value->toLongLong()) : -1;
+  const auto value =
+      runSync(view->page(), QStringLiteral("FCKeditorAPI.GetInstance('txaContent').GetChanges()"), timeoutMs);
+  return value ? static_cast<long>(value->toLongLong()) : -2;
+}
+
+std::string editorWaitingBody(QWebEngineView* view) {
+  return view ? EditorBridge::of(view)->pending().value_or(std::string()) : std::string();
 }
 
 void setEditorBody(QWebEngineView* view, const std::string& gbkHtml) {

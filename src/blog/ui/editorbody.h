@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class QWebEngineView;
@@ -18,6 +19,8 @@ namespace inkpost {
 // the text of a write still waiting for it, else the empty text (never blocks
 // for long).
 std::string editorBody(QWebEngineView* view);
+// The same, giving up after timeoutMs (nullopt) instead of the long wait.
+std::optional<std::string> editorBodyWithin(QWebEngineView* view, int timeoutMs);
 
 // The body and the editor's change count (see editorChanges), handed to done
 // once the page has answered; the window is not held up meanwhile. done is
@@ -29,8 +32,13 @@ void editorSnapshotAsync(QWebEngineView* view, std::function<void(long changes, 
 void editorChangesAsync(QWebEngineView* view, std::function<void(long changes)> done);
 
 // How many times the body has changed since the page loaded (typing and
-// writes); -1 while the page is not known to be ready (never waits for it).
-long editorChanges(QWebEngineView* view);
+// writes); -1 while the page is not known to be ready (never waits for it),
+// -2 when the page did not answer in time.
+long editorChanges(QWebEngineView* view, int timeoutMs = 2000);
+
+// The text of a write still waiting for the page to become ready; empty
+// when there is none. Never waits.
+std::string editorWaitingBody(QWebEngineView* view);
 
 // Replaces the body with gbkHtml. Before the page is ready the text is kept
 // and applied as soon as the editor is ready; the latest write wins.

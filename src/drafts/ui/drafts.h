@@ -7,6 +7,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QComboBox;
 class QTimer;
 
@@ -73,6 +75,9 @@ void ArticlePublished(MainWindow& w);
 // is up (without blocking the caller). Yes restores it; either answer keeps
 // it as the newest ring slot.
 void OfferRecovery(MainWindow& w);
+// Starts a recovery write now, without the pause; submitted runs once the
+// article has been handed to the writer (or found unchanged).
+void writeRecoverySoon(MainWindow& w, std::function<void()> submitted = {});
 // Tests shorten the pause.
 void setRecoveryPauseForTests(MainWindow& w, int ms);
 // Waits until every recovery write started so far is on disk.

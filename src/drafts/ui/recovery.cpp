@@ -18,6 +18,11 @@ namespace inkpost {
 namespace {
 
 constexpr int kRecoveryTickMs = 1000;
+// How long a close waits for the editor's body when an earlier recovery
+// write holds one, and when nothing else holds it.
+constexpr int kCloseChangesMs = 100;
+constexpr int kCloseReadMs = 250;
+constexpr int kLongReadMs = 30000;
 
 class RecoveryKeeper : public QObject {
  public:
@@ -58,32 +63,38 @@ class RecoveryKeeper : public QObject {
 
   // Everything the window shows goes to the slot now, the body read without
   // waiting for the page; the disk work runs on the writer's thread.
-  void writeSoon() {
+  void writeSoon(std::function<void()> submitted = {}) {
     dirty_ = false;
     reading_ = true;
     DraftFields fields = captureFields(w_);
     QPointer<RecoveryKeeper> self(this);
-    editorSnapshotAsync(w_.editorView, [self, fields = std::move(fields)](long changes, std::string body) mutable {
+    editorSnapshotAsync(w_.editorView, [self, fields = std::move(fields), submitted = std::move(submitted)](
+                                           long changes, std::string body) mutable {
       if (!self) return;
       self->reading_ = false;
       fields.body = std::move(body);
       self->bodyChanges_ = changes;
       self->submit(std::move(fields), RecoveryState::Unsaved);
+      if (submitted) submitted();
     });
   }
 
-  // The close: the body is read only when it changed since the last read.
+  // The close: the body is read only when it changed since the last read,
+  // and the window does not wait long for the page: when its serialisation
+  // of a long body takes too long, the body of the last recovery write is
+  // kept (the typing of the last pause is lost, as after a kill).
   void writeNow() {
-    const long changes = editorChanges(w_.editorView);
+    const long changes = editorChanges(w_.editorView, last_ ? kCloseChangesMs : kLongReadMs);
     DraftFields fields = captureFields(w_);
     if (last_ && changes >= 0 && changes == bodyChanges_) {
       fields.body = last_->body;
-    } else if (changes >= 0) {
-      fields.body = editorBody(w_.editorView);
+    } else if (changes == -1) {
+      fields.body = editorWaitingBody(w_.editorView);  // the page is not ready yet
+    } else if (std::optional<std::string> body = editorBodyWithin(w_.editorView, last_ ? kCloseReadMs : kLongReadMs)) {
+      fields.body = std::move(*body);
       bodyChanges_ = changes;
     } else {
-      // The page is not ready: the text of a write waiting for it, at once.
-      editorSnapshotAsync(w_.editorView, [&fields](long, std::string body) { fields.body = std::move(body); });
+      fields.body = last_ ? last_->body : std::string();
     }
     submit(std::move(fields), RecoveryState::Unsaved);
     flush();
@@ -165,6 +176,10 @@ void RecoveryTick(MainWindow& w) {
 void SaveRecoveryOnClose(MainWindow& w) { RecoveryKeeper::of(w).writeNow(); }
 
 void ArticlePublished(MainWindow& w) { RecoveryKeeper::of(w).published(); }
+
+void writeRecoverySoon(MainWindow& w, std::function<void()> submitted) {
+  RecoveryKeeper::of(w).writeSoon(std::move(submitted));
+}
 
 void setRecoveryPauseForTests(MainWindow& w, int ms) { RecoveryKeeper::of(w).setPause(ms); }
 

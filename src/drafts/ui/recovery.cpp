@@ -69,15 +69,15 @@ class RecoveryKeeper : public QObject {
     reading_ = true;
     DraftFields fields = captureFields(w_);
     QPointer<RecoveryKeeper> self(this);
-    form().bodySnapshot([self, fields = std::move(fields), submitted = std::move(submitted)](
-                                           long changes, std::string body) mutable {
-      if (!self) return;
-      self->reading_ = false;
-      fields.body = std::move(body);
-      self->bodyChanges_ = changes;
-      self->submit(std::move(fields), RecoveryState::Unsaved);
-      if (submitted) submitted();
-    });
+    form().bodySnapshot(
+        [self, fields = std::move(fields), submitted = std::move(submitted)](long changes, std::string body) mutable {
+          if (!self) return;
+          self->reading_ = false;
+          fields.body = std::move(body);
+          self->bodyChanges_ = changes;
+          self->submit(std::move(fields), RecoveryState::Unsaved);
+          if (submitted) submitted();
+        });
   }
 
   // The close: the body is read only when it changed since the last read,
@@ -145,8 +145,8 @@ class RecoveryKeeper : public QObject {
   int pauseMs_ = kRecoveryPauseMs;
   bool dirty_ = false;
   bool reading_ = false;
-  long seenChanges_ = -2;   // the editor's change count at the last tick
-  long bodyChanges_ = -2;   // its count when last_->body was read
+  long seenChanges_ = -2;            // the editor's change count at the last tick
+  long bodyChanges_ = -2;            // its count when last_->body was read
   std::optional<DraftFields> last_;  // what the slot holds (or is about to)
   std::string folder_;
   std::unique_ptr<RecoveryWriter> writer_;  // finishes its writes when the window goes

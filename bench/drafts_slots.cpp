@@ -13,11 +13,14 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QUrl>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QtTest/QTest>
 #include <benchmark/benchmark.h>
 
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -83,6 +86,57 @@ void BM_RebuildGallery(benchmark::State& state) {
   for (auto _ : state) inkpost::RebuildGallery(*window);
 }
 
+// The recovery write as the window sees it: the processor time of the
+// window's thread from starting the write until the article is handed to the
+// writer's thread (the editor's own serialisation runs in the page's process
+// and the disk work on the writer's thread; neither is counted). The title
+// changes every time, so every round writes the 1 MB body.
+double threadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+void BM_RecoveryWriteWindowTime(benchmark::State& state) {
+  int round = 0;
+  for (auto _ : state) {
+    inkpost::test::units(*window).titleEdit->setText(QStringLiteral("recovery %1").arg(++round));
+    bool done = false;
+    const double start = threadSeconds();
+    inkpost::writeRecoverySoon(*window, [&] { done = true; });
+    while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    state.SetIterationTime(threadSeconds() - start);
+    inkpost::flushRecovery(*window);
+  }
+}
+
+// Closing: the title changed since the last recovery write, the body not.
+void BM_CloseTitleChanged(benchmark::State& state) {
+  int round = 0;
+  for (auto _ : state) {
+    inkpost::test::units(*window).titleEdit->setText(QStringLiteral("close %1").arg(++round));
+    inkpost::SaveRecoveryOnClose(*window);
+  }
+}
+
+// Closing right after a word was typed into the 1 MB body: the body is read
+// again (the page serialises it anew, bounded by the close's wait).
+void BM_CloseAfterTyping(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    bool typed = false;
+    inkpost::test::units(*window).editorView->page()->runJavaScript(
+        QStringLiteral("FCKeditorAPI.GetInstance('txaContent').InsertHtml('word ');true"),
+        [&](const QVariant&) { typed = true; });
+    while (!typed) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    state.ResumeTiming();
+    inkpost::SaveRecoveryOnClose(*window);
+  }
+}
+
+BENCHMARK(BM_RecoveryWriteWindowTime)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(20);
+BENCHMARK(BM_CloseTitleChanged)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_CloseAfterTyping)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_EditorRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EditorWrite)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SlotFilesSave)->Unit(benchmark::kMillisecond);

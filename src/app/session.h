@@ -41,6 +41,11 @@ struct SpaceSettings {
 // Set by the binding table; while unset the sync box has no effect.
 using CrossPostHook = std::function<void(QWidget& window, const std::string& gbkTitle, const std::string& gbkBody)>;
 
+// Called after a post the blog confirmed, before the cross-post hook, with
+// the window. Set by the binding table (the drafts mark the article
+// published); while unset nothing happens.
+using PublishedHook = std::function<void(QWidget& window)>;
+
 struct BlogSession {
   // --- the blog
   // name=value entries, each closed by ";", plus the login's own
@@ -63,6 +68,7 @@ struct BlogSession {
   std::string spaceCookie;
   SpaceSettings space;
   CrossPostHook crossPost;
+  PublishedHook published;
 
   // --- notices
   // Every notice text shown or queued since the last clear, oldest first.

@@ -44,8 +44,52 @@ std::vector<std::string> splitGallery(const std::string& value);
 long storedInteger(const std::string& value);
 
 // The slot name for an item value of the restore list: 0 -> "now",
-// 1..10 -> "1".."10", anything else -> "" (no slot).
+// 1..10 -> "1".."10", kBeforeRestoreData -> "before", anything else -> ""
+// (no slot).
+inline constexpr int kBeforeRestoreData = 11;
 std::string slotNameFor(int slotData);
+
+// The slot of the article as it was before the last restore (the 恢复 entry
+// "恢复前的内容") and the recovery slot beside the ring.
+inline constexpr char kBeforeRestoreSlot[] = "before";
+inline constexpr char kRecoverySlot[] = "recovery";
+
+// True when the article holds nothing worth keeping: no title, tags, alias
+// or gallery entry, and a body without text or any element beyond empty
+// paragraphs and line breaks. Lists, dates and check boxes do not count.
+bool articleEmpty(const DraftFields& f);
+
+// The text of a slot's settings file for fields: the section and the
+// fourteen keys in order, each line closed by CR LF.
+std::string settingsText(const DraftFields& f);
+
+// When a slot was saved and how its title begins.
+struct SlotInfo {
+  long long savedAt = 0;  // seconds since the epoch (the settings file's time)
+  std::string title;      // decoded, GBK
+};
+
+// "1分钟前 (14:03 第二版标题)": base, then the save time (with the date when it
+// was not today) and the first characters of the title (GBK). now and the
+// times are seconds since the epoch, shown in local time.
+std::string slotCaption(const std::string& base, const SlotInfo& info, long long now);
+
+// What the recovery slot says about its article.
+enum class RecoveryState {
+  Unsaved = 0,    // written while editing; not published, not yet offered
+  Published = 1,  // the article went to a blog
+  Kept = 2,       // offered at a start and kept in the ring
+};
+
+struct Recovery {
+  DraftFields fields;
+  RecoveryState state = RecoveryState::Unsaved;
+};
+
+// Notices about unexpected entries in the temp folder (one line each, GBK),
+// gathered from any thread; the window shows them.
+void addDraftNotice(const std::string& gbkText);
+std::vector<std::string> takeDraftNotices();
 
 class DraftStore {
  public:
@@ -72,7 +116,42 @@ class DraftStore {
   bool exists(const std::string& slot) const;
 
   // Finishes a save that a crash interrupted and removes unfinished files.
+  // Entries named like slot files that are no regular readable files of a
+  // sensible size (directories, links, unreadable or oversized files) are
+  // moved aside with a notice; body files named in GBK (as the Windows
+  // program names them) are renamed to the names used here. Touches the
+  // ring, the manual slot and the "before" slot; the recovery slot is
+  // repaired by its own writer (repairRecovery).
   void repair();
+  void repairRecovery();
+
+  // The tick of the one-minute ring: saves only an article that is not
+  // empty and differs from the newest slot.
+  enum class AutosaveResult { Saved, Unchanged, Empty, Failed };
+  AutosaveResult autosave(const DraftFields& fields);
+
+  // True when the slot's files hold exactly what saving fields would write.
+  bool holds(const std::string& slot, const DraftFields& fields);
+
+  // Time and title of a slot; nullopt when the slot does not exist.
+  std::optional<SlotInfo> info(const std::string& slot);
+
+  // Keeps the current article before a restore replaces it, in the "before"
+  // slot, unless it is empty or already held by a slot. A different article
+  // held only by the "before" slot goes into the ring first, so nothing is
+  // lost. False when it could not be kept.
+  bool keepBeforeRestore(const DraftFields& current);
+
+  // The recovery slot: "recovery.ini" (the fourteen keys and 状态) and
+  // "recovery正文.txt", written like every slot.
+  bool saveRecovery(const DraftFields& fields, RecoveryState state);
+  std::optional<Recovery> loadRecovery();
+  // The article to offer at start: the recovery slot when it holds an
+  // unsaved, non-empty article that differs from the newest ring slot.
+  std::optional<DraftFields> recoveryOffer();
+  // After the offer: the article becomes the newest ring slot (unless it
+  // already is) and the recovery slot is marked Kept, so it is offered once.
+  bool keepRecovery();
 
   // Flush each slot's files to the disk before they are renamed into place
   // (on by default; tests that write hundreds of slots turn it off).
@@ -83,8 +162,11 @@ class DraftStore {
   std::function<void(const std::string& from, const std::string& to)> beforeRename;
 
  private:
-  bool writeSlot(const std::string& slot, const DraftFields& fields);
+  bool writeSlot(const std::string& slot, const DraftFields& fields, const std::string& extra = {});
   bool move(const std::string& from, const std::string& to);
+  void repairSlots(const std::vector<std::string>& slots);
+  std::optional<DraftFields> read(const std::string& slot);
+  void checkEntries(const std::vector<std::string>& slots);
 
   std::string folder_;
 };

@@ -2,6 +2,9 @@
 
 #include "net/gbktext.h"
 
+#include <sys/stat.h>
+
+#include <exception>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -69,10 +72,19 @@ bool keyLine(std::string_view line, std::string_view& key, std::string_view& val
   return true;
 }
 
+// Reads a regular file whole. A directory or other entry fails here rather
+// than in the stream, whose read error would surface as an exception.
 bool readAll(const std::string& path, std::string& out) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  try {
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    out.clear();
+    return false;
+  }
   return true;
 }
 
@@ -81,6 +93,10 @@ bool readAll(const std::string& path, std::string& out) {
 std::string readString(const std::string& path, std::string_view section, std::string_view key) {
   std::string text;
   if (!readAll(path, text)) return {};
+  return valueIn(text, section, key);
+}
+
+std::string valueIn(std::string_view text, std::string_view section, std::string_view key) {
   bool inSection = false;
   for (std::string_view line : splitLines(text)) {
     std::string_view name, k, v;

@@ -11,7 +11,11 @@
 
 namespace inkpost::profile {
 
+// A missing file, a directory or any other entry that is no readable
+// regular file reads as empty.
 std::string readString(const std::string& path, std::string_view section, std::string_view key);
+// The same lookup in a file's text already read.
+std::string valueIn(std::string_view text, std::string_view section, std::string_view key);
 
 // Sets one key: replaces its line when the key exists, otherwise appends it
 // at the end of its section (the section is appended to the file when

@@ -129,7 +129,8 @@ TEST_F(Slots, StoredIntegersReadLikeTheClassicFunctions) {
   EXPECT_EQ(slotNameFor(0), "now");
   EXPECT_EQ(slotNameFor(10), "10");
   EXPECT_EQ(slotNameFor(-1), "");
-  EXPECT_EQ(slotNameFor(11), "");
+  EXPECT_EQ(slotNameFor(11), "before");  // 恢复前的内容
+  EXPECT_EQ(slotNameFor(12), "");
 }
 
 TEST_F(Slots, RingKeepsTheTenNewestSavesNewestFirst) {

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTime>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
@@ -229,9 +230,143 @@ TEST_F(Drafts, ALargeGalleryComesBackWhole) {
 }
 
 TEST_F(Drafts, TheRestoreListSelectsTheSlotByItsData) {
+  RefreshRestoreList(w);  // no "恢复前的内容" in a fresh folder
   ASSERT_EQ(inkpost::test::units(w).restoreBox->count(), 12);
   EXPECT_EQ(inkpost::test::units(w).restoreBox->itemData(0).toInt(), -1);
   EXPECT_EQ(inkpost::test::units(w).restoreBox->itemData(1).toInt(), 0);
   for (int i = 2; i < 12; ++i) EXPECT_EQ(inkpost::test::units(w).restoreBox->itemData(i).toInt(), i - 1);
   EXPECT_EQ(inkpost::test::units(w).restoreBox->itemText(2), QStringLiteral("1分钟前"));
+}
+
+TEST_F(Drafts, IdleTicksKeepTheRingAndRealChangesRotate) {
+  fill(formA());
+  SaveDraft(w, true);
+  // A fresh start: nothing typed yet.
+  Form idle = formB();
+  idle.title.clear();
+  idle.tags.clear();
+  idle.alias.clear();
+  idle.body.clear();
+  fill(idle);
+  for (int tick = 0; tick < 10; ++tick) SaveDraft(w, true);
+  DraftStore store(dir.file("temp"));
+  EXPECT_FALSE(store.exists("2"));
+  fill(formB());
+  for (int tick = 0; tick < 3; ++tick) SaveDraft(w, true);  // one change, one slot
+  EXPECT_TRUE(store.exists("2"));
+  EXPECT_FALSE(store.exists("3"));
+  RestoreDraft(w, 2);
+  expectShows(formA());
+}
+
+TEST_F(Drafts, TheRestoreListShowsSaveTimesAndTitles) {
+  fill(formA());
+  SaveDraft(w, true);
+  SaveDraft(w, false);
+  RefreshRestoreList(w);
+  const QString hhmm = QTime::currentTime().toString(QStringLiteral("HH:mm"));
+  const int one = inkpost::test::units(w).restoreBox->findData(1), manual = inkpost::test::units(w).restoreBox->findData(0);
+  // Within a minute boundary the time may have moved on by one.
+  EXPECT_TRUE(inkpost::test::units(w).restoreBox->itemText(one).startsWith(QStringLiteral("1分钟前 (")));
+  EXPECT_TRUE(inkpost::test::units(w).restoreBox->itemText(one).endsWith(QStringLiteral(" 标题 a b&c)"))) << inkpost::test::units(w).restoreBox->itemText(one).toStdString();
+  EXPECT_TRUE(inkpost::test::units(w).restoreBox->itemText(one).contains(hhmm) ||
+              inkpost::test::units(w).restoreBox->itemText(one).contains(QTime::currentTime().addSecs(-60).toString(QStringLiteral("HH:mm"))));
+  EXPECT_TRUE(inkpost::test::units(w).restoreBox->itemText(manual).startsWith(QStringLiteral("手动保存 (")));
+  EXPECT_EQ(inkpost::test::units(w).restoreBox->itemText(inkpost::test::units(w).restoreBox->findData(2)), QStringLiteral("2分钟前"));  // empty slot
+  EXPECT_EQ(inkpost::test::units(w).restoreBox->itemText(inkpost::test::units(w).restoreBox->findData(-1)), QStringLiteral("不恢复"));
+}
+
+TEST_F(Drafts, ARestoreCanBeTakenBackBodyIncluded) {
+  fill(formA());
+  SaveDraft(w, false);
+  Form typed = formB();
+  typed.body = "<p>" + std::string(200000, 'b') + "</p>";
+  fill(typed);
+  RestoreDraft(w, 0);
+  ASSERT_TRUE(toastTexts().isEmpty()) << toastTexts().join('|').toStdString();
+  expectShows(formA());
+  RefreshRestoreList(w);
+  const int before = inkpost::test::units(w).restoreBox->findData(kBeforeRestoreData);
+  ASSERT_EQ(before, 0) << "恢复前的内容 heads the list";
+  EXPECT_TRUE(inkpost::test::units(w).restoreBox->itemText(before).startsWith(QStringLiteral("恢复前的内容 (")));
+  RestoreDraft(w, kBeforeRestoreData);
+  expectShows(typed);
+  // The article restored first is still in its slot; the typed one stays
+  // kept while a slot holds what replaces it.
+  RestoreDraft(w, 0);
+  expectShows(formA());
+  RestoreDraft(w, kBeforeRestoreData);
+  expectShows(typed);
+  EXPECT_TRUE(toastTexts().isEmpty()) << "restores ask and tell nothing";
+}
+
+TEST_F(Drafts, AStrayDirectoryInTempIsMovedAsideWithANotice) {
+  std::filesystem::create_directories(dir.file("temp/1.ini.part/x"));
+  std::filesystem::create_directories(dir.file("temp/now.ini/y"));
+  fill(formA());
+  SaveDraft(w, true);
+  SaveDraft(w, false);
+  fill(formB());
+  RestoreDraft(w, 1);
+  expectShows(formA());
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("temp/1.ini.part.aside/x")));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("temp/now.ini.aside/y")));
+  const QStringList notices = toastTexts();
+  ASSERT_EQ(notices.size(), 2) << notices.join('|').toStdString();
+  EXPECT_TRUE(notices.join('|').contains(QStringLiteral("“1.ini.part”是一个文件夹，已改名为“1.ini.part.aside”")))
+      << notices.join('|').toStdString();
+  EXPECT_TRUE(notices.join('|').contains(QStringLiteral("now.ini.aside")));
+}
+
+class RecoveryWindow : public Drafts {
+ protected:
+  void SetUp() override {
+    Drafts::SetUp();
+    setRecoveryPauseForTests(w, 400);
+    tick = QObject::connect(recoveryTimer(w), &QTimer::timeout, &w, [this] { RecoveryTick(w); });
+  }
+  void TearDown() override {
+    QObject::disconnect(tick);
+    flushRecovery(w);
+    setRecoveryPauseForTests(w, kRecoveryPauseMs);
+    Drafts::TearDown();
+  }
+  std::optional<DraftFields> slot() { return DraftStore(dir.file("temp")).load(kRecoverySlot); }
+  QMetaObject::Connection tick;
+};
+
+TEST_F(RecoveryWindow, WrittenAfterATypingPauseAndOnClose) {
+  fill(formA());
+  ArticleEdited(w);
+  QTest::qWait(200);
+  EXPECT_FALSE(slot()) << "written before the pause";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slot().has_value(); }, 8000));
+  flushRecovery(w);
+  EXPECT_EQ(slot()->title, fromQ(formA().title));
+  EXPECT_EQ(slot()->body, formA().body);
+  EXPECT_EQ(DraftStore(dir.file("temp")).loadRecovery()->state, RecoveryState::Unsaved);
+
+  // Typing in the editor alone is noticed too.
+  setEditorBody(inkpost::test::units(w).editorView, "<p>typed in the editor</p>");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return slot() && slot()->body == "<p>typed in the editor</p>"; }, 8000));
+
+  // The close writes at once, without the pause.
+  inkpost::test::units(w).titleEdit->setText(QStringLiteral("typed just before closing"));
+  setEditorBody(inkpost::test::units(w).editorView, "<p>last words</p>");
+  SaveRecoveryOnClose(w);
+  EXPECT_EQ(slot()->title, "typed just before closing");
+  EXPECT_EQ(slot()->body, "<p>last words</p>");
+}
+
+TEST_F(RecoveryWindow, APublishMarksTheArticle) {
+  fill(formA());
+  ArticlePublished(w);
+  flushRecovery(w);
+  EXPECT_EQ(DraftStore(dir.file("temp")).loadRecovery()->state, RecoveryState::Published);
+  // The same article at close stays published; a changed one does not.
+  SaveRecoveryOnClose(w);
+  EXPECT_EQ(DraftStore(dir.file("temp")).loadRecovery()->state, RecoveryState::Published);
+  inkpost::test::units(w).titleEdit->setText(QStringLiteral("edited after publishing"));
+  SaveRecoveryOnClose(w);
+  EXPECT_EQ(DraftStore(dir.file("temp")).loadRecovery()->state, RecoveryState::Unsaved);
 }

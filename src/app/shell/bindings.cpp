@@ -174,6 +174,24 @@ void bindMainWindow(MainWindow& w) {
     guard(w, "手动保存", [&] { SaveDraft(w, false); });
   });
   QObject::connect(w.saveTimer, &QTimer::timeout, &w, [&w] { guard(w, "自动保存", [&] { SaveDraft(w, true); }); });
+  // 组合框_恢复数据 about to open its list: captions with time and title.
+  auto* restoreListEvents = new RestoreListEvents(w.restoreBox);
+  QObject::connect(restoreListEvents, &RestoreListEvents::opening, &w, [&w] {
+    guard(w, "恢复数据", [&] { RefreshRestoreList(w); });
+  });
+  // The recovery slot: any change of an article field or of 选择框_自动命名
+  // (the editor's own changes are polled by the tick) restarts the pause;
+  // 时钟_恢复保存 tick; the main window closing; a publish that went through.
+  QObject::connect(&form, &ArticleForm::changed, &w, [&w] { guard(w, "恢复保存", [&] { ArticleEdited(w); }); });
+  QObject::connect(w.autoNameCheck, &QCheckBox::toggled, &w, [&w](bool) {
+    guard(w, "恢复保存", [&] { ArticleEdited(w); });
+  });
+  QObject::connect(recoveryTimer(w), &QTimer::timeout, &w, [&w] { guard(w, "恢复保存", [&] { RecoveryTick(w); }); });
+  auto* closeEvents = new CloseEvents(&w);
+  QObject::connect(closeEvents, &CloseEvents::closing, &w, [&w] {
+    guard(w, "恢复保存", [&] { SaveRecoveryOnClose(w); });
+  });
+  blogSession().published = [](QWidget& window) { ArticlePublished(window); };
 
   // --- cross-posting
   // 互联网浏览器_百度空间 finished a document; a publish that reached the blog

@@ -28,6 +28,9 @@ void startUp(MainWindow& w) {
 
   // 时钟_数据保存 is armed with the window and stays armed (drafts section).
   w.saveTimer->start(kDraftSaveIntervalMs);
+  // Offer the article a close, a kill or a crash left in the recovery slot
+  // (asked once the window is up).
+  OfferRecovery(w);
 
   // 4. Open data.mdb; on failure its message has been shown and the window
   //    stays open with an empty chooser.

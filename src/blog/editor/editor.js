@@ -27,6 +27,9 @@
   // paused for a moment it is made again while the page is idle, so that a
   // read (publishing, the draft autosave) finds it ready.
   var serialised = null;
+  // Counts the changes of the body (typing, writes); the client's recovery
+  // save asks for it to learn whether the body changed since its last read.
+  var changes = 0;
   var observer = null;
   var idleTimer = null;
   var IDLE_DELAY_MS = 1200;
@@ -58,6 +61,7 @@
 
   function watch() {
     observer = new MutationObserver(function () {
+      changes++;
       serialised = null;
       serialiseWhenIdle();
     });
@@ -65,6 +69,7 @@
   }
 
   function write(html) {
+    changes++;
     editor.setContent(html);
     editor.undoManager.clear();
     editor.undoManager.add();
@@ -85,10 +90,19 @@
     SetHTML: function (html) {
       html = html === undefined || html === null ? '' : String(html);
       if (!editor) {
+        changes++;
         pending = html;
         return;
       }
       write(html);
+    },
+    // How many times the body has changed since the page loaded.
+    GetChanges: function () {
+      return changes;
+    },
+    // The change count and the body in one call: [count, html].
+    GetSnapshot: function () {
+      return [changes, this.GetHTML()];
     },
     // The editor's own form of the body, whatever was written.
     GetEditorHTML: function () {

@@ -68,6 +68,11 @@ ArticleForm::ArticleForm(QWidget& window)
       autoAlias_(unitOf<QCheckBox>(window, "选择框_自动别名")),
       editor_(unitOf<QWebEngineView>(window, "互联网浏览器1")) {
   setObjectName(QLatin1String(kFormName));
+  for (QLineEdit* edit : {title_, tags_, year_, month_, day_, time_, alias_})
+    connect(edit, &QLineEdit::textChanged, this, &ArticleForm::changed);
+  for (QComboBox* box : {category_, author_, type_})
+    connect(box, &QComboBox::currentIndexChanged, this, &ArticleForm::changed);
+  for (QCheckBox* check : {sticky_, autoAlias_}) connect(check, &QCheckBox::toggled, this, &ArticleForm::changed);
 }
 
 Article ArticleForm::fields() const {
@@ -145,5 +150,15 @@ std::string ArticleForm::body() const { return editorBody(editor_); }
 void ArticleForm::setBody(const std::string& gbkHtml) { setEditorBody(editor_, gbkHtml); }
 void ArticleForm::appendToBody(const std::string& gbkHtml) { setBody(body() + gbkHtml); }
 std::string ArticleForm::editorRoot() const { return editorRootAddress(editor_); }
+
+void ArticleForm::bodySnapshot(std::function<void(long, std::string)> done) const {
+  editorSnapshotAsync(editor_, std::move(done));
+}
+void ArticleForm::bodyChangesSoon(std::function<void(long)> done) const {
+  editorChangesAsync(editor_, std::move(done));
+}
+long ArticleForm::bodyChanges(int timeoutMs) const { return editorChanges(editor_, timeoutMs); }
+std::optional<std::string> ArticleForm::bodyWithin(int timeoutMs) const { return editorBodyWithin(editor_, timeoutMs); }
+std::string ArticleForm::waitingBody() const { return editorWaitingBody(editor_); }
 
 }  // namespace inkpost

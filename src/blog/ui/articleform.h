@@ -10,6 +10,8 @@
 
 #include <QObject>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,15 @@ class ArticleForm : public QObject {
   void setBody(const std::string& gbkHtml);
   void appendToBody(const std::string& gbkHtml);
   std::string editorRoot() const;
+  // The body without holding the window up, for the recovery slot (see
+  // blog/ui/editorbody.h): the body and the editor's change count once the
+  // page answers; the change count alone; the count or the body within a
+  // short time (the close); the text of a write still waiting for the page.
+  void bodySnapshot(std::function<void(long changes, std::string gbkBody)> done) const;
+  void bodyChangesSoon(std::function<void(long changes)> done) const;
+  long bodyChanges(int timeoutMs) const;
+  std::optional<std::string> bodyWithin(int timeoutMs) const;
+  std::string waitingBody() const;
 
   // The units the binding table connects to and the Tags picker places
   // itself under.
@@ -67,6 +78,11 @@ class ArticleForm : public QObject {
   QComboBox* categoryBox() const { return category_; }
   QWebEngineView* editor() const { return editor_; }
   QWidget& window() const { return window_; }
+
+ signals:
+  // A field of the form changed, by typing or by setArticle (the body's own
+  // changes are counted by the editor: bodyChanges).
+  void changed();
 
  private:
   explicit ArticleForm(QWidget& window);

@@ -101,6 +101,8 @@ class EditorBridge : public QObject {
   }
 
   const std::optional<std::string>& pending() const { return pending_; }
+  // Ready as far as known, without asking the page.
+  bool isReady() const { return ready_; }
 
  private:
   void restartPolling() {
@@ -141,18 +143,68 @@ class EditorBridge : public QObject {
 
 }  // namespace
 
-std::string editorBody(QWebEngineView* view) {
-  if (!view) return {};
+std::optional<std::string> editorBodyWithin(QWebEngineView* view, int timeoutMs) {
+  if (!view) return std::string();
   EditorBridge* bridge = EditorBridge::of(view);
   if (!bridge->ready()) return bridge->pending().value_or(std::string());
   const auto value = runSync(view->page(),
                              QStringLiteral("(function(){var e=document.getElementById('abcContent');"
                                             "e.value=FCKeditorAPI.GetInstance('txaContent').GetHTML();"
                                             "return e.value;})()"),
-                             kReadTimeoutMs);
-  if (!value || !value->canConvert<QString>()) return {};
+                             timeoutMs);
+  if (!value) return std::nullopt;
+  if (!value->canConvert<QString>()) return std::string();
   const QByteArray utf8 = value->toString().toUtf8();
   return gbkWithCharRefs(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+std::string editorBody(QWebEngineView* view) { return editorBodyWithin(view, kReadTimeoutMs).value_or(std::string()); }
+
+void editorSnapshotAsync(QWebEngineView* view, std::function<void(long changes, std::string gbkBody)> done) {
+  if (!view) return;
+  EditorBridge* bridge = EditorBridge::of(view);
+  if (!bridge->isReady()) {
+    done(-1, bridge->pending().value_or(std::string()));
+    return;
+  }
+  QPointer<QWebEngineView> guard(view);
+  view->page()->runJavaScript(
+      QStringLiteral("(function(){var i=FCKeditorAPI.GetInstance('txaContent');"
+                     "var s=i.GetSnapshot();document.getElementById('abcContent').value=s[1];return s;})()"),
+      [guard, done = std::move(done)](const QVariant& v) {
+        if (!guard) return;
+        const QVariantList pair = v.toList();
+        if (pair.size() != 2) {
+          done(-1, std::string());
+          return;
+        }
+        const QByteArray utf8 = pair[1].toString().toUtf8();
+        done(pair[0].toLongLong(), gbkWithCharRefs(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size()))));
+      });
+}
+
+void editorChangesAsync(QWebEngineView* view, std::function<void(long changes)> done) {
+  if (!view) return;
+  if (!EditorBridge::of(view)->isReady()) {
+    done(-1);
+    return;
+  }
+  QPointer<QWebEngineView> guard(view);
+  view->page()->runJavaScript(QStringLiteral("FCKeditorAPI.GetInstance('txaContent').GetChanges()"),
+                              [guard, done = std::move(done)](const QVariant& v) {
+                                if (guard) done(v.isValid() ? static_cast<long>(v.toLongLong()) : -1);
+                              });
+}
+
+long editorChanges(QWebEngineView* view, int timeoutMs) {
+  if (!view || !EditorBridge::of(view)->isReady()) return -1;
+  const auto value =
+      runSync(view->page(), QStringLiteral("FCKeditorAPI.GetInstance('txaContent').GetChanges()"), timeoutMs);
+  return value ? static_cast<long>(value->toLongLong()) : -2;
+}
+
+std::string editorWaitingBody(QWebEngineView* view) {
+  return view ? EditorBridge::of(view)->pending().value_or(std::string()) : std::string();
 }
 
 void setEditorBody(QWebEngineView* view, const std::string& gbkHtml) {

@@ -6,6 +6,8 @@
 
 #include <QUrl>
 
+#include <functional>
+#include <optional>
 #include <string>
 
 class QWebEngineView;
@@ -17,6 +19,26 @@ namespace inkpost {
 // the text of a write still waiting for it, else the empty text (never blocks
 // for long).
 std::string editorBody(QWebEngineView* view);
+// The same, giving up after timeoutMs (nullopt) instead of the long wait.
+std::optional<std::string> editorBodyWithin(QWebEngineView* view, int timeoutMs);
+
+// The body and the editor's change count (see editorChanges), handed to done
+// once the page has answered; the window is not held up meanwhile. done is
+// not called when the view goes away first. While the page is not ready, done
+// runs at once with the text of a waiting write (or the empty text) and -1.
+void editorSnapshotAsync(QWebEngineView* view, std::function<void(long changes, std::string gbkBody)> done);
+
+// The change count alone, without waiting (-1 while the page is not ready).
+void editorChangesAsync(QWebEngineView* view, std::function<void(long changes)> done);
+
+// How many times the body has changed since the page loaded (typing and
+// writes); -1 while the page is not known to be ready (never waits for it),
+// -2 when the page did not answer in time.
+long editorChanges(QWebEngineView* view, int timeoutMs = 2000);
+
+// The text of a write still waiting for the page to become ready; empty
+// when there is none. Never waits.
+std::string editorWaitingBody(QWebEngineView* view);
 
 // Replaces the body with gbkHtml. Before the page is ready the text is kept
 // and applied as soon as the editor is ready; the latest write wins.

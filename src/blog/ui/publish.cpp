@@ -47,6 +47,7 @@ void publishArticle(QWidget& window) {
   switch (outcome) {
     case kPostDone:
       ShowToast(&window, publishedNotice(), kPublishedSeconds);
+      if (blogSession().published) blogSession().published(window);
       break;
     case kPostRefused:
       ShowToast(&window, refusedNotice(), kRefusedSeconds);

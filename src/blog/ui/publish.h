@@ -12,7 +12,8 @@ namespace inkpost {
 
 
 // After a post that went through (or may have) with 选择框_同步_百度空间
-// ticked, publishArticle hands over to blogSession().crossPost.
+// ticked, publishArticle hands over to blogSession().crossPost; a confirmed
+// post first calls blogSession().published.
 
 // 编辑框_标题 content changed: with 选择框_自动别名 ticked the alias follows.
 void onTitleChanged(QWidget& window);

@@ -9,8 +9,14 @@
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QKeyEvent>
 #include <QTimer>
+
+#include <ctime>
 
 namespace inkpost {
 namespace {
@@ -22,10 +28,19 @@ std::string choiceOf(long stored) { return stored < 0 ? std::string() : std::to_
 
 QCheckBox* autoNameBox(QWidget& window) { return unitOf<QCheckBox>(window, "选择框_自动命名"); }
 QTimer* saveTimer(QWidget& window) { return unitOf<QTimer>(window, "时钟_数据保存"); }
+QComboBox* restoreBox(QWidget& window) { return unitOf<QComboBox>(window, "组合框_恢复数据"); }
 
 void rearm(QTimer* timer) {
   timer->stop();
   timer->start(kDraftSaveIntervalMs);
+}
+
+// The bare caption of a restore entry.
+QString baseCaption(int slotData) {
+  if (slotData == kBeforeRestoreData) return QStringLiteral("恢复前的内容");
+  if (slotData == 0) return QStringLiteral("手动保存");
+  if (slotData < 0) return QStringLiteral("不恢复");
+  return QStringLiteral("%1分钟前").arg(slotData);
 }
 
 }  // namespace
@@ -70,6 +85,10 @@ Article articleOf(const DraftFields& f) {
   return a;
 }
 
+DraftFields captureFields(QWidget& window) {
+  return draftOf(ArticleForm::of(window).fields(), autoNameBox(window)->isChecked(), blogSession().gallery);
+}
+
 DraftFields captureDraft(QWidget& window) {
   return draftOf(ArticleForm::of(window).article(), autoNameBox(window)->isChecked(), blogSession().gallery);
 }
@@ -83,16 +102,32 @@ void applyDraft(QWidget& window, const DraftFields& f) {
   RebuildGallery(window);
 }
 
+void ShowDraftNotices(QWidget& window) {
+  for (const std::string& notice : takeDraftNotices()) ShowToast(&window, notice, 2.6);
+}
+
 void SaveDraft(QWidget& window, bool rotate) {
   QTimer* timer = saveTimer(window);
   timer->stop();
   const DraftFields fields = captureDraft(window);
   DraftStore store(draftFolder());
   if (rotate)
-    store.saveRing(fields);
+    store.autosave(fields);  // an unchanged or empty article keeps the ring as it is
   else
     store.saveManual(fields);
   timer->start(kDraftSaveIntervalMs);
+  ShowDraftNotices(window);
+}
+
+void restoreArticle(QWidget& window, const DraftFields& fields) {
+  DraftStore store(draftFolder());
+  if (!store.keepBeforeRestore(captureDraft(window))) {
+    ShowToast(&window, fromQ(QStringLiteral("当前文章无法保存到temp文件夹，没有恢复，以免丢失。")), 2.6);
+    return;
+  }
+  applyDraft(window, fields);
+  RefreshRestoreList(window);
+  ShowDraftNotices(window);
 }
 
 void RestoreDraft(QWidget& window, int slotData) {
@@ -102,10 +137,53 @@ void RestoreDraft(QWidget& window, int slotData) {
   DraftStore store(draftFolder());
   const std::optional<DraftFields> fields = store.load(slot);
   if (!fields) {
+    ShowDraftNotices(window);
     ShowToast(&window, fromQ(QStringLiteral("这个时间点没有保存的数据！")), 1.2);
     return;
   }
-  applyDraft(window, *fields);
+  restoreArticle(window, *fields);
+}
+
+void RefreshRestoreList(QWidget& window) {
+  QComboBox* box = restoreBox(window);
+  DraftStore store(draftFolder());
+  store.repair();
+  const int beforeAt = box->findData(kBeforeRestoreData);
+  const bool haveBefore = store.exists(kBeforeRestoreSlot);
+  if (haveBefore && beforeAt < 0)
+    box->insertItem(0, baseCaption(kBeforeRestoreData), kBeforeRestoreData);
+  else if (!haveBefore && beforeAt >= 0)
+    box->removeItem(beforeAt);
+  const long long now = static_cast<long long>(std::time(nullptr));
+  for (int i = 0; i < box->count(); ++i) {
+    const int data = box->itemData(i).toInt();
+    const QString base = baseCaption(data);
+    const std::optional<SlotInfo> info = store.info(slotNameFor(data));
+    box->setItemText(i, info ? toQ(slotCaption(fromQ(base), *info, now)) : base);
+  }
+  box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 24);
+}
+
+CloseEvents::CloseEvents(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+
+bool CloseEvents::eventFilter(QObject*, QEvent* event) {
+  if (event->type() == QEvent::Close) emit closing();
+  return false;
+}
+
+RestoreListEvents::RestoreListEvents(QComboBox* box) : QObject(box) { box->installEventFilter(this); }
+
+bool RestoreListEvents::eventFilter(QObject*, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    emit opening();
+  } else if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool alt = key->modifiers() & Qt::AltModifier;
+    if (key->key() == Qt::Key_F4 || key->key() == Qt::Key_Space ||
+        (alt && (key->key() == Qt::Key_Down || key->key() == Qt::Key_Up)))
+      emit opening();
+  }
+  return false;
 }
 
 }  // namespace inkpost

@@ -7,6 +7,7 @@
 #include "app/shell/shell.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/toast.h"
+#include "support/mainunits.h"
 #include "sites/ui/sitechooser.h"
 
 #include <QCheckBox>
@@ -30,26 +31,27 @@ TEST(AutoAlias, FollowsTheTitleAsTyped) {
     ModalAnswerer answer;
     auto w = createMainWindow();
     w->show();
+    auto u = units(*w);
     {
-      QSignalBlocker block(w->siteChooser);  // pick without logging in
-      w->siteChooser->setCurrentIndex(0);
+      QSignalBlocker block(u.siteChooser);  // pick without logging in
+      u.siteChooser->setCurrentIndex(0);
     }
-    if (w->autoAliasCheck->isChecked()) w->autoAliasCheck->click();
-    w->autoAliasCheck->click();  // 自动 ticked
-    ASSERT_TRUE(w->autoAliasCheck->isChecked());
+    if (u.autoAliasCheck->isChecked()) u.autoAliasCheck->click();
+    u.autoAliasCheck->click();  // 自动 ticked
+    ASSERT_TRUE(u.autoAliasCheck->isChecked());
 
-    w->titleEdit->setFocus();
-    w->titleEdit->insert(QString::fromUtf8("重庆银行长城"));
-    EXPECT_EQ(w->aliasEdit->text(), "chongqingyinhangchangcheng");
+    u.titleEdit->setFocus();
+    u.titleEdit->insert(QString::fromUtf8("重庆银行长城"));
+    EXPECT_EQ(u.aliasEdit->text(), "chongqingyinhangchangcheng");
 
-    w->titleEdit->clear();
-    QTest::keyClicks(w->titleEdit, "Hello ");
-    EXPECT_EQ(w->aliasEdit->text(), "hello");
-    w->titleEdit->insert(QString::fromUtf8("世界"));
-    EXPECT_EQ(w->aliasEdit->text(), "helloshijie");
+    u.titleEdit->clear();
+    QTest::keyClicks(u.titleEdit, "Hello ");
+    EXPECT_EQ(u.aliasEdit->text(), "hello");
+    u.titleEdit->insert(QString::fromUtf8("世界"));
+    EXPECT_EQ(u.aliasEdit->text(), "helloshijie");
 
-    w->titleEdit->setText(QString::fromUtf8("价格€100 ＡＢＣ"));
-    EXPECT_EQ(w->aliasEdit->text(), "jiage100abc");
+    u.titleEdit->setText(QString::fromUtf8("价格€100 ＡＢＣ"));
+    EXPECT_EQ(u.aliasEdit->text(), "jiage100abc");
   }
   CloseSiteStore();
   setProgramDir(saved);

@@ -32,6 +32,8 @@ enum PostOutcome : int {
   kPostRefused = 0,   // an answer without "操作成功"
   kPostDone = 1,      // the answer holds "操作成功"
   kPostNoAnswer = 2,  // empty (or blank) answer: network failure or an empty page
+  kPostNeedsLogin = 3,  // the blog's login page, or its refusal for lack of rights:
+                        // the session has expired and nothing was stored
 };
 
 // The intro of a body: tags removed, blanks trimmed, then the first 200
@@ -55,7 +57,10 @@ std::string articlePostHeaders(const std::string& site);
 std::string articleFormBody(const ArticleForm& form);
 
 // Judges the blog's answer, already converted to GBK.
+// Also used for uploads: answerWantsLogin tells the expired session apart.
 PostOutcome judgeAnswer(std::string_view gbkAnswer);
+// The blog's login page or its "没有权限" refusal: the session is gone.
+bool answerWantsLogin(std::string_view gbkAnswer);
 
 // Posts the form with HttpEngine (POST, redirects followed, default timeout);
 // the cookies the blog sets are merged into sessionCookie.

@@ -17,4 +17,9 @@ std::string& sessionSite() {
   return site;
 }
 
+bool& sessionReady() {
+  static bool ready = false;
+  return ready;
+}
+
 }  // namespace inkpost

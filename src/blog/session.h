@@ -19,4 +19,8 @@ std::vector<std::string>& blogTags();
 // The site address (ending in "/") of the last login attempt; empty before.
 std::string& sessionSite();
 
+// True once a login to sessionSite has read an edit page with categories;
+// false before, during and after a login that failed. Publishing needs it.
+bool& sessionReady();
+
 }  // namespace inkpost

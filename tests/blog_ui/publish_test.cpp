@@ -46,6 +46,7 @@ class Publishing : public ::testing::Test {
   void SetUp() override {
     clearToastHistory();
     crossPostHook() = nullptr;
+    sessionReady() = false;
     w_ = std::make_unique<MainWindow>();
     w_->show();
     loadEditorPage(w_->editorView);
@@ -68,6 +69,8 @@ class Publishing : public ::testing::Test {
     w_->siteChooser->setItemData(0, QVariant::fromValue(site), kSiteRecordRole);
     w_->siteChooser->setCurrentIndex(0);
     sessionCookie() = sandboxLogin(blog);
+    sessionSite() = blog.siteUrl();
+    sessionReady() = true;  // as after a login that read the edit page
 
     w_->categoryBox->addItem(q("未分类"), 1);
     w_->categoryBox->addItem(q("随笔"), 2);

@@ -6,6 +6,9 @@
 #include "blog/alias.h"
 #include "blog/session.h"
 #include "blog/ui/editorbody.h"
+#include "blog/ui/login.h"
+#include "blog/ui/offthread.h"
+#include "net/encoding.h"
 #include "sites/ui/sitechooser.h"
 
 #include <QCheckBox>
@@ -69,18 +72,62 @@ void completeArticle(ArticleForm& form, const std::string& gbkBody, const std::s
   form.intro = makeIntro(form.body);
 }
 
+const std::string& publishBusyText() {
+  static const std::string text = fromUtf8("正在发布…");
+  return text;
+}
+
+const std::string& sessionExpiredNotice() {
+  static const std::string text = fromUtf8("登录已过期，请重新登录");
+  return text;
+}
+
+namespace {
+
+PostOutcome postWithSession(MainWindow& w, const std::string& site, const ArticleForm& form) {
+  BusyStep busy(w, publishBusyText());
+  PostOutcome outcome = kPostNoAnswer;
+  std::string cookie = sessionCookie();
+  runOffWindowThread([&] { outcome = postArticle(site, form, cookie); });
+  sessionCookie() = cookie;
+  return outcome;
+}
+
+bool readyToPublish(const MainWindow& w) {
+  return w.siteChooser->currentIndex() >= 0 && sessionReady() &&
+         chooserEntryValues(w.siteChooser).weburl == sessionSite();
+}
+
+}  // namespace
+
 void publishArticle(MainWindow& w) {
+  // Without a logged-in site the blog could only refuse, or worse store an
+  // article without category and author: nothing is sent.
+  if (!readyToPublish(w)) {
+    ShowToast(&w, chooseSiteNotice(), kLoginProblemSeconds);
+    return;
+  }
   const std::string body = editorBody(w.editorView);
   const std::string site = selectedSiteAddress(w);
   ArticleForm form = articleFields(w);
   completeArticle(form, body, editorRootAddress(w.editorView), site);
 
-  const PostOutcome outcome = postArticle(site, form, sessionCookie());
+  PostOutcome outcome = postWithSession(w, site, form);
+  if (outcome == kPostNeedsLogin) {
+    // The session expired, and the blog said so before storing anything: a
+    // fresh login, then the very same form once more.
+    if (logInToChosenSite(w, true)) outcome = postWithSession(w, site, form);
+    if (outcome == kPostNeedsLogin || !sessionReady()) {
+      ShowToast(&w, sessionExpiredNotice(), kLoginProblemSeconds);
+      return;
+    }
+  }
   switch (outcome) {
     case kPostDone:
       ShowToast(&w, publishedNotice(), kPublishedSeconds);
       break;
     case kPostRefused:
+    case kPostNeedsLogin:
       ShowToast(&w, refusedNotice(), kRefusedSeconds);
       return;
     case kPostNoAnswer:

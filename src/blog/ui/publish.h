@@ -24,9 +24,19 @@ void onTitleChanged(MainWindow& w);
 // (Storing the flag for the site is bound separately.)
 void onAutoAliasClicked(MainWindow& w);
 
-// 按钮_发布 clicked: reads the article, posts it, tells the outcome and hands
-// over to the cross-post hook.
+// 按钮_发布 clicked: reads the article, posts it (off the window thread, the
+// step in the status line), tells the outcome and hands over to the
+// cross-post hook. Without a site whose login read its edit page it says
+// "请先选择网站并登录" and sends nothing. A post the blog answers with its
+// login page or a refusal for lack of rights is sent once more after a quiet
+// login; a second such answer gives "登录已过期，请重新登录". An unclear
+// answer (it may have stored the article) is never followed by a resend.
 void publishArticle(MainWindow& w);
+
+// The status line's text while posting, and the notice of a session that
+// could not be renewed (GBK).
+const std::string& publishBusyText();      // "正在发布…"
+const std::string& sessionExpiredNotice();  // "登录已过期，请重新登录"
 
 // The steps of publishArticle before the post, for tests and benchmarks.
 // The site address of the chosen entry.

@@ -1,7 +1,12 @@
 #include "images/ui/upload.h"
 
 #include "app/ui/mainwindow.h"
+#include "app/ui/toast.h"
+#include "blog/publish.h"
 #include "blog/session.h"
+#include "blog/ui/login.h"
+#include "blog/ui/offthread.h"
+#include "blog/ui/publish.h"
 #include "sites/ui/sitechooser.h"
 
 #include <QComboBox>
@@ -25,9 +30,26 @@ class WindowDisabled {
 
 std::string UploadImageFile(MainWindow& w, const std::string& path, const std::string& givenName,
                             bool useGivenName) {
-  WindowDisabled disabled(w);
   const std::string siteUrl = chooserEntryValues(w.siteChooser).weburl;
-  return UploadImageFile(siteUrl, sessionCookie(), path, givenName, useGivenName);
+  const auto upload = [&](std::string& answer) {
+    WindowDisabled disabled(w);
+    std::string address;
+    const std::string cookie = sessionCookie();
+    runOffWindowThread([&] { address = UploadImageFile(siteUrl, cookie, path, givenName, useGivenName, 15, &answer); });
+    return address;
+  };
+  std::string answer;
+  std::string address = upload(answer);
+  if (address.empty() && sessionReady() && answerWantsLogin(answer)) {
+    // The session of a login that went through has expired, and the blog
+    // refused before storing: log in quietly (the window enabled, for the
+    // captcha dialog) and send the same file once more.
+    answer.clear();
+    if (logInToChosenSite(w, true)) address = upload(answer);
+    if (address.empty() && (answerWantsLogin(answer) || !sessionReady()))
+      ShowToast(&w, sessionExpiredNotice(), kLoginProblemSeconds);
+  }
+  return address;
 }
 
 }  // namespace inkpost

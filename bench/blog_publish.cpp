@@ -56,7 +56,7 @@ void BM_PrepareClientSide(benchmark::State& state) {
   const std::string body = largeBody(root);
   state.counters["body_bytes"] = static_cast<double>(body.size());
   for (auto _ : state) {
-    ArticleForm form;
+    PostForm form;
     form.title = fromUtf8("标题");
     form.time = "9:5:3";
     completeArticle(form, body, root, kSite);
@@ -107,7 +107,7 @@ void BM_PrepareWithEditorRead(benchmark::State& state) {
     runScript(e.view.get(), QStringLiteral("tinymce.activeEditor.getBody().appendChild("
                                            "document.createTextNode('edit %1'))").arg(++edit));
     state.ResumeTiming();
-    ArticleForm form;
+    PostForm form;
     const std::string read = editorBody(e.view.get());
     bytes = read.size();
     completeArticle(form, read, e.root, kSite);
@@ -133,7 +133,7 @@ void BM_PrepareWithEditorReadAfterPause(benchmark::State& state) {
                                            "document.createTextNode('pause %1'))").arg(++edit));
     spin(3000);
     state.ResumeTiming();
-    ArticleForm form;
+    PostForm form;
     completeArticle(form, editorBody(e.view.get()), e.root, kSite);
     benchmark::DoNotOptimize(articleFormBody(form));
   }
@@ -150,7 +150,7 @@ void BM_PrepareWithEditorReadOfWrittenBody(benchmark::State& state) {
   const std::string body = largeBody(e.root);
   setEditorBody(e.view.get(), body);
   for (auto _ : state) {
-    ArticleForm form;
+    PostForm form;
     completeArticle(form, editorBody(e.view.get()), e.root, kSite);
     benchmark::DoNotOptimize(articleFormBody(form));
   }

@@ -3,6 +3,7 @@
 // back from the editor; the restore writes it into the editor again.
 #include "app/programdir.h"
 #include "app/ui/mainwindow.h"
+#include "support/mainunits.h"
 #include "app/ui/process.h"
 #include "blog/ui/editorbody.h"
 #include "drafts/ui/drafts.h"
@@ -50,12 +51,12 @@ void BM_RestoreDraft(benchmark::State& state) {
 // The parts: the editor read and write (the page's own work), the slot
 // files alone, the gallery rebuild.
 void BM_EditorRead(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(inkpost::editorBody(window->editorView));
+  for (auto _ : state) benchmark::DoNotOptimize(inkpost::editorBody(inkpost::test::units(*window).editorView));
 }
 
 void BM_EditorWrite(benchmark::State& state) {
-  const std::string body = inkpost::editorBody(window->editorView);
-  for (auto _ : state) inkpost::setEditorBody(window->editorView, body);
+  const std::string body = inkpost::editorBody(inkpost::test::units(*window).editorView);
+  for (auto _ : state) inkpost::setEditorBody(inkpost::test::units(*window).editorView, body);
 }
 
 void BM_SlotFilesSave(benchmark::State& state) {
@@ -97,7 +98,7 @@ BENCHMARK(BM_RestoreDraft)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 int main(int argc, char** argv) {
   inkpost::prepareProcess();
   QApplication app(argc, argv);
-  const std::string editorPage = inkpost::programDir() + "/../bin/editor/index.html";
+  const std::string editorPage = std::string(INKPOST_TEST_PROGRAM_DIR) + "/editor/index.html";
   char tmpl[] = "/tmp/inkpost-bench-XXXXXX";
   const std::string dir = mkdtemp(tmpl);
   std::filesystem::create_directory(dir + "/temp");
@@ -106,19 +107,19 @@ int main(int argc, char** argv) {
   inkpost::MainWindow w;
   window = &w;
   w.show();
-  w.editorView->load(QUrl::fromLocalFile(QString::fromStdString(editorPage)));
-  if (!QTest::qWaitFor([&] { return inkpost::editorReady(w.editorView); }, 60000)) {
+  inkpost::test::units(w).editorView->load(QUrl::fromLocalFile(QString::fromStdString(editorPage)));
+  if (!QTest::qWaitFor([&] { return inkpost::editorReady(inkpost::test::units(w).editorView); }, 60000)) {
     std::fprintf(stderr, "editor page %s not ready\n", editorPage.c_str());
     return 1;
   }
   const std::string body = megabyteBody();
-  inkpost::setEditorBody(w.editorView, body);
-  const std::string back = inkpost::editorBody(w.editorView);
+  inkpost::setEditorBody(inkpost::test::units(w).editorView, body);
+  const std::string back = inkpost::editorBody(inkpost::test::units(w).editorView);
   std::fprintf(stderr, "body in the editor: %zu bytes\n", back.size());
   for (int i = 0; i < 100; ++i)
-    inkpost::galleryList().push_back("http://blog.example/upload/2026/12/photo-" + std::to_string(i) +
+    inkpost::blogSession().gallery.push_back("http://blog.example/upload/2026/12/photo-" + std::to_string(i) +
                                      ".jpg[1024|768");
-  for (int id : {1, 2, 3}) w.categoryBox->addItem(QString::number(id), id);
+  for (int id : {1, 2, 3}) inkpost::test::units(w).categoryBox->addItem(QString::number(id), id);
 
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -42,7 +42,7 @@ void BM_RebuildGallery(benchmark::State& state) {
   inkpost::test::TempDir dir;
   ::mkdir(dir.file("temp").c_str(), 0755);
   inkpost::setProgramDir(dir.path());
-  inkpost::galleryList() = entries(static_cast<int>(state.range(0)));
+  inkpost::blogSession().gallery = entries(static_cast<int>(state.range(0)));
   inkpost::MainWindow w;
   inkpost::installGalleryView(w);
   for (auto _ : state) {
@@ -51,7 +51,7 @@ void BM_RebuildGallery(benchmark::State& state) {
     QCoreApplication::processEvents();
     state.ResumeTiming();
   }
-  inkpost::galleryList().clear();
+  inkpost::blogSession().gallery.clear();
 }
 BENCHMARK(BM_RebuildGallery)->Arg(1000)->Unit(benchmark::kMillisecond);
 

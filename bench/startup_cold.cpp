@@ -4,6 +4,7 @@
 #include "app/programdir.h"
 #include "app/shell/shell.h"
 #include "app/ui/mainwindow.h"
+#include "support/mainunits.h"
 #include "app/ui/process.h"
 #include "sites/sitestore.h"
 #include "support/tempdir.h"
@@ -36,7 +37,7 @@ int child(int argc, char** argv, const char* dir) {
   inkpost::setProgramDir(dir);
   auto w = inkpost::createMainWindow();
   w->show();
-  const bool filled = w->siteChooser->count() == 20;
+  const bool filled = inkpost::test::units(*w).siteChooser->count() == 20;
   QTimer::singleShot(0, &app, &QApplication::quit);
   app.exec();
   return filled ? 0 : 3;

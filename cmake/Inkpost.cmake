@@ -4,17 +4,18 @@
 # widgets) built into the static library inkpost_<name>, and Qt widget code
 # under ui/ built into inkpost_<name>_ui. New files are picked up by globbing.
 
-# Keeps the inkpost_* names that are targets by now (a subsystem without
-# sources yet has none) and passes every other library through.
+# Checks a list of libraries: every inkpost_* name must be a target by now
+# (a subsystem links only to those added before it, see src/CMakeLists.txt).
+# A misspelt or misplaced name stops the configuration instead of leaving a
+# layering leak to show up as a link error somewhere else.
 function(inkpost_existing out)
-  set(result)
   foreach(lib IN LISTS ARGN)
     if(lib MATCHES "^inkpost_" AND NOT TARGET ${lib})
-      continue()
+      message(FATAL_ERROR "${lib} is not a library (yet): check its spelling, and that "
+                          "${CMAKE_CURRENT_SOURCE_DIR} comes after it in the link order")
     endif()
-    list(APPEND result ${lib})
   endforeach()
-  set(${out} ${result} PARENT_SCOPE)
+  set(${out} ${ARGN} PARENT_SCOPE)
 endfunction()
 
 function(inkpost_core_library name)
@@ -41,7 +42,11 @@ function(inkpost_ui_library name)
   set_target_properties(inkpost_${name}_ui PROPERTIES AUTOMOC ON)
   target_include_directories(inkpost_${name}_ui PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(inkpost_${name}_ui PRIVATE -Wall -Wextra)
-  inkpost_existing(libs inkpost_${name} ${ARG_LIBS})
+  set(core)
+  if(TARGET inkpost_${name})
+    set(core inkpost_${name})
+  endif()
+  inkpost_existing(libs ${core} ${ARG_LIBS})
   target_link_libraries(inkpost_${name}_ui PUBLIC ${libs}
     Qt6::Widgets Qt6::WebEngineWidgets Qt6::WebChannel)
 endfunction()

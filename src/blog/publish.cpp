@@ -93,6 +93,22 @@ std::string articleLevel(std::string_view gbkTypeText) {
   return {};
 }
 
+PostForm postFields(const Article& a) {
+  PostForm f;
+  f.title = a.title;
+  f.categoryId = a.category;
+  f.tags = a.tags;
+  f.authorId = a.author;
+  f.level = a.type;
+  f.year = a.year;
+  f.month = a.month;
+  f.day = a.day;
+  f.time = a.time;
+  f.alias = a.alias;
+  f.sticky = a.sticky;
+  return f;
+}
+
 std::string articlePostAddress(const std::string& site) {
   return site + "cmd.asp?act=ArticlePst&type=fckeditor";
 }
@@ -101,7 +117,7 @@ std::string articlePostHeaders(const std::string& site) {
   return "Referer: " + site + "admin/edit_fckeditor.asp";
 }
 
-std::string articleFormBody(const ArticleForm& f) {
+std::string articleFormBody(const PostForm& f) {
   std::string time;
   time.reserve(f.time.size() + 8);
   for (char c : f.time) {
@@ -156,7 +172,7 @@ PostOutcome judgeAnswer(std::string_view gbkAnswer) {
   return kPostNoAnswer;
 }
 
-PostOutcome postArticle(const std::string& site, const ArticleForm& form, std::string& sessionCookie) {
+PostOutcome postArticle(const std::string& site, const PostForm& form, std::string& sessionCookie) {
   std::string headers = articlePostHeaders(site);
   std::string responseHeaders;
   const std::string answer = HttpEngine(articlePostAddress(site), "POST", "", "", "", "", headers,

@@ -5,13 +5,15 @@
 // travel as UTF-8, every byte percent-encoded.
 #pragma once
 
+#include "blog/article.h"
+
 #include <string>
 #include <string_view>
 
 namespace inkpost {
 
-// The article fields as read from the main window at the moment of posting.
-struct ArticleForm {
+// The fields of the article post, in the blog's terms.
+struct PostForm {
   std::string title;       // edtTitle, encoded
   std::string categoryId;  // edtCateID, decimal
   std::string tags;        // edtTag, encoded
@@ -26,6 +28,10 @@ struct ArticleForm {
   std::string intro;       // txaIntro, encoded
   bool sticky = false;     // adds "&edtIstop=true" as the last field
 };
+
+// The post fields of an article; the body and intro are left to
+// completeArticle (blog/ui/publish.h), which needs the editor's root address.
+PostForm postFields(const Article& article);
 
 // What the blog answered to a post.
 enum PostOutcome : int {
@@ -54,7 +60,7 @@ std::string articlePostAddress(const std::string& site);
 // "Referer: " + site + "admin/edit_fckeditor.asp"
 std::string articlePostHeaders(const std::string& site);
 // The urlencoded form body, fields in the blog's order.
-std::string articleFormBody(const ArticleForm& form);
+std::string articleFormBody(const PostForm& form);
 
 // Judges the blog's answer, already converted to GBK.
 // Also used for uploads: answerWantsLogin tells the expired session apart.
@@ -64,7 +70,7 @@ bool answerWantsLogin(std::string_view gbkAnswer);
 
 // Posts the form with HttpEngine (POST, redirects followed, default timeout);
 // the cookies the blog sets are merged into sessionCookie.
-PostOutcome postArticle(const std::string& site, const ArticleForm& form, std::string& sessionCookie);
+PostOutcome postArticle(const std::string& site, const PostForm& form, std::string& sessionCookie);
 
 // The notices of the three outcomes and of the cross-post start (GBK).
 const std::string& publishedNotice();     // "      发布成功！      ", 1.0 s

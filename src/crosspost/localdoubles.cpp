@@ -6,14 +6,14 @@
 namespace inkpost {
 
 void useLocalSpaceDoubles(int port) {
-  SpaceSettings& settings = spaceSettings();
+  SpaceSettings& settings = blogSession().space;
   setHostMapping(settings.passportHost, port);
   setHostMapping(settings.spaceHost, port);
   settings.passportLoginScheme = "http";
 }
 
 std::string spaceHostResolverSwitch(int port) {
-  const SpaceSettings& settings = spaceSettings();
+  const SpaceSettings& settings = blogSession().space;
   const std::string target = " 127.0.0.1:" + std::to_string(port);
   return "--host-resolver-rules=\"MAP " + settings.passportHost + target + ",MAP " + settings.spaceHost + target +
          "\"";

@@ -21,10 +21,6 @@ std::string_view upToZero(std::string_view bytes) {
 
 }  // namespace
 
-SpaceSettings& spaceSettings() {
-  static SpaceSettings settings;
-  return settings;
-}
 
 std::string NormaliseCookieHost(std::string_view host) {
   std::string text(host);
@@ -78,7 +74,7 @@ bool isPassportSuccess(std::string_view reply, const std::string& passportHost) 
 }
 
 bool BaiduPassportLogin(std::string_view userName, std::string_view password) {
-  const SpaceSettings& settings = spaceSettings();
+  const SpaceSettings& settings = blogSession().space;
   const std::string& host = settings.passportHost;
   std::string headers = passportLoginHeaders(host);
   std::string responseHeaders;

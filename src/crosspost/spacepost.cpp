@@ -86,7 +86,7 @@ bool isSpaceSuccess(std::string_view reply) {
 }
 
 bool SubmitSpacePost(std::string_view gbkTitle, std::string_view gbkBody, std::string& cookies) {
-  const std::string& host = spaceSettings().spaceHost;
+  const std::string& host = blogSession().space.spaceHost;
 
   std::string pageHeaders;
   std::string responseHeaders;

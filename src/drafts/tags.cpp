@@ -24,10 +24,6 @@ std::string chosenTagsOf(std::string_view box) {
   return s;
 }
 
-std::string& chosenTags() {
-  static std::string chosen = ",";
-  return chosen;
-}
 
 bool tagChosen(std::string_view chosen, std::string_view tag) {
   // "," is never the second byte of a GBK character, so the byte search

@@ -14,8 +14,8 @@ namespace inkpost {
 // The box content with "," at both ends (an empty box gives ",").
 std::string chosenTagsOf(std::string_view box);
 
-// The process-wide chosen tags, rebuilt on every change of the tags box.
-std::string& chosenTags();
+// The chosen tags of the session (blogSession().chosenTags) are rebuilt
+// from the box on every change of it.
 
 // True when "," + tag + "," occurs in chosen (exact case).
 bool tagChosen(std::string_view chosen, std::string_view tag);

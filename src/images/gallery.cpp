@@ -118,16 +118,12 @@ GalleryItem parseGalleryEntry(const GalleryEntry& entry) {
   return item;
 }
 
-std::vector<GalleryEntry>& galleryList() {
-  static std::vector<GalleryEntry> list;
-  return list;
-}
 
 void RecordUpload(const std::string& address, const std::string& path) {
   std::string bytes;
   int width = 0, height = 0;
   if (readImageFile(path, bytes)) ImageSize(bytes, width, height);
-  galleryList().push_back(makeGalleryEntry(address, width, height));
+  blogSession().gallery.push_back(makeGalleryEntry(address, width, height));
 }
 
 std::string galleryPageText(const std::vector<GalleryEntry>& entries) {

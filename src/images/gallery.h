@@ -3,6 +3,8 @@
 // "[", the pixel width, "|", the pixel height (no closing bracket).
 #pragma once
 
+#include "app/session.h"
+
 #include <string>
 #include <vector>
 
@@ -19,9 +21,7 @@ struct GalleryItem {
 };
 GalleryItem parseGalleryEntry(const GalleryEntry& entry);
 
-// The session's uploads, oldest first. Uploads append; restoring a draft
-// replaces it whole.
-std::vector<GalleryEntry>& galleryList();
+// The session's uploads live in blogSession().gallery (app/session.h).
 
 // Appends the entry of a fresh upload, measuring the file at `path` (GBK)
 // again. An unreadable or undecodable file gives width and height 0.

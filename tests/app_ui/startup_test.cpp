@@ -1,3 +1,4 @@
+#include "support/session.h"
 #include "../sites/sitedb.h"
 #include "../sites_ui/modal.h"
 
@@ -5,6 +6,7 @@
 #include "app/programdir.h"
 #include "app/shell/shell.h"
 #include "app/ui/mainwindow.h"
+#include "support/mainunits.h"
 #include "app/ui/toast.h"
 #include "sites/statements.h"
 #include "sites/ui/sitechooser.h"
@@ -34,14 +36,16 @@ using namespace inkpost::test;
 namespace {
 
 // The program directory points at a temporary folder for each test.
-class StartUp : public ::testing::Test {
+class StartUp : public inkpost::test::SessionTest {
  protected:
   void SetUp() override {
+    SessionTest::SetUp();
     saved_ = programDir();
     setProgramDir(dir.path());
     setToastTimeScale(0);
   }
   void TearDown() override {
+    SessionTest::TearDown();
     CloseSiteStore();
     setProgramDir(saved_);
     setToastTimeScale(1);
@@ -64,11 +68,11 @@ TEST_F(StartUp, OpensTheStoreFillsTheChooserAndClosesOnShutDown) {
     auto w = createMainWindow();
     EXPECT_TRUE(answer.boxes.isEmpty());
     EXPECT_TRUE(siteStoreIsOpen());
-    ASSERT_EQ(w->siteChooser->count(), 2);
-    EXPECT_TRUE(w->siteChooser->itemText(1).startsWith("beta"));
-    EXPECT_EQ(w->siteChooser->currentIndex(), -1);  // login waits for the user's pick
-    EXPECT_EQ(w->dropTarget->registeredWidget(), w->dropBox);
-    EXPECT_FALSE(w->toastTimer->isActive());
+    ASSERT_EQ(inkpost::test::units(*w).siteChooser->count(), 2);
+    EXPECT_TRUE(inkpost::test::units(*w).siteChooser->itemText(1).startsWith("beta"));
+    EXPECT_EQ(inkpost::test::units(*w).siteChooser->currentIndex(), -1);  // login waits for the user's pick
+    EXPECT_EQ(inkpost::test::units(*w).dropTarget->registeredWidget(), inkpost::test::units(*w).dropBox);
+    EXPECT_FALSE(inkpost::test::units(*w).toastTimer->isActive());
   }
   EXPECT_FALSE(siteStoreIsOpen());
   EXPECT_FALSE(fileExists(dir.file("inkpost.cds")));
@@ -82,8 +86,8 @@ TEST_F(StartUp, WithoutDatabaseShowsTheMessageAndStaysUsable) {
   EXPECT_EQ(answer.boxes[0].text, QStringLiteral("连接数据库失败_ON.1！"));
   EXPECT_FALSE(fileExists(dir.file("data.mdb")));
   EXPECT_FALSE(fileExists(dir.file("inkpost.cds")));
-  EXPECT_EQ(w->siteChooser->count(), 0);
-  EXPECT_EQ(w->dropTarget->registeredWidget(), nullptr);  // start-up stopped before it
+  EXPECT_EQ(inkpost::test::units(*w).siteChooser->count(), 0);
+  EXPECT_EQ(inkpost::test::units(*w).dropTarget->registeredWidget(), nullptr);  // start-up stopped before it
   w->show();
   EXPECT_TRUE(w->isVisible());
   EXPECT_TRUE(w->isEnabled());
@@ -93,19 +97,19 @@ TEST_F(StartUp, WindowMenusAndLinksHaveTheirCaptions) {
   makeDatabase({});
   auto w = createMainWindow();
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Inkpost客户端 v12.9.5"));
-  EXPECT_EQ(w->size(), QSize(880, 680));
+  EXPECT_EQ(w->size(), QSize(880, 700));
   QStringList items;
   for (QAction* top : w->menuBar()->actions())
     for (QAction* a : top->menu()->actions())
       if (!a->isSeparator()) items << a->text();
   EXPECT_EQ(items, (QStringList{"添加网站", "修改网站", "删除网站", "重新登录", "数据库升级", "订阅VIP邮箱", "官方博客"}));
-  EXPECT_TRUE(w->clientLink->text().contains(QStringLiteral("客户端官网：")));
-  EXPECT_TRUE(w->engineLink->text().contains(QStringLiteral("Inkpost官网：")));
-  for (QLabel* link : {w->clientLink, w->engineLink}) {
+  EXPECT_TRUE(inkpost::test::units(*w).clientLink->text().contains(QStringLiteral("客户端官网：")));
+  EXPECT_TRUE(inkpost::test::units(*w).engineLink->text().contains(QStringLiteral("Inkpost官网：")));
+  for (QLabel* link : {inkpost::test::units(*w).clientLink, inkpost::test::units(*w).engineLink}) {
     EXPECT_TRUE(link->textInteractionFlags() & Qt::LinksAccessibleByMouse);
     EXPECT_FALSE(link->openExternalLinks());  // the shell opens them itself
   }
-  EXPECT_EQ(w->findChild<QTimer*>(QStringLiteral("时钟_载入显示窗口")), w->toastTimer);
+  EXPECT_EQ(w->findChild<QTimer*>(QStringLiteral("时钟_载入显示窗口")), inkpost::test::units(*w).toastTimer);
 }
 
 TEST_F(StartUp, SiteMenuOpensTheDialogsAndTheChooserFollows) {
@@ -127,13 +131,13 @@ TEST_F(StartUp, SiteMenuOpensTheDialogsAndTheChooserFollows) {
     }
     d->reject();
   });
-  w->addSiteAction->trigger();
-  ASSERT_EQ(w->siteChooser->count(), 2);
-  EXPECT_TRUE(w->siteChooser->itemText(1).startsWith("new"));
-  w->modifySiteAction->trigger();
-  w->deleteSiteAction->trigger();
-  ASSERT_EQ(w->siteChooser->count(), 1);
-  EXPECT_TRUE(w->siteChooser->itemText(0).startsWith("new"));
+  inkpost::test::units(*w).addSiteAction->trigger();
+  ASSERT_EQ(inkpost::test::units(*w).siteChooser->count(), 2);
+  EXPECT_TRUE(inkpost::test::units(*w).siteChooser->itemText(1).startsWith("new"));
+  inkpost::test::units(*w).modifySiteAction->trigger();
+  inkpost::test::units(*w).deleteSiteAction->trigger();
+  ASSERT_EQ(inkpost::test::units(*w).siteChooser->count(), 1);
+  EXPECT_TRUE(inkpost::test::units(*w).siteChooser->itemText(0).startsWith("new"));
   EXPECT_EQ(opened, (QStringList{"添加网站", "修改网站", "删除网站"}));
 }
 
@@ -141,7 +145,7 @@ TEST_F(StartUp, UpgradeItemAsksThenReports) {
   makeDatabase({});
   auto w = createMainWindow();
   ModalAnswerer answer(QMessageBox::Ok);
-  w->upgradeAction->trigger();
+  inkpost::test::units(*w).upgradeAction->trigger();
   ASSERT_EQ(answer.boxes.size(), 2);
   EXPECT_EQ(answer.boxes[0].title, QStringLiteral("data.mdb 升级"));
   EXPECT_EQ(answer.boxes[1].text, QStringLiteral("数据库结构已为最新！"));
@@ -152,10 +156,10 @@ TEST_F(StartUp, OptionBoxClicksStoreTheFlagsOfTheChosenSite) {
   auto w = createMainWindow();
   w->show();
   {
-    QSignalBlocker block(w->siteChooser);  // pick without logging in
-    w->siteChooser->setCurrentIndex(1);
+    QSignalBlocker block(inkpost::test::units(*w).siteChooser);  // pick without logging in
+    inkpost::test::units(*w).siteChooser->setCurrentIndex(1);
   }
-  w->autoNameCheck->click();
+  inkpost::test::units(*w).autoNameCheck->click();
   auto rows = listSites();
   EXPECT_TRUE(rows[1].imgname);
   EXPECT_FALSE(rows[0].imgname);
@@ -181,8 +185,8 @@ TEST_F(StartUp, LinksAndHelpItemsOpenTheDefaultBrowser) {
   resetBrowserCommand();
 
   auto w = createMainWindow();
-  emit w->clientLink->linkActivated(QStringLiteral("https://client.example/"));
-  w->officialBlogAction->trigger();
+  emit inkpost::test::units(*w).clientLink->linkActivated(QStringLiteral("https://client.example/"));
+  inkpost::test::units(*w).officialBlogAction->trigger();
   for (int i = 0; i < 200; ++i) {
     std::string s = readFile(dir.file("opened.txt"));
     if (std::count(s.begin(), s.end(), '\n') >= 2) break;

@@ -1,3 +1,4 @@
+#include "support/session.h"
 #include "app/ui/gbk.h"
 #include "app/ui/toast.h"
 
@@ -45,9 +46,10 @@ void inspectAfter(int ms, Seen& seen) {
   });
 }
 
-class Toast : public ::testing::Test {
+class Toast : public inkpost::test::SessionTest {
  protected:
   void SetUp() override {
+    SessionTest::SetUp();
     setToastTimeScale(1);
     clearToastHistory();
     parent.setGeometry(100, 200, 600, 400);

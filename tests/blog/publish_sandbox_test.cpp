@@ -18,8 +18,8 @@ using test::sandboxOptions;
 
 std::string gbk(const char* utf8) { return fromUtf8(utf8); }
 
-ArticleForm typedArticle() {
-  ArticleForm f;
+PostForm typedArticle() {
+  PostForm f;
   f.title = gbk("中文标题：Qt & \"引号\" 100%");
   f.categoryId = "2";
   f.tags = gbk("随笔,Qt");
@@ -39,7 +39,7 @@ ArticleForm typedArticle() {
 TEST(PublishToSandbox, EveryFieldArrivesAsTyped) {
   Sandbox blog(sandboxOptions());
   std::string cookie = sandboxLogin(blog);
-  const ArticleForm f = typedArticle();
+  const PostForm f = typedArticle();
   ASSERT_EQ(postArticle(blog.siteUrl(), f, cookie), kPostDone);
 
   ASSERT_EQ(blog.articleCount(), 1);
@@ -69,7 +69,7 @@ TEST(PublishToSandbox, EveryFieldArrivesAsTyped) {
 TEST(PublishToSandbox, AliasWithFormCharactersIsNotCorrupted) {
   Sandbox blog(sandboxOptions());
   std::string cookie = sandboxLogin(blog);
-  ArticleForm f = typedArticle();
+  PostForm f = typedArticle();
   f.alias = gbk("a&edtLevel=1%别名");
   f.sticky = false;
   ASSERT_EQ(postArticle(blog.siteUrl(), f, cookie), kPostDone);

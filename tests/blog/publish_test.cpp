@@ -19,8 +19,8 @@ std::string answer(const std::string& utf8Body) {
   return test::okResponse(utf8Body, "Content-Type: text/html; charset=utf-8\r\n");
 }
 
-ArticleForm sampleForm() {
-  ArticleForm f;
+PostForm sampleForm() {
+  PostForm f;
   f.title = gbk("中文标题 & = %");
   f.categoryId = "2";
   f.tags = gbk("标签,tag");
@@ -37,8 +37,8 @@ ArticleForm sampleForm() {
   return f;
 }
 
-TEST(ArticleForm, FieldsInOrderWithTheirEncodings) {
-  const ArticleForm f = sampleForm();
+TEST(PostForm, FieldsInOrderWithTheirEncodings) {
+  const PostForm f = sampleForm();
   const std::string expected =
       "edtID=0&edtTitle=" + percentEncode(toUtf8(f.title)) +
       "&edtCateID=2&edtTag=" + percentEncode(toUtf8(f.tags)) +
@@ -51,8 +51,8 @@ TEST(ArticleForm, FieldsInOrderWithTheirEncodings) {
   EXPECT_EQ(articleFormBody(f).substr(0, 35), "edtID=0&edtTitle=%E4%B8%AD%E6%96%87");
 }
 
-TEST(ArticleForm, NotStickyEndsWithTheIntro) {
-  ArticleForm f = sampleForm();
+TEST(PostForm, NotStickyEndsWithTheIntro) {
+  PostForm f = sampleForm();
   f.sticky = false;
   f.intro = "x";
   const std::string body = articleFormBody(f);
@@ -60,14 +60,14 @@ TEST(ArticleForm, NotStickyEndsWithTheIntro) {
   EXPECT_EQ(body.find("edtIstop"), std::string::npos);
 }
 
-TEST(ArticleForm, NonAsciiAliasIsEncodedLikeTheTitle) {
-  ArticleForm f;
+TEST(PostForm, NonAsciiAliasIsEncodedLikeTheTitle) {
+  PostForm f;
   f.alias = gbk("别名");
   EXPECT_NE(articleFormBody(f).find("&edtAlias=" + percentEncode(toUtf8(f.alias)) + "&txaContent="),
             std::string::npos);
 }
 
-TEST(ArticleForm, TypeListLevels) {
+TEST(PostForm, TypeListLevels) {
   EXPECT_EQ(articleLevel(gbk("草稿文章")), "1");
   EXPECT_EQ(articleLevel(gbk("私人文章")), "2");
   EXPECT_EQ(articleLevel(gbk("锁定文章")), "3");
@@ -108,7 +108,7 @@ TEST(PostArticle, SendsTheFormAndJudgesTheAnswer) {
   CaptureServer server(answer("<script>alert(\"操作成功\");location=\"admin/\";</script>"));
   const std::string site = server.url("/blog/");
   std::string cookie = "ASPSESSIONIDX=abc;";
-  const ArticleForm form = sampleForm();
+  const PostForm form = sampleForm();
   EXPECT_EQ(postArticle(site, form, cookie), kPostDone);
 
   ASSERT_EQ(server.requests().size(), 1u);
@@ -144,7 +144,7 @@ TEST(PostArticle, RefusalEmptyAnswerAndNoServer) {
 
 TEST(PostArticle, LargeBodyArrivesWhole) {
   CaptureServer server(answer("操作成功"));
-  ArticleForm f = sampleForm();
+  PostForm f = sampleForm();
   f.body.clear();
   for (int i = 0; i < 20000; ++i) f.body += gbk("<p>第") + std::to_string(i) + gbk("段 \"引号\" 'x' \\ </p>\r\n");
   f.intro = makeIntro(f.body);

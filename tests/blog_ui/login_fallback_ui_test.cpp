@@ -9,7 +9,9 @@
 #include "app/ui/mainwindow.h"
 #include "app/ui/toast.h"
 #include "blog/captcha.h"
-#include "blog/session.h"
+#include "app/session.h"
+#include "support/mainunits.h"
+#include "support/session.h"
 #include "net/encoding.h"
 #include "sites/chooserentry.h"
 #include "sites/ui/sitechooser.h"
@@ -69,7 +71,7 @@ class WaitWatcher {
   explicit WaitWatcher(MainWindow& w) {
     QObject::connect(&timer_, &QTimer::timeout, [this, &w] {
       ++ticks;
-      const QString text = w.statusBar()->currentMessage();
+      const QString text = test::units(w).statusLine->currentMessage();
       if (!text.isEmpty() && (texts.isEmpty() || texts.back() != text)) texts << text;
       if (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor) waitCursor = true;
     });
@@ -85,19 +87,23 @@ class WaitWatcher {
 
 QString q(const char* utf8) { return QString::fromUtf8(utf8); }
 
-class LoginFallback : public ::testing::Test {
+class LoginFallback : public test::SessionTest {
  protected:
   void SetUp() override {
+    SessionTest::SetUp();
     test::ensureCaptchaData();
     ASSERT_GT(CaptchaDataHandle(), 0);
     setToastTimeScale(0);
     clearToastHistory();
-    blogTags().clear();
-    sessionReady() = false;
+    blogSession().tags.clear();
+    blogSession().ready = false;
     w_ = std::make_unique<MainWindow>();
     w_->show();
   }
-  void TearDown() override { setToastTimeScale(1.0); }
+  void TearDown() override {
+    SessionTest::TearDown();
+    setToastTimeScale(1.0);
+  }
 
   void choose(const std::string& url) {
     SiteRecord rec;
@@ -106,12 +112,12 @@ class LoginFallback : public ::testing::Test {
     rec.weburl = url;
     rec.admin = "admin";
     rec.pass = "secret";
-    QSignalBlocker block(w_->siteChooser);
-    w_->siteChooser->clear();
-    w_->siteChooser->addItem(toQ(SiteChooserEntry(rec)));
-    w_->siteChooser->setItemData(0, rec.id, kSiteIdRole);
-    w_->siteChooser->setItemData(0, QVariant::fromValue(rec), kSiteRecordRole);
-    w_->siteChooser->setCurrentIndex(0);
+    QSignalBlocker block(test::units(*w_).siteChooser);
+    test::units(*w_).siteChooser->clear();
+    test::units(*w_).siteChooser->addItem(toQ(SiteChooserEntry(rec)));
+    test::units(*w_).siteChooser->setItemData(0, rec.id, kSiteIdRole);
+    test::units(*w_).siteChooser->setItemData(0, QVariant::fromValue(rec), kSiteRecordRole);
+    test::units(*w_).siteChooser->setCurrentIndex(0);
   }
 
   std::unique_ptr<MainWindow> w_;
@@ -133,8 +139,8 @@ TEST_F(LoginFallback, ATypedCodeLogsInWhenTheReadsFail) {
   // 60 x 20 enlarged four times, pixel for pixel.
   EXPECT_EQ(picture, QSize(60 * kCaptchaZoom, 20 * kCaptchaZoom));
   EXPECT_EQ(toastHistory(), std::vector<std::string>{loginDoneNotice()});
-  EXPECT_GT(w_->categoryBox->count(), 0);
-  EXPECT_TRUE(sessionReady());
+  EXPECT_GT(test::units(*w_).categoryBox->count(), 0);
+  EXPECT_TRUE(blogSession().ready);
   EXPECT_EQ(countOf(sb.requestLog(), "act=verify"), 1u);
 }
 
@@ -142,8 +148,8 @@ TEST_F(LoginFallback, AnotherPictureComesFromTheSameSessionAndCancelEndsTheLogin
   Sandbox sb({.extraArgs = {"--captcha", "blank"}});
   choose(sb.siteUrl());
   {
-    QSignalBlocker block(w_->categoryBox);
-    w_->categoryBox->addItem("old site", 9);
+    QSignalBlocker block(test::units(*w_).categoryBox);
+    test::units(*w_).categoryBox->addItem("old site", 9);
   }
   size_t fetchesBefore = 0, fetchesAfter = 0;
   std::string cookieBefore, cookieAfter;
@@ -169,8 +175,8 @@ TEST_F(LoginFallback, AnotherPictureComesFromTheSameSessionAndCancelEndsTheLogin
   EXPECT_TRUE(pictureShown);
   EXPECT_EQ(toastHistory(), std::vector<std::string>{loginFailedNotice()});
   EXPECT_EQ(countOf(sb.requestLog(), "act=verify"), 0u);
-  EXPECT_EQ(w_->categoryBox->count(), 0) << "a failed login leaves no list of an earlier site";
-  EXPECT_FALSE(sessionReady());
+  EXPECT_EQ(test::units(*w_).categoryBox->count(), 0) << "a failed login leaves no list of an earlier site";
+  EXPECT_FALSE(blogSession().ready);
 }
 
 TEST_F(LoginFallback, NeverShownWhenTheReadsSucceed) {
@@ -200,17 +206,17 @@ TEST_F(LoginFallback, ARefusedCodeOnTheLastAttemptAsksThePerson) {
 TEST_F(LoginFallback, AnUnreachableBlogIsSaidToBeUnreachable) {
   choose("http://127.0.0.1:1/");
   {
-    QSignalBlocker block(w_->categoryBox);
-    w_->categoryBox->addItem("old site", 9);
+    QSignalBlocker block(test::units(*w_).categoryBox);
+    test::units(*w_).categoryBox->addItem("old site", 9);
   }
-  blogTags() = {"old"};
+  blogSession().tags = {"old"};
   DialogHand hand([](CaptchaDialog& d) { d.cancelButton()->click(); });
   onSiteSelected(*w_);
   EXPECT_EQ(toastHistory(), std::vector<std::string>{unreachableNotice()});
   EXPECT_NE(unreachableNotice(), loginFailedNotice());
   EXPECT_EQ(hand.shown, 0);
-  EXPECT_EQ(w_->categoryBox->count(), 0);
-  EXPECT_TRUE(blogTags().empty());
+  EXPECT_EQ(test::units(*w_).categoryBox->count(), 0);
+  EXPECT_TRUE(blogSession().tags.empty());
 }
 
 TEST_F(LoginFallback, ASlowEditPageKeepsTheWindowAliveAndNeverSucceedsEmpty) {
@@ -224,7 +230,7 @@ TEST_F(LoginFallback, ASlowEditPageKeepsTheWindowAliveAndNeverSucceedsEmpty) {
   EXPECT_GT(watch.ticks, 40) << "the event loop ran all along";
   EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the cursor is back";
   EXPECT_EQ(toastHistory(), std::vector<std::string>{loginDoneNotice()});
-  EXPECT_GT(w_->categoryBox->count(), 0);
+  EXPECT_GT(test::units(*w_).categoryBox->count(), 0);
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // Picking a site in the main window's chooser: the login attempts with their
 // notices against the sandbox blog, then the lists, tags and date boxes.
+#include "support/session.h"
 #include "blog/ui/login.h"
 
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
+#include "support/mainunits.h"
 #include "app/ui/toast.h"
 #include "blog/captcha.h"
-#include "blog/session.h"
+#include "app/session.h"
 #include "net/encoding.h"
 #include "sites/chooserentry.h"
 #include "sites/ui/sitechooser.h"
@@ -28,17 +30,20 @@ using test::Sandbox;
 
 std::string g(const char* utf8) { return fromUtf8(utf8); }
 
-class SiteLogin : public ::testing::Test {
+class SiteLogin : public inkpost::test::SessionTest {
  protected:
   void SetUp() override {
+    SessionTest::SetUp();
     test::ensureCaptchaData();
     ASSERT_GT(CaptchaDataHandle(), 0);
     setToastTimeScale(0);
     clearToastHistory();
-    blogTags().clear();
+    blogSession().tags.clear();
     w_ = std::make_unique<MainWindow>();
   }
-  void TearDown() override { setToastTimeScale(1.0); }
+  void TearDown() override {
+    SessionTest::TearDown();
+    setToastTimeScale(1.0); }
 
   // Adds a chooser entry for the sandbox and selects it without signals.
   void choose(const Sandbox& sb, const std::string& user, const std::string& pass, bool alias = true,
@@ -51,12 +56,12 @@ class SiteLogin : public ::testing::Test {
     rec.pass = pass;
     rec.ikname = alias;
     rec.imgname = naming;
-    QSignalBlocker block(w_->siteChooser);
-    w_->siteChooser->addItem(toQ(SiteChooserEntry(rec)));
-    const int i = w_->siteChooser->count() - 1;
-    w_->siteChooser->setItemData(i, rec.id, kSiteIdRole);
-    w_->siteChooser->setItemData(i, QVariant::fromValue(rec), kSiteRecordRole);
-    w_->siteChooser->setCurrentIndex(i);
+    QSignalBlocker block(inkpost::test::units(*w_).siteChooser);
+    inkpost::test::units(*w_).siteChooser->addItem(toQ(SiteChooserEntry(rec)));
+    const int i = inkpost::test::units(*w_).siteChooser->count() - 1;
+    inkpost::test::units(*w_).siteChooser->setItemData(i, rec.id, kSiteIdRole);
+    inkpost::test::units(*w_).siteChooser->setItemData(i, QVariant::fromValue(rec), kSiteRecordRole);
+    inkpost::test::units(*w_).siteChooser->setCurrentIndex(i);
   }
 
   std::vector<std::string> items(QComboBox* box) {
@@ -72,45 +77,45 @@ class SiteLogin : public ::testing::Test {
 TEST_F(SiteLogin, SuccessFillsAccountListsTagsAndDates) {
   Sandbox sb({.extraArgs = {"--categories", "3:新闻,8:A&amp;B", "--authors", "1:admin,6:小王*", "--tags", "C++,博客"}});
   choose(sb, "admin", "secret", true, false);
-  w_->autoNameCheck->setChecked(true);
+  inkpost::test::units(*w_).autoNameCheck->setChecked(true);
   const QDate before = QDate::currentDate();
   onSiteSelected(*w_);
 
   EXPECT_EQ(toastHistory(), std::vector<std::string>{loginDoneNotice()});
   EXPECT_EQ(loginDoneNotice(), g("          登录成功！          "));
-  EXPECT_EQ(w_->accountEdit->text(), "admin");
-  EXPECT_EQ(w_->passwordEdit->text(), "secret");
-  EXPECT_TRUE(w_->autoAliasCheck->isChecked());
-  EXPECT_FALSE(w_->autoNameCheck->isChecked());
-  EXPECT_EQ(items(w_->categoryBox), (std::vector<std::string>{g("新闻") + "=3", "A&amp;B=8"}));
-  EXPECT_EQ(items(w_->authorBox), (std::vector<std::string>{"admin=1", g("小王") + "=6"}));
-  EXPECT_EQ(w_->authorBox->currentIndex(), 1);
-  EXPECT_EQ(blogTags(), (std::vector<std::string>{"C++", g("博客")}));
-  EXPECT_NE(sessionCookie().find("ASPSESSIONIDQSRBTCAB="), std::string::npos);
-  EXPECT_EQ(sessionSite(), sb.siteUrl());
+  EXPECT_EQ(inkpost::test::units(*w_).accountEdit->text(), "admin");
+  EXPECT_EQ(inkpost::test::units(*w_).passwordEdit->text(), "secret");
+  EXPECT_TRUE(inkpost::test::units(*w_).autoAliasCheck->isChecked());
+  EXPECT_FALSE(inkpost::test::units(*w_).autoNameCheck->isChecked());
+  EXPECT_EQ(items(inkpost::test::units(*w_).categoryBox), (std::vector<std::string>{g("新闻") + "=3", "A&amp;B=8"}));
+  EXPECT_EQ(items(inkpost::test::units(*w_).authorBox), (std::vector<std::string>{"admin=1", g("小王") + "=6"}));
+  EXPECT_EQ(inkpost::test::units(*w_).authorBox->currentIndex(), 1);
+  EXPECT_EQ(blogSession().tags, (std::vector<std::string>{"C++", g("博客")}));
+  EXPECT_NE(blogSession().cookie.find("ASPSESSIONIDQSRBTCAB="), std::string::npos);
+  EXPECT_EQ(blogSession().site, sb.siteUrl());
 
   const QDate after = QDate::currentDate();
-  const QDate shown(w_->yearEdit->text().toInt(), w_->monthEdit->text().toInt(), w_->dayEdit->text().toInt());
+  const QDate shown(inkpost::test::units(*w_).yearEdit->text().toInt(), inkpost::test::units(*w_).monthEdit->text().toInt(), inkpost::test::units(*w_).dayEdit->text().toInt());
   EXPECT_TRUE(shown == before || shown == after);
-  EXPECT_FALSE(w_->monthEdit->text().startsWith('0'));
-  EXPECT_TRUE(QRegularExpression("^([1-9]?[0-9]):([1-9]?[0-9]):([1-9]?[0-9])$").match(w_->timeEdit->text()).hasMatch())
-      << w_->timeEdit->text().toStdString();
+  EXPECT_FALSE(inkpost::test::units(*w_).monthEdit->text().startsWith('0'));
+  EXPECT_TRUE(QRegularExpression("^([1-9]?[0-9]):([1-9]?[0-9]):([1-9]?[0-9])$").match(inkpost::test::units(*w_).timeEdit->text()).hasMatch())
+      << inkpost::test::units(*w_).timeEdit->text().toStdString();
 }
 
 TEST_F(SiteLogin, WrongPasswordGivesFourNumberedNoticesThenTheFinalOne) {
   Sandbox sb;
   choose(sb, "admin", "wrong");
   {
-    QSignalBlocker block(w_->categoryBox);
-    w_->categoryBox->addItem("kept", 1);
+    QSignalBlocker block(inkpost::test::units(*w_).categoryBox);
+    inkpost::test::units(*w_).categoryBox->addItem("kept", 1);
   }
   onSiteSelected(*w_);
   EXPECT_EQ(toastHistory(), (std::vector<std::string>{g("登录失败！进行第1次尝试！"), g("登录失败！进行第2次尝试！"),
                                                        g("登录失败！进行第3次尝试！"), g("登录失败！进行第4次尝试！"),
                                                        g("登录失败，请检查帐号密码！")}));
-  EXPECT_EQ(w_->categoryBox->count(), 0) << "a failed login leaves no list of an earlier site";
-  EXPECT_FALSE(sessionReady());
-  EXPECT_TRUE(w_->yearEdit->text().isEmpty());
+  EXPECT_EQ(inkpost::test::units(*w_).categoryBox->count(), 0) << "a failed login leaves no list of an earlier site";
+  EXPECT_FALSE(blogSession().ready);
+  EXPECT_TRUE(inkpost::test::units(*w_).yearEdit->text().isEmpty());
   EXPECT_TRUE(sb.waitForLog("act=verify", 4));
 }
 
@@ -143,7 +148,7 @@ TEST_F(SiteLogin, ChineseAccountAndAPasswordWithFormCharactersLogIn) {
   choose(sb, g("张三"), g("p&w%=+ 中"));
   onSiteSelected(*w_);
   EXPECT_EQ(toastHistory(), std::vector<std::string>{loginDoneNotice()});
-  EXPECT_NE(sessionCookie().find(" username=%25u5f20%25u4e09; password="), std::string::npos) << sessionCookie();
+  EXPECT_NE(blogSession().cookie.find(" username=%25u5f20%25u4e09; password="), std::string::npos) << blogSession().cookie;
 }
 
 TEST_F(SiteLogin, ASecondSiteReplacesTheListsOfTheFirst) {
@@ -151,14 +156,14 @@ TEST_F(SiteLogin, ASecondSiteReplacesTheListsOfTheFirst) {
   Sandbox second({.extraArgs = {"--categories", "2:乙,3:丙", "--authors", "2:b", "--tags", ""}});
   choose(first, "admin", "secret");
   onSiteSelected(*w_);
-  ASSERT_EQ(items(w_->categoryBox), (std::vector<std::string>{g("甲") + "=1"}));
+  ASSERT_EQ(items(inkpost::test::units(*w_).categoryBox), (std::vector<std::string>{g("甲") + "=1"}));
   choose(second, "admin", "secret");
   onSiteSelected(*w_);
-  EXPECT_EQ(items(w_->categoryBox), (std::vector<std::string>{g("乙") + "=2", g("丙") + "=3"}));
-  EXPECT_EQ(items(w_->authorBox), (std::vector<std::string>{"b=2"}));
-  EXPECT_EQ(w_->authorBox->currentIndex(), 0);
-  EXPECT_TRUE(blogTags().empty());
-  EXPECT_EQ(sessionSite(), second.siteUrl());
+  EXPECT_EQ(items(inkpost::test::units(*w_).categoryBox), (std::vector<std::string>{g("乙") + "=2", g("丙") + "=3"}));
+  EXPECT_EQ(items(inkpost::test::units(*w_).authorBox), (std::vector<std::string>{"b=2"}));
+  EXPECT_EQ(inkpost::test::units(*w_).authorBox->currentIndex(), 0);
+  EXPECT_TRUE(blogSession().tags.empty());
+  EXPECT_EQ(blogSession().site, second.siteUrl());
 }
 
 TEST_F(SiteLogin, AnEditPageWithoutMarkersEmptiesTheListsAndIsNoSuccess) {
@@ -166,36 +171,36 @@ TEST_F(SiteLogin, AnEditPageWithoutMarkersEmptiesTheListsAndIsNoSuccess) {
   test::writeFile(dir.file("page.html"), "<html><body>maintenance</body></html>");
   Sandbox sb({.extraArgs = {"--edit-page", dir.file("page.html")}});
   {
-    QSignalBlocker block(w_->categoryBox);
-    w_->categoryBox->addItem("old", 1);
+    QSignalBlocker block(inkpost::test::units(*w_).categoryBox);
+    inkpost::test::units(*w_).categoryBox->addItem("old", 1);
   }
-  blogTags() = {"old"};
+  blogSession().tags = {"old"};
   choose(sb, "admin", "secret");
   onSiteSelected(*w_);
   // Signed in, but without categories no article can go out: no success.
   EXPECT_EQ(toastHistory(), std::vector<std::string>{noCategoriesNotice()});
-  EXPECT_EQ(w_->categoryBox->count(), 0);
-  EXPECT_EQ(w_->authorBox->count(), 0);
-  EXPECT_TRUE(blogTags().empty());
-  EXPECT_FALSE(sessionReady());
+  EXPECT_EQ(inkpost::test::units(*w_).categoryBox->count(), 0);
+  EXPECT_EQ(inkpost::test::units(*w_).authorBox->count(), 0);
+  EXPECT_TRUE(blogSession().tags.empty());
+  EXPECT_FALSE(blogSession().ready);
 }
 
 TEST_F(SiteLogin, NoSelectionDoesNothing) {
   onSiteSelected(*w_);
   EXPECT_TRUE(toastHistory().empty());
-  EXPECT_TRUE(w_->accountEdit->text().isEmpty());
+  EXPECT_TRUE(inkpost::test::units(*w_).accountEdit->text().isEmpty());
 }
 
 TEST(DateBoxes, NumbersWithoutLeadingZeros) {
   MainWindow w;
   fillDateBoxes(w, QDateTime(QDate(2026, 3, 7), QTime(9, 5, 3)));
-  EXPECT_EQ(w.yearEdit->text(), "2026");
-  EXPECT_EQ(w.monthEdit->text(), "3");
-  EXPECT_EQ(w.dayEdit->text(), "7");
-  EXPECT_EQ(w.timeEdit->text(), "9:5:3");
+  EXPECT_EQ(inkpost::test::units(w).yearEdit->text(), "2026");
+  EXPECT_EQ(inkpost::test::units(w).monthEdit->text(), "3");
+  EXPECT_EQ(inkpost::test::units(w).dayEdit->text(), "7");
+  EXPECT_EQ(inkpost::test::units(w).timeEdit->text(), "9:5:3");
   fillDateBoxes(w, QDateTime(QDate(2026, 12, 31), QTime(0, 0, 0)));
-  EXPECT_EQ(w.timeEdit->text(), "0:0:0");
-  EXPECT_EQ(w.dayEdit->text(), "31");
+  EXPECT_EQ(inkpost::test::units(w).timeEdit->text(), "0:0:0");
+  EXPECT_EQ(inkpost::test::units(w).dayEdit->text(), "31");
 }
 
 }  // namespace

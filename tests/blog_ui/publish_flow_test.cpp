@@ -4,9 +4,10 @@
 #include "app/programdir.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
+#include "support/mainunits.h"
 #include "app/ui/toast.h"
 #include "blog/captcha.h"
-#include "blog/session.h"
+#include "app/session.h"
 #include "blog/ui/editorbody.h"
 #include "blog/ui/login.h"
 #include "blog/ui/publish.h"
@@ -48,7 +49,7 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   Sandbox blog;
   MainWindow w;
   w.show();
-  loadEditorPage(w.editorView);
+  loadEditorPage(inkpost::test::units(w).editorView);
 
   // The site as the chooser lists it, automatic aliases on.
   SiteRecord rec;
@@ -59,38 +60,38 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   rec.pass = "secret";
   rec.ikname = true;
   {
-    QSignalBlocker block(w.siteChooser);
-    w.siteChooser->addItem(toQ(SiteChooserEntry(rec)));
-    w.siteChooser->setItemData(0, rec.id, kSiteIdRole);
-    w.siteChooser->setItemData(0, QVariant::fromValue(rec), kSiteRecordRole);
-    w.siteChooser->setCurrentIndex(0);
+    QSignalBlocker block(inkpost::test::units(w).siteChooser);
+    inkpost::test::units(w).siteChooser->addItem(toQ(SiteChooserEntry(rec)));
+    inkpost::test::units(w).siteChooser->setItemData(0, rec.id, kSiteIdRole);
+    inkpost::test::units(w).siteChooser->setItemData(0, QVariant::fromValue(rec), kSiteRecordRole);
+    inkpost::test::units(w).siteChooser->setCurrentIndex(0);
   }
   onSiteSelected(w);
-  ASSERT_FALSE(sessionCookie().empty());
-  ASSERT_TRUE(w.autoAliasCheck->isChecked());
-  ASSERT_GT(w.categoryBox->count(), 1);
-  w.categoryBox->setCurrentIndex(1);
+  ASSERT_FALSE(blogSession().cookie.empty());
+  ASSERT_TRUE(inkpost::test::units(w).autoAliasCheck->isChecked());
+  ASSERT_GT(inkpost::test::units(w).categoryBox->count(), 1);
+  inkpost::test::units(w).categoryBox->setCurrentIndex(1);
 
   // Title (the alias follows it), tags, and a body typed into the editor.
-  w.titleEdit->setText(QString::fromUtf8("我的第一篇文章 Hello 2"));
+  inkpost::test::units(w).titleEdit->setText(QString::fromUtf8("我的第一篇文章 Hello 2"));
   onTitleChanged(w);
-  EXPECT_EQ(w.aliasEdit->text(), "wodediyipianwenzhangello2");
-  w.tagsEdit->setText(QString::fromUtf8("日记"));
-  ASSERT_TRUE(waitUntil([&] { return editorReady(w.editorView); }, 30000));
+  EXPECT_EQ(inkpost::test::units(w).aliasEdit->text(), "wodediyipianwenzhangello2");
+  inkpost::test::units(w).tagsEdit->setText(QString::fromUtf8("日记"));
+  ASSERT_TRUE(waitUntil([&] { return editorReady(inkpost::test::units(w).editorView); }, 30000));
   w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-  w.editorView->setFocus();
+  inkpost::test::units(w).editorView->setFocus();
   {
     QEventLoop loop;
-    w.editorView->page()->runJavaScript("tinymce.activeEditor.focus()", [&](const QVariant&) { loop.quit(); });
+    inkpost::test::units(w).editorView->page()->runJavaScript("tinymce.activeEditor.focus()", [&](const QVariant&) { loop.quit(); });
     loop.exec();
   }
   QTest::qWait(100);
-  QTest::keyClicks(w.editorView->focusProxy(), "typed it's");
-  ASSERT_TRUE(waitUntil([&] { return editorBody(w.editorView).find("typed it's") != std::string::npos; }, 10000))
-      << editorBody(w.editorView);
+  QTest::keyClicks(inkpost::test::units(w).editorView->focusProxy(), "typed it's");
+  ASSERT_TRUE(waitUntil([&] { return editorBody(inkpost::test::units(w).editorView).find("typed it's") != std::string::npos; }, 10000))
+      << editorBody(inkpost::test::units(w).editorView);
 
-  const std::string time = fromQ(w.timeEdit->text());
+  const std::string time = fromQ(inkpost::test::units(w).timeEdit->text());
   publishArticle(w);
   EXPECT_EQ(toastHistory().back(), publishedNotice());
 
@@ -98,9 +99,9 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   EXPECT_EQ(blog.articleField(1, "edtTitle"), "我的第一篇文章 Hello 2");
   EXPECT_EQ(blog.articleField(1, "edtAlias"), "wodediyipianwenzhangello2");
   EXPECT_EQ(blog.articleField(1, "edtTag"), "日记");
-  EXPECT_EQ(blog.articleField(1, "edtCateID"), w.categoryBox->currentData().toString().toStdString());
+  EXPECT_EQ(blog.articleField(1, "edtCateID"), inkpost::test::units(w).categoryBox->currentData().toString().toStdString());
   // The type as the list shows it.
-  EXPECT_EQ(blog.articleField(1, "edtLevel"), articleLevel(fromQ(w.typeBox->currentText())));
+  EXPECT_EQ(blog.articleField(1, "edtLevel"), articleLevel(fromQ(inkpost::test::units(w).typeBox->currentText())));
   EXPECT_EQ(blog.articleField(1, "edtTime"), time);
   EXPECT_NE(blog.articleField(1, "txaContent").find("typed it's"), std::string::npos);
   EXPECT_EQ(blog.articleField(1, "txaIntro"), "typed it's");

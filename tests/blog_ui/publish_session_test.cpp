@@ -11,7 +11,9 @@
 #include "app/ui/mainwindow.h"
 #include "app/ui/toast.h"
 #include "blog/captcha.h"
-#include "blog/session.h"
+#include "app/session.h"
+#include "support/mainunits.h"
+#include "support/session.h"
 #include "blog/ui/editorbody.h"
 #include "net/encoding.h"
 #include "sites/chooserentry.h"
@@ -38,21 +40,25 @@ using test::Sandbox;
 
 QString q(const char* utf8) { return QString::fromUtf8(utf8); }
 
-class PublishSession : public ::testing::Test {
+class PublishSession : public test::SessionTest {
  protected:
   static void SetUpTestSuite() { setProgramDir(INKPOST_PROGRAM_DIR); }
   void SetUp() override {
+    SessionTest::SetUp();
     test::ensureCaptchaData();
     ASSERT_GT(CaptchaDataHandle(), 0);
     setToastTimeScale(0);
     clearToastHistory();
-    sessionReady() = false;
+    blogSession().ready = false;
     w_ = std::make_unique<MainWindow>();
     w_->show();
-    loadEditorPage(w_->editorView);
-    ASSERT_TRUE(test::waitUntil([&] { return editorReady(w_->editorView); }, 30000));
+    loadEditorPage(test::units(*w_).editorView);
+    ASSERT_TRUE(test::waitUntil([&] { return editorReady(test::units(*w_).editorView); }, 30000));
   }
-  void TearDown() override { setToastTimeScale(1.0); }
+  void TearDown() override {
+    SessionTest::TearDown();
+    setToastTimeScale(1.0);
+  }
 
   // Chooses the blog in the chooser (which logs in) and types an article.
   void chooseAndWrite(const Sandbox& sb, const std::string& password = "secret") {
@@ -63,15 +69,15 @@ class PublishSession : public ::testing::Test {
     rec.admin = "admin";
     rec.pass = password;
     {
-      QSignalBlocker block(w_->siteChooser);
-      w_->siteChooser->addItem(toQ(SiteChooserEntry(rec)));
-      w_->siteChooser->setItemData(0, rec.id, kSiteIdRole);
-      w_->siteChooser->setItemData(0, QVariant::fromValue(rec), kSiteRecordRole);
-      w_->siteChooser->setCurrentIndex(0);
+      QSignalBlocker block(test::units(*w_).siteChooser);
+      test::units(*w_).siteChooser->addItem(toQ(SiteChooserEntry(rec)));
+      test::units(*w_).siteChooser->setItemData(0, rec.id, kSiteIdRole);
+      test::units(*w_).siteChooser->setItemData(0, QVariant::fromValue(rec), kSiteRecordRole);
+      test::units(*w_).siteChooser->setCurrentIndex(0);
     }
     onSiteSelected(*w_);
-    w_->titleEdit->setText(q("会话测试"));
-    setEditorBody(w_->editorView, fromUtf8("<p>正文</p>"));
+    test::units(*w_).titleEdit->setText(q("会话测试"));
+    setEditorBody(test::units(*w_).editorView, fromUtf8("<p>正文</p>"));
     test::spin(200);
   }
 
@@ -94,10 +100,10 @@ TEST_F(PublishSession, NothingIsSentWithoutASiteOrBeforeALogin) {
 TEST_F(PublishSession, AnExpiredSessionIsRenewedAndTheArticleSentOnceMore) {
   Sandbox sb({.extraArgs = {"--session-minutes", "0.02"}});  // 1.2 s idle
   chooseAndWrite(sb);
-  ASSERT_TRUE(sessionReady());
-  w_->categoryBox->setCurrentIndex(w_->categoryBox->count() - 1);
-  const QString category = w_->categoryBox->currentText();
-  const std::string year = fromQ(w_->yearEdit->text());
+  ASSERT_TRUE(blogSession().ready);
+  test::units(*w_).categoryBox->setCurrentIndex(test::units(*w_).categoryBox->count() - 1);
+  const QString category = test::units(*w_).categoryBox->currentText();
+  const std::string year = fromQ(test::units(*w_).yearEdit->text());
   test::spin(1800);
   clearToastHistory();
   publishArticle(*w_);
@@ -106,7 +112,7 @@ TEST_F(PublishSession, AnExpiredSessionIsRenewedAndTheArticleSentOnceMore) {
   EXPECT_EQ(countOf(sb.requestLog(), "GET /login.asp"), 2u);
   ASSERT_EQ(sb.articleCount(), 1);
   EXPECT_EQ(sb.articleField(1, "edtTitle"), "会话测试");
-  EXPECT_EQ(w_->categoryBox->currentText(), category) << "the chosen category stays";
+  EXPECT_EQ(test::units(*w_).categoryBox->currentText(), category) << "the chosen category stays";
 }
 
 TEST_F(PublishSession, AnAnswerThatMayHaveStoredTheArticleIsNeverFollowedByASecondPost) {
@@ -129,7 +135,7 @@ TEST_F(PublishSession, ASlowPostEndsInSuccessWhileTheWindowStaysAlive) {
   QTimer sample;
   QObject::connect(&sample, &QTimer::timeout, [&] {
     ++ticks;
-    const QString t = w_->statusBar()->currentMessage();
+    const QString t = test::units(*w_).statusLine->currentMessage();
     if (!t.isEmpty() && !texts.contains(t)) texts << t;
     if (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor) waitCursor = true;
   });

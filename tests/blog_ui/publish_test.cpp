@@ -1,10 +1,12 @@
 // The publish button and the alias handlers on a real main window, posting
 // to the sandbox blog with the body typed in the real editor page.
+#include "support/session.h"
 #include "app/programdir.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
+#include "support/mainunits.h"
 #include "app/ui/toast.h"
-#include "blog/session.h"
+#include "app/session.h"
 #include "blog/ui/editorbody.h"
 #include "blog/ui/publish.h"
 #include "net/encoding.h"
@@ -13,7 +15,9 @@
 #include "support/guiwait.h"
 #include "support/sandboxlogin.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QStatusBar>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -36,7 +40,7 @@ using test::spin;
 std::string gbk(const char* utf8) { return fromUtf8(utf8); }
 QString q(const char* utf8) { return QString::fromUtf8(utf8); }
 
-class Publishing : public ::testing::Test {
+class Publishing : public inkpost::test::SessionTest {
  protected:
   static void SetUpTestSuite() {
     setProgramDir(INKPOST_PROGRAM_DIR);
@@ -44,16 +48,17 @@ class Publishing : public ::testing::Test {
   }
 
   void SetUp() override {
-    clearToastHistory();
-    crossPostHook() = nullptr;
-    sessionReady() = false;
+    SessionTest::SetUp();
+    setToastTimeScale(0);
+    blogSession().crossPost = nullptr;
     w_ = std::make_unique<MainWindow>();
     w_->show();
-    loadEditorPage(w_->editorView);
+    loadEditorPage(inkpost::test::units(*w_).editorView);
   }
 
   void TearDown() override {
-    crossPostHook() = nullptr;
+    SessionTest::TearDown();
+    blogSession().crossPost = nullptr;
     w_.reset();
   }
 
@@ -65,33 +70,33 @@ class Publishing : public ::testing::Test {
     site.weburl = blog.siteUrl();
     site.admin = "admin";
     site.pass = "secret";
-    w_->siteChooser->addItem(toQ(SiteChooserEntry(site)), 7);
-    w_->siteChooser->setItemData(0, QVariant::fromValue(site), kSiteRecordRole);
-    w_->siteChooser->setCurrentIndex(0);
-    sessionCookie() = sandboxLogin(blog);
-    sessionSite() = blog.siteUrl();
-    sessionReady() = true;  // as after a login that read the edit page
+    inkpost::test::units(*w_).siteChooser->addItem(toQ(SiteChooserEntry(site)), 7);
+    inkpost::test::units(*w_).siteChooser->setItemData(0, QVariant::fromValue(site), kSiteRecordRole);
+    inkpost::test::units(*w_).siteChooser->setCurrentIndex(0);
+    blogSession().cookie = sandboxLogin(blog);
+    blogSession().site = blog.siteUrl();
+    blogSession().ready = true;  // as after a login that read the edit page
 
-    w_->categoryBox->addItem(q("未分类"), 1);
-    w_->categoryBox->addItem(q("随笔"), 2);
-    w_->categoryBox->setCurrentIndex(1);
-    w_->authorBox->addItem(q("admin"), 1);
-    w_->authorBox->setCurrentIndex(0);
-    w_->typeBox->setCurrentIndex(2);  // 锁定文章
-    w_->stickyCheck->setChecked(true);
-    w_->autoAliasCheck->setChecked(true);
-    w_->titleEdit->setText(q("中文 V2 标题"));
+    inkpost::test::units(*w_).categoryBox->addItem(q("未分类"), 1);
+    inkpost::test::units(*w_).categoryBox->addItem(q("随笔"), 2);
+    inkpost::test::units(*w_).categoryBox->setCurrentIndex(1);
+    inkpost::test::units(*w_).authorBox->addItem(q("admin"), 1);
+    inkpost::test::units(*w_).authorBox->setCurrentIndex(0);
+    inkpost::test::units(*w_).typeBox->setCurrentIndex(2);  // 锁定文章
+    inkpost::test::units(*w_).stickyCheck->setChecked(true);
+    inkpost::test::units(*w_).autoAliasCheck->setChecked(true);
+    inkpost::test::units(*w_).titleEdit->setText(q("中文 V2 标题"));
     onTitleChanged(*w_);
-    w_->tagsEdit->setText(q("随笔,Qt"));
-    w_->yearEdit->setText("2026");
-    w_->monthEdit->setText("12");
-    w_->dayEdit->setText("8");
-    w_->timeEdit->setText("9:5:3");
-    setEditorBody(w_->editorView, gbk("<p>正文 it's \"quoted\" \\ </p>\r\n<p>&#128512;</p>"));
+    inkpost::test::units(*w_).tagsEdit->setText(q("随笔,Qt"));
+    inkpost::test::units(*w_).yearEdit->setText("2026");
+    inkpost::test::units(*w_).monthEdit->setText("12");
+    inkpost::test::units(*w_).dayEdit->setText("8");
+    inkpost::test::units(*w_).timeEdit->setText("9:5:3");
+    setEditorBody(inkpost::test::units(*w_).editorView, gbk("<p>正文 it's \"quoted\" \\ </p>\r\n<p>&#128512;</p>"));
     QElapsedTimer t;
     t.start();
-    while (!editorReady(w_->editorView) && t.elapsed() < 30000) spin(20);
-    ASSERT_TRUE(editorReady(w_->editorView));
+    while (!editorReady(inkpost::test::units(*w_).editorView) && t.elapsed() < 30000) spin(20);
+    ASSERT_TRUE(editorReady(inkpost::test::units(*w_).editorView));
   }
 
   std::unique_ptr<MainWindow> w_;
@@ -128,9 +133,9 @@ TEST_F(Publishing, RefusalAndEmptyAnswerNotices) {
   clearToastHistory();
   {
     Sandbox blog(sandboxOptions({"--empty-post-answer"}));
-    w_->siteChooser->clear();
-    w_->categoryBox->clear();
-    w_->authorBox->clear();
+    inkpost::test::units(*w_).siteChooser->clear();
+    inkpost::test::units(*w_).categoryBox->clear();
+    inkpost::test::units(*w_).authorBox->clear();
     prepare(blog);
     publishArticle(*w_);
     EXPECT_EQ(toastHistory(), std::vector<std::string>{unclearNotice()});
@@ -143,7 +148,7 @@ TEST_F(Publishing, RootAddressInTheBodyBecomesTheSite) {
   prepare(blog);
   // An image typed with a relative address in the editor.
   QEventLoop loop;
-  w_->editorView->page()->runJavaScript("tinymce.activeEditor.setContent('<p><img src=\"upload/a.jpg\"></p>')",
+  inkpost::test::units(*w_).editorView->page()->runJavaScript("tinymce.activeEditor.setContent('<p><img src=\"upload/a.jpg\"></p>')",
                                         [&](const QVariant&) { loop.quit(); });
   loop.exec();
   publishArticle(*w_);
@@ -156,7 +161,7 @@ TEST_F(Publishing, RootAddressInTheBodyBecomesTheSite) {
 TEST_F(Publishing, CrossPostHookRunsAfterPostsThatMayHaveWorked) {
   int calls = 0;
   std::string title, body;
-  crossPostHook() = [&](MainWindow&, const std::string& t, const std::string& b) {
+  blogSession().crossPost = [&](QWidget&, const std::string& t, const std::string& b) {
     ++calls;
     title = t;
     body = b;
@@ -164,56 +169,87 @@ TEST_F(Publishing, CrossPostHookRunsAfterPostsThatMayHaveWorked) {
   {
     Sandbox blog(sandboxOptions());
     prepare(blog);
-    w_->syncSpaceCheck->setChecked(false);
+    inkpost::test::units(*w_).syncSpaceCheck->setChecked(false);
     publishArticle(*w_);
     EXPECT_EQ(calls, 0);
-    w_->syncSpaceCheck->setChecked(true);
+    inkpost::test::units(*w_).syncSpaceCheck->setChecked(true);
     publishArticle(*w_);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(title, gbk("中文 V2 标题"));
     EXPECT_EQ(body, gbk("<p>正文 it's \"quoted\" \\ </p>\r\n<p>&#128512;</p>"));
   }
-  w_->siteChooser->clear();
-  w_->categoryBox->clear();
-  w_->authorBox->clear();
+  inkpost::test::units(*w_).siteChooser->clear();
+  inkpost::test::units(*w_).categoryBox->clear();
+  inkpost::test::units(*w_).authorBox->clear();
   {
     Sandbox blog(sandboxOptions({"--refuse-posts"}));
     prepare(blog);
-    w_->syncSpaceCheck->setChecked(true);
+    inkpost::test::units(*w_).syncSpaceCheck->setChecked(true);
     publishArticle(*w_);
     EXPECT_EQ(calls, 1);  // a refusal does not cross-post
   }
   // Without a hook the sync box does nothing and claims nothing.
-  crossPostHook() = nullptr;
+  blogSession().crossPost = nullptr;
   clearToastHistory();
-  w_->siteChooser->clear();
-  w_->categoryBox->clear();
-  w_->authorBox->clear();
+  inkpost::test::units(*w_).siteChooser->clear();
+  inkpost::test::units(*w_).categoryBox->clear();
+  inkpost::test::units(*w_).authorBox->clear();
   {
     Sandbox blog(sandboxOptions());
     prepare(blog);
-    w_->syncSpaceCheck->setChecked(true);
+    inkpost::test::units(*w_).syncSpaceCheck->setChecked(true);
     publishArticle(*w_);
     EXPECT_EQ(toastHistory(), std::vector<std::string>{publishedNotice()});
   }
 }
 
 TEST_F(Publishing, AliasFollowsTheTitleOnlyWhenAutomatic) {
-  w_->autoAliasCheck->setChecked(false);
-  w_->aliasEdit->setText("mine");
-  w_->titleEdit->setText(q("新标题"));
+  inkpost::test::units(*w_).autoAliasCheck->setChecked(false);
+  inkpost::test::units(*w_).aliasEdit->setText("mine");
+  inkpost::test::units(*w_).titleEdit->setText(q("新标题"));
   onTitleChanged(*w_);
-  EXPECT_EQ(w_->aliasEdit->text(), "mine");
-  w_->autoAliasCheck->setChecked(true);
+  EXPECT_EQ(inkpost::test::units(*w_).aliasEdit->text(), "mine");
+  inkpost::test::units(*w_).autoAliasCheck->setChecked(true);
   onAutoAliasClicked(*w_);
-  EXPECT_EQ(w_->aliasEdit->text(), "xinbiaoti");
-  w_->titleEdit->setText(q("Ｈｅｌｌｏ 世界！"));
+  EXPECT_EQ(inkpost::test::units(*w_).aliasEdit->text(), "xinbiaoti");
+  inkpost::test::units(*w_).titleEdit->setText(q("Ｈｅｌｌｏ 世界！"));
   onTitleChanged(*w_);
-  EXPECT_EQ(w_->aliasEdit->text(), "elloshijie");
+  EXPECT_EQ(inkpost::test::units(*w_).aliasEdit->text(), "elloshijie");
   // Unticking leaves the alias alone.
-  w_->autoAliasCheck->setChecked(false);
+  inkpost::test::units(*w_).autoAliasCheck->setChecked(false);
   onAutoAliasClicked(*w_);
-  EXPECT_EQ(w_->aliasEdit->text(), "elloshijie");
+  EXPECT_EQ(inkpost::test::units(*w_).aliasEdit->text(), "elloshijie");
+}
+
+}  // namespace
+}  // namespace inkpost
+
+namespace inkpost {
+namespace {
+
+// A timer that falls due while the publish handler waits for the editor
+// page starts a second publish: it is refused, and one article arrives. The
+// status line tells what goes on and the cursor comes back afterwards.
+TEST_F(Publishing, ASecondPublishFromATimerDuringTheWaitIsRefused) {
+  Sandbox blog(sandboxOptions());
+  prepare(blog);
+  int fired = 0;
+  QString statusDuring;
+  QTimer::singleShot(0, w_.get(), [&] {
+    ++fired;
+    statusDuring = inkpost::test::units(*w_).statusLine->currentMessage();
+    publishArticle(*w_);
+  });
+  publishArticle(*w_);
+  EXPECT_EQ(fired, 1);
+  EXPECT_EQ(blog.articleCount(), 1);
+  EXPECT_EQ(statusDuring, q("正在发布…"));
+  EXPECT_TRUE(inkpost::test::units(*w_).statusLine->currentMessage().isEmpty());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // Once the first is over, the next publish goes out.
+  publishArticle(*w_);
+  EXPECT_EQ(blog.articleCount(), 2);
 }
 
 }  // namespace

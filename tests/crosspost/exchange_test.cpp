@@ -2,6 +2,7 @@
 // doubles, reached under the service's own host names through the host
 // mapping. The browser's part (the sign-on redirects) is stood in for by
 // putting the cookies it would collect into the process-wide store.
+#include "support/session.h"
 #include "crosspost/hosts.h"
 #include "crosspost/localdoubles.h"
 #include "crosspost/passport.h"
@@ -24,9 +25,10 @@ using test::spaceRequests;
 using test::closedPort;
 using test::hexOf;
 
-class SpaceExchange : public ::testing::Test {
+class SpaceExchange : public inkpost::test::SessionTest {
  protected:
   void SetUp() override {
+    SessionTest::SetUp();
     sandbox_ = std::make_unique<test::Sandbox>();
     ASSERT_TRUE(sandbox_->running());
     // One exchange first: a sandbox stopped before its server loop runs
@@ -34,13 +36,14 @@ class SpaceExchange : public ::testing::Test {
     sandbox_->get("/");
     clearCookieStore();
     clearHostMappings();
-    spaceSettings() = SpaceSettings{};
+    blogSession().space = SpaceSettings{};
     useLocalSpaceDoubles(sandbox_->port());
   }
   void TearDown() override {
+    SessionTest::TearDown();
     clearHostMappings();
     clearCookieStore();
-    spaceSettings() = SpaceSettings{};
+    blogSession().space = SpaceSettings{};
   }
 
   // The cookies the browser collects when the sign-on of `user` ends.

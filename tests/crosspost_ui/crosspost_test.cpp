@@ -3,8 +3,11 @@
 // capture of its cookies, the entry submission and the dummy sign-in after
 // it, all against the sandbox's doubles under the service's own host names.
 // Waits and notices are shortened.
+#include "support/session.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
+#include "support/mainunits.h"
+#include "support/guiwait.h"
 #include "app/ui/toast.h"
 #include "blog/ui/publish.h"
 #include "crosspost/hosts.h"
@@ -108,42 +111,43 @@ class NoticeWatch {
   std::vector<Seen> seen_;
 };
 
-class CrossPost : public ::testing::Test {
+class CrossPost : public inkpost::test::SessionTest {
  protected:
   void SetUp() override {
+    SessionTest::SetUp();
     test::Sandbox& sb = *SandboxEnvironment::sandbox;
     ASSERT_TRUE(sb.running());
     clearHostMappings();
-    spaceSettings() = SpaceSettings{};
+    blogSession().space = SpaceSettings{};
     useLocalSpaceDoubles(sb.port());
     // Long enough for a slow machine to finish the sign-on; tests that wait
     // the whole loop out shorten it.
-    spaceSettings().waitIntervalMs = 1000;
+    blogSession().space.waitIntervalMs = 1000;
     setToastTimeScale(0.02);
     clearToastHistory();
 
     w_ = std::make_unique<MainWindow>();
-    bindToastTimer(w_->toastTimer);
-    QObject::connect(w_->spaceView, &QWebEngineView::loadFinished, w_.get(), [this](bool) {
+    bindToastTimer(inkpost::test::units(*w_).toastTimer);
+    QObject::connect(inkpost::test::units(*w_).spaceView, &QWebEngineView::loadFinished, w_.get(), [this](bool) {
       SpaceBrowserArrived(*w_);
     });
     // The browser profile outlives the window: start each test with empty
     // stores, after the removals have reached the process-wide one.
-    w_->spaceView->page()->profile()->cookieStore()->deleteAllCookies();
+    inkpost::test::units(*w_).spaceView->page()->profile()->cookieStore()->deleteAllCookies();
     QTest::qWait(200);
     clearCookieStore();
     w_->show();
-    SpaceCookieText().clear();
+    blogSession().spaceCookie.clear();
     logStart_ = test::spaceRequests(sb.dataDir()).size();
   }
 
   void TearDown() override {
-    crossPostHook() = nullptr;
+    SessionTest::TearDown();
     w_.reset();
     CloseSiteStore();
     clearHostMappings();
     clearCookieStore();
-    spaceSettings() = SpaceSettings{};
+    blogSession().space = SpaceSettings{};
     setToastTimeScale(1.0);
   }
 
@@ -161,9 +165,9 @@ class CrossPost : public ::testing::Test {
     site.bdpass = bdpass;
     ASSERT_TRUE(addOrUpdateSite(path, site));
     ASSERT_EQ(OpenSiteStore(path), SiteStoreOpen::Ok);
-    FillSiteChooser(w_->siteChooser);
-    w_->siteChooser->setCurrentIndex(0);
-    w_->syncSpaceCheck->setChecked(true);
+    FillSiteChooser(inkpost::test::units(*w_).siteChooser);
+    inkpost::test::units(*w_).siteChooser->setCurrentIndex(0);
+    inkpost::test::units(*w_).syncSpaceCheck->setChecked(true);
   }
 
   // The requests that reached either double during this test (the
@@ -190,7 +194,7 @@ class CrossPost : public ::testing::Test {
   }
 
   // The browser's address once its pending events have run.
-  std::string browserAddress() { return w_->spaceView->url().toEncoded().toStdString(); }
+  std::string browserAddress() { return inkpost::test::units(*w_).spaceView->url().toEncoded().toStdString(); }
 
   test::TempDir dir_;
   std::unique_ptr<MainWindow> w_;
@@ -218,9 +222,11 @@ TEST_F(CrossPost, SignsInFollowsTheSignOnCapturesCookiesPostsAndResets) {
 
   EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…", "发布成功！"}));
   const std::string ticket = hexOf(user);
-  EXPECT_NE(SpaceCookieText().find("PSPTOKEN=p" + ticket), std::string::npos) << SpaceCookieText();
-  EXPECT_NE(SpaceCookieText().find("STOKEN=" + ticket), std::string::npos);
-  EXPECT_EQ(browserAddress(), "about:blank");
+  EXPECT_NE(blogSession().spaceCookie.find("PSPTOKEN=p" + ticket), std::string::npos) << blogSession().spaceCookie;
+  EXPECT_NE(blogSession().spaceCookie.find("STOKEN=" + ticket), std::string::npos);
+  // The notice ends as soon as the session is ready, so the browser may
+  // still be on its way to the blank page.
+  EXPECT_TRUE(test::waitUntil([&] { return browserAddress() == "about:blank"; }, 10000)) << browserAddress();
 
   auto log = requests();
   std::vector<std::string> seen;
@@ -248,7 +254,7 @@ TEST_F(CrossPost, TokenSetByTheHomePageItselfIsCaptured) {
   chooseSite("homepsp-ivan", "pw");
   crossPostArticle(*w_, "t", "b");
   EXPECT_EQ(toastTexts().back(), QStringLiteral("发布成功！"));
-  EXPECT_NE(SpaceCookieText().find("PSPTOKEN=p" + hexOf("homepsp-ivan")), std::string::npos);
+  EXPECT_NE(blogSession().spaceCookie.find("PSPTOKEN=p" + hexOf("homepsp-ivan")), std::string::npos);
 }
 
 TEST_F(CrossPost, WrongAccountStopsAfterTheSignIn) {
@@ -274,17 +280,17 @@ struct NoCapture {
 class CrossPostTimeout : public CrossPost, public ::testing::WithParamInterface<NoCapture> {};
 
 TEST_P(CrossPostTimeout, WaitsOutAndReportsTheTimeout) {
-  spaceSettings().waitIntervalMs = 400;
+  blogSession().space.waitIntervalMs = 400;
   chooseSite(GetParam().user, "pw");
   crossPostArticle(*w_, "t", "b");
   EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…",
                                  "获取相关参数超时，发布失败！"}));
-  EXPECT_EQ(SpaceCookieText(), "");
+  EXPECT_EQ(blogSession().spaceCookie, "");
   // On a slow machine the browser may still be on its way: the sign-on
   // must end where expected, and still without a capture.
   const std::string final = "http://" + std::string(kSpaceHost) + GetParam().finalAddress;
   EXPECT_TRUE(QTest::qWaitFor([&] { return browserAddress() == final; }, 20000)) << browserAddress();
-  EXPECT_EQ(SpaceCookieText(), "");
+  EXPECT_EQ(blogSession().spaceCookie, "");
   // The browser's cookies did reach the process-wide store; they are just
   // not a session.
   const std::string stored = cookieHeaderFor("http://" + std::string(kSpaceHost) + "/");
@@ -307,13 +313,13 @@ INSTANTIATE_TEST_SUITE_P(SignOns, CrossPostTimeout,
                          });
 
 TEST_F(CrossPost, HomeUnderHttpsIsNoArrival) {
-  spaceSettings().waitIntervalMs = 400;
+  blogSession().space.waitIntervalMs = 400;
   chooseSite("httpshome-gina", "pw");
   crossPostArticle(*w_, "t", "b");
   EXPECT_EQ(toastTexts().back(), QStringLiteral("获取相关参数超时，发布失败！"));
   const std::string https = "https://" + std::string(kSpaceHost) + "/home";
   EXPECT_TRUE(QTest::qWaitFor([&] { return browserAddress().rfind(https, 0) == 0; }, 20000)) << browserAddress();
-  EXPECT_EQ(SpaceCookieText(), "");
+  EXPECT_EQ(blogSession().spaceCookie, "");
   auto log = requests();
   for (const auto& r : log) EXPECT_EQ(r.target.find("/pub/"), std::string::npos) << r.target;
   EXPECT_TRUE(lastPostIsDummySignIn(log));
@@ -333,11 +339,11 @@ TEST_F(CrossPost, CookieBridgeCarriesCookiesBothWays) {
   const std::string space = kSpaceHost;
   storeCookie(space, "PUSHED", "1");
   storeCookie(".baidu.com", "DOMAIN", "2");
-  attachCookieBridge(w_->spaceView);
-  attachCookieBridge(w_->spaceView);  // once is enough; twice is harmless
-  pushCookiesToBrowser(w_->spaceView);
-  QSignalSpy finished(w_->spaceView, &QWebEngineView::loadFinished);
-  w_->spaceView->load(QUrl(QString::fromStdString("http://" + space + "/home")));
+  attachCookieBridge(inkpost::test::units(*w_).spaceView);
+  attachCookieBridge(inkpost::test::units(*w_).spaceView);  // once is enough; twice is harmless
+  pushCookiesToBrowser(inkpost::test::units(*w_).spaceView);
+  QSignalSpy finished(inkpost::test::units(*w_).spaceView, &QWebEngineView::loadFinished);
+  inkpost::test::units(*w_).spaceView->load(QUrl(QString::fromStdString("http://" + space + "/home")));
   ASSERT_TRUE(finished.wait(20000));
   auto log = requests();
   ASSERT_FALSE(log.empty());
@@ -347,7 +353,7 @@ TEST_F(CrossPost, CookieBridgeCarriesCookiesBothWays) {
   EXPECT_NE(sent.find("DOMAIN=2"), std::string::npos) << sent;
 
   // What the browser drops leaves the process-wide store as well.
-  w_->spaceView->page()->profile()->cookieStore()->deleteAllCookies();
+  inkpost::test::units(*w_).spaceView->page()->profile()->cookieStore()->deleteAllCookies();
   for (int i = 0; i < 100 && !cookieHeaderFor("http://" + space + "/").empty(); ++i) QTest::qWait(50);
   EXPECT_EQ(cookieHeaderFor("http://" + space + "/"), "");
 }
@@ -373,8 +379,10 @@ TEST(PumpingWaitTest, BlocksForTheIntervalAndRunsPendingEventsAfter) {
 TEST_F(CrossPost, PublishWithoutAnswerStillCrossPosts) {
   // No blog answers: the post may have gone through, so the cross-post runs.
   chooseSite("alice", "pw", "http://127.0.0.1:" + std::to_string(closedPort()) + "/");
-  crossPostHook() = [](MainWindow& w, const std::string& t, const std::string& b) { crossPostArticle(w, t, b); };
-  w_->titleEdit->setText(QStringLiteral("标题"));
+  blogSession().crossPost = [](QWidget& w, const std::string& t, const std::string& b) {
+    crossPostArticle(static_cast<MainWindow&>(w), t, b);
+  };
+  inkpost::test::units(*w_).titleEdit->setText(QStringLiteral("标题"));
   publishArticle(*w_);
   EXPECT_EQ(toastTexts(), texts({"返回信息异常，可能已成功！请自行确认", "开始同步到百度空间！",
                                  "登录成功，正在获取相关参数，请稍等…", "发布成功！"}));
@@ -388,8 +396,10 @@ TEST_F(CrossPost, PublishWithoutAnswerStillCrossPosts) {
 
 TEST_F(CrossPost, UntickedBoxSendsNothing) {
   chooseSite("alice", "pw", "http://127.0.0.1:" + std::to_string(closedPort()) + "/");
-  w_->syncSpaceCheck->setChecked(false);
-  crossPostHook() = [](MainWindow& w, const std::string& t, const std::string& b) { crossPostArticle(w, t, b); };
+  inkpost::test::units(*w_).syncSpaceCheck->setChecked(false);
+  blogSession().crossPost = [](QWidget& w, const std::string& t, const std::string& b) {
+    crossPostArticle(static_cast<MainWindow&>(w), t, b);
+  };
   publishArticle(*w_);
   EXPECT_EQ(toastTexts(), texts({"返回信息异常，可能已成功！请自行确认"}));
   // Called directly, the step looks at the box itself.
@@ -401,11 +411,32 @@ TEST_F(CrossPost, UntickedBoxSendsNothing) {
 TEST_F(CrossPost, RefusedPublishSendsNothingToEitherHost) {
   // Not signed in to the blog: the sandbox refuses the article.
   chooseSite("alice", "pw");
-  crossPostHook() = [](MainWindow& w, const std::string& t, const std::string& b) { crossPostArticle(w, t, b); };
-  w_->titleEdit->setText(QStringLiteral("title"));
+  blogSession().crossPost = [](QWidget& w, const std::string& t, const std::string& b) {
+    crossPostArticle(static_cast<MainWindow&>(w), t, b);
+  };
+  inkpost::test::units(*w_).titleEdit->setText(QStringLiteral("title"));
   publishArticle(*w_);
   EXPECT_EQ(toastTexts(), texts({"      发布失败！      "}));
   EXPECT_TRUE(requests().empty());
+}
+
+}  // namespace
+}  // namespace inkpost
+
+namespace inkpost {
+namespace {
+
+// The waiting notice runs for up to 30 s; it ends as soon as the session
+// is ready, so a sign-on that takes a moment costs a moment.
+TEST_F(CrossPost, TheWaitingNoticeEndsAsSoonAsTheSessionIsReady) {
+  chooseSite("alice", "pw");
+  setToastTimeScale(1.0);
+  QElapsedTimer clock;
+  clock.start();
+  crossPostArticle(*w_, "t", "b");
+  EXPECT_LT(clock.elapsed(), 15000);
+  EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…", "发布成功！"}));
+  EXPECT_FALSE(blogSession().spaceCookie.empty());
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include "support/session.h"
+#include "support/mainunits.h"
 #include "guihelp.h"
 
 #include "app/programdir.h"
@@ -54,60 +56,62 @@ Form formB() {
 
 }  // namespace
 
-class Drafts : public ::testing::Test {
+class Drafts : public inkpost::test::SessionTest {
  protected:
   void SetUp() override {
+    SessionTest::SetUp();
     setToastTimeScale(0);
     clearToastHistory();
     std::filesystem::create_directory(dir.file("temp"));
     setProgramDir(dir.path());
     // Lists as a logged-in blog fills them: item data are the blog's ids.
-    w.categoryBox->clear();
-    for (int id : {10, 11, 12}) w.categoryBox->addItem(QStringLiteral("分类%1").arg(id), id);
-    w.authorBox->clear();
-    for (int id : {1, 2}) w.authorBox->addItem(QStringLiteral("用户%1").arg(id), id);
-    w.saveTimer->stop();
+    inkpost::test::units(w).categoryBox->clear();
+    for (int id : {10, 11, 12}) inkpost::test::units(w).categoryBox->addItem(QStringLiteral("分类%1").arg(id), id);
+    inkpost::test::units(w).authorBox->clear();
+    for (int id : {1, 2}) inkpost::test::units(w).authorBox->addItem(QStringLiteral("用户%1").arg(id), id);
+    inkpost::test::units(w).saveTimer->stop();
   }
   void TearDown() override {
-    w.saveTimer->stop();
-    galleryList().clear();
+    SessionTest::TearDown();
+    inkpost::test::units(w).saveTimer->stop();
+    blogSession().gallery.clear();
     RebuildGallery(w);
   }
 
   void fill(const Form& f) {
-    w.titleEdit->setText(f.title);
-    w.categoryBox->setCurrentIndex(w.categoryBox->findData(f.category));
-    w.tagsEdit->setText(f.tags);
-    w.authorBox->setCurrentIndex(w.authorBox->findData(f.author));
-    w.aliasEdit->setText(f.alias);
-    w.typeBox->setCurrentIndex(f.type - 1);  // 草稿文章 1 ... 普通文章 4
-    w.yearEdit->setText(f.year);
-    w.monthEdit->setText(f.month);
-    w.dayEdit->setText(f.day);
-    w.timeEdit->setText(f.time);
-    w.stickyCheck->setChecked(f.sticky);
-    w.autoNameCheck->setChecked(f.autoName);
-    w.autoAliasCheck->setChecked(f.autoAlias);
-    galleryList() = f.gallery;
-    setEditorBody(w.editorView, f.body);
+    inkpost::test::units(w).titleEdit->setText(f.title);
+    inkpost::test::units(w).categoryBox->setCurrentIndex(inkpost::test::units(w).categoryBox->findData(f.category));
+    inkpost::test::units(w).tagsEdit->setText(f.tags);
+    inkpost::test::units(w).authorBox->setCurrentIndex(inkpost::test::units(w).authorBox->findData(f.author));
+    inkpost::test::units(w).aliasEdit->setText(f.alias);
+    inkpost::test::units(w).typeBox->setCurrentIndex(f.type - 1);  // 草稿文章 1 ... 普通文章 4
+    inkpost::test::units(w).yearEdit->setText(f.year);
+    inkpost::test::units(w).monthEdit->setText(f.month);
+    inkpost::test::units(w).dayEdit->setText(f.day);
+    inkpost::test::units(w).timeEdit->setText(f.time);
+    inkpost::test::units(w).stickyCheck->setChecked(f.sticky);
+    inkpost::test::units(w).autoNameCheck->setChecked(f.autoName);
+    inkpost::test::units(w).autoAliasCheck->setChecked(f.autoAlias);
+    blogSession().gallery = f.gallery;
+    setEditorBody(inkpost::test::units(w).editorView, f.body);
   }
 
   void expectShows(const Form& f) {
-    EXPECT_EQ(w.titleEdit->text(), f.title);
-    EXPECT_EQ(w.categoryBox->currentData().toInt(), f.category);
-    EXPECT_EQ(w.tagsEdit->text(), f.tags);
-    EXPECT_EQ(w.authorBox->currentData().toInt(), f.author);
-    EXPECT_EQ(w.aliasEdit->text(), f.alias);
-    EXPECT_EQ(w.typeBox->currentIndex(), f.type - 1);
-    EXPECT_EQ(w.yearEdit->text(), f.year);
-    EXPECT_EQ(w.monthEdit->text(), f.month);
-    EXPECT_EQ(w.dayEdit->text(), f.day);
-    EXPECT_EQ(w.timeEdit->text(), f.time);
-    EXPECT_EQ(w.stickyCheck->isChecked(), f.sticky);
-    EXPECT_EQ(w.autoNameCheck->isChecked(), f.autoName);
-    EXPECT_EQ(w.autoAliasCheck->isChecked(), f.autoAlias);
-    EXPECT_EQ(galleryList(), f.gallery);
-    EXPECT_EQ(editorBody(w.editorView), f.body);
+    EXPECT_EQ(inkpost::test::units(w).titleEdit->text(), f.title);
+    EXPECT_EQ(inkpost::test::units(w).categoryBox->currentData().toInt(), f.category);
+    EXPECT_EQ(inkpost::test::units(w).tagsEdit->text(), f.tags);
+    EXPECT_EQ(inkpost::test::units(w).authorBox->currentData().toInt(), f.author);
+    EXPECT_EQ(inkpost::test::units(w).aliasEdit->text(), f.alias);
+    EXPECT_EQ(inkpost::test::units(w).typeBox->currentIndex(), f.type - 1);
+    EXPECT_EQ(inkpost::test::units(w).yearEdit->text(), f.year);
+    EXPECT_EQ(inkpost::test::units(w).monthEdit->text(), f.month);
+    EXPECT_EQ(inkpost::test::units(w).dayEdit->text(), f.day);
+    EXPECT_EQ(inkpost::test::units(w).timeEdit->text(), f.time);
+    EXPECT_EQ(inkpost::test::units(w).stickyCheck->isChecked(), f.sticky);
+    EXPECT_EQ(inkpost::test::units(w).autoNameCheck->isChecked(), f.autoName);
+    EXPECT_EQ(inkpost::test::units(w).autoAliasCheck->isChecked(), f.autoAlias);
+    EXPECT_EQ(blogSession().gallery, f.gallery);
+    EXPECT_EQ(editorBody(inkpost::test::units(w).editorView), f.body);
   }
 
   TempDir dir;
@@ -147,22 +151,22 @@ TEST_F(Drafts, RingRestoresTheStateOfThatMinute) {
 }
 
 TEST_F(Drafts, EverySaveAndRestoreRearmsTheTimer) {
-  w.saveTimer->start(5);
+  inkpost::test::units(w).saveTimer->start(5);
   SaveDraft(w, true);
-  EXPECT_TRUE(w.saveTimer->isActive());
-  EXPECT_EQ(w.saveTimer->interval(), 60000);
-  EXPECT_GT(w.saveTimer->remainingTime(), 59000);
-  w.saveTimer->start(5);
+  EXPECT_TRUE(inkpost::test::units(w).saveTimer->isActive());
+  EXPECT_EQ(inkpost::test::units(w).saveTimer->interval(), 60000);
+  EXPECT_GT(inkpost::test::units(w).saveTimer->remainingTime(), 59000);
+  inkpost::test::units(w).saveTimer->start(5);
   SaveDraft(w, false);
-  EXPECT_EQ(w.saveTimer->interval(), 60000);
-  EXPECT_GT(w.saveTimer->remainingTime(), 59000);
+  EXPECT_EQ(inkpost::test::units(w).saveTimer->interval(), 60000);
+  EXPECT_GT(inkpost::test::units(w).saveTimer->remainingTime(), 59000);
 
   // 不恢复 only re-arms the timer.
   fill(formB());
-  w.saveTimer->start(5);
+  inkpost::test::units(w).saveTimer->start(5);
   RestoreDraft(w, -1);
-  EXPECT_TRUE(w.saveTimer->isActive());
-  EXPECT_GT(w.saveTimer->remainingTime(), 59000);
+  EXPECT_TRUE(inkpost::test::units(w).saveTimer->isActive());
+  EXPECT_GT(inkpost::test::units(w).saveTimer->remainingTime(), 59000);
   expectShows(formB());
   EXPECT_TRUE(toastTexts().isEmpty());
 }
@@ -174,22 +178,22 @@ TEST_F(Drafts, AMissingSlotChangesNothingAndSaysSo) {
   RestoreDraft(w, 10);
   expectShows(formB());
   EXPECT_EQ(toastTexts(), QStringList{QStringLiteral("这个时间点没有保存的数据！")});
-  EXPECT_EQ(w.saveTimer->interval(), 60000);
-  EXPECT_TRUE(w.saveTimer->isActive());
+  EXPECT_EQ(inkpost::test::units(w).saveTimer->interval(), 60000);
+  EXPECT_TRUE(inkpost::test::units(w).saveTimer->isActive());
 }
 
 TEST_F(Drafts, ListValuesMissingFromTheListsLeaveThemAlone) {
   fill(formA());
   SaveDraft(w, false);
   // Another blog: other categories and authors.
-  w.categoryBox->clear();
-  for (int id : {20, 21}) w.categoryBox->addItem(QStringLiteral("c%1").arg(id), id);
-  w.categoryBox->setCurrentIndex(1);
-  w.authorBox->setCurrentIndex(0);
+  inkpost::test::units(w).categoryBox->clear();
+  for (int id : {20, 21}) inkpost::test::units(w).categoryBox->addItem(QStringLiteral("c%1").arg(id), id);
+  inkpost::test::units(w).categoryBox->setCurrentIndex(1);
+  inkpost::test::units(w).authorBox->setCurrentIndex(0);
   RestoreDraft(w, 0);
-  EXPECT_EQ(w.categoryBox->currentData().toInt(), 21);
-  EXPECT_EQ(w.authorBox->currentData().toInt(), 2);  // matched
-  EXPECT_EQ(w.titleEdit->text(), formA().title);
+  EXPECT_EQ(inkpost::test::units(w).categoryBox->currentData().toInt(), 21);
+  EXPECT_EQ(inkpost::test::units(w).authorBox->currentData().toInt(), 2);  // matched
+  EXPECT_EQ(inkpost::test::units(w).titleEdit->text(), formA().title);
 }
 
 TEST_F(Drafts, TheArticleTypeIsStoredAsItsLevel) {
@@ -197,14 +201,14 @@ TEST_F(Drafts, TheArticleTypeIsStoredAsItsLevel) {
   SaveDraft(w, false);
   EXPECT_NE(readFile(DraftStore(dir.file("temp")).settingsPath("now")).find(fromUtf8("类型") + "=3\r\n"),
             std::string::npos);
-  w.typeBox->setCurrentIndex(0);
+  inkpost::test::units(w).typeBox->setCurrentIndex(0);
   RestoreDraft(w, 0);
-  EXPECT_EQ(w.typeBox->currentText(), QStringLiteral("锁定文章"));
+  EXPECT_EQ(inkpost::test::units(w).typeBox->currentText(), QStringLiteral("锁定文章"));
 }
 
 TEST_F(Drafts, NothingSelectedIsStoredAsMinusOne) {
   fill(formA());
-  w.categoryBox->clear();
+  inkpost::test::units(w).categoryBox->clear();
   SaveDraft(w, false);
   EXPECT_NE(readFile(DraftStore(dir.file("temp")).settingsPath("now")).find(fromUtf8("分类") + "=-1\r\n"),
             std::string::npos);
@@ -219,15 +223,15 @@ TEST_F(Drafts, ALargeGalleryComesBackWhole) {
   ASSERT_GT(joinGallery(f.gallery).size(), 50u * 1024);
   fill(f);
   SaveDraft(w, true);
-  galleryList().clear();
+  blogSession().gallery.clear();
   RestoreDraft(w, 1);
-  EXPECT_EQ(galleryList(), f.gallery);
+  EXPECT_EQ(blogSession().gallery, f.gallery);
 }
 
 TEST_F(Drafts, TheRestoreListSelectsTheSlotByItsData) {
-  ASSERT_EQ(w.restoreBox->count(), 12);
-  EXPECT_EQ(w.restoreBox->itemData(0).toInt(), -1);
-  EXPECT_EQ(w.restoreBox->itemData(1).toInt(), 0);
-  for (int i = 2; i < 12; ++i) EXPECT_EQ(w.restoreBox->itemData(i).toInt(), i - 1);
-  EXPECT_EQ(w.restoreBox->itemText(2), QStringLiteral("1分钟前"));
+  ASSERT_EQ(inkpost::test::units(w).restoreBox->count(), 12);
+  EXPECT_EQ(inkpost::test::units(w).restoreBox->itemData(0).toInt(), -1);
+  EXPECT_EQ(inkpost::test::units(w).restoreBox->itemData(1).toInt(), 0);
+  for (int i = 2; i < 12; ++i) EXPECT_EQ(inkpost::test::units(w).restoreBox->itemData(i).toInt(), i - 1);
+  EXPECT_EQ(inkpost::test::units(w).restoreBox->itemText(2), QStringLiteral("1分钟前"));
 }

@@ -1,4 +1,5 @@
 #include "guihelp.h"
+#include "support/mainunits.h"
 
 #include "blog/ui/editorbody.h"
 
@@ -45,8 +46,8 @@ MainWindow& DraftsWindow::window() {
   shared() = [] {
     auto* made = new MainWindow;
     made->show();
-    made->editorView->load(QUrl::fromLocalFile(QStringLiteral(INKPOST_PROGRAM_DIR "/editor/index.html")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return editorReady(made->editorView); }, 60000)) << "editor page not ready";
+    inkpost::test::units(*made).editorView->load(QUrl::fromLocalFile(QStringLiteral(INKPOST_PROGRAM_DIR "/editor/index.html")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editorReady(inkpost::test::units(*made).editorView); }, 60000)) << "editor page not ready";
     return made;
   }();
   return *shared();

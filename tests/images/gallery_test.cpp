@@ -128,17 +128,17 @@ TEST(GalleryNavigation, ClassifiesTheViewerTargets) {
 
 TEST(RecordUpload, MeasuresTheFileAndAppends) {
   test::TempDir dir;
-  galleryList().clear();
+  blogSession().gallery.clear();
   test::writeFile(dir.file("a.jpg"), test::makeJpeg(64, 48));
   test::writeFile(dir.file("b.bin"), "garbage");
   RecordUpload("http://b/upload/a.jpg", dir.file("a.jpg"));
   RecordUpload("http://b/upload/b.jpg", dir.file("b.bin"));
   RecordUpload("http://b/upload/c.jpg", dir.file("missing.jpg"));
-  ASSERT_EQ(galleryList().size(), 3u);
-  EXPECT_EQ(galleryList()[0], "http://b/upload/a.jpg[64|48");
-  EXPECT_EQ(galleryList()[1], "http://b/upload/b.jpg[0|0");
-  EXPECT_EQ(galleryList()[2], "http://b/upload/c.jpg[0|0");
-  galleryList().clear();
+  ASSERT_EQ(blogSession().gallery.size(), 3u);
+  EXPECT_EQ(blogSession().gallery[0], "http://b/upload/a.jpg[64|48");
+  EXPECT_EQ(blogSession().gallery[1], "http://b/upload/b.jpg[0|0");
+  EXPECT_EQ(blogSession().gallery[2], "http://b/upload/c.jpg[0|0");
+  blogSession().gallery.clear();
 }
 
 }  // namespace

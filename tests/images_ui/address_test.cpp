@@ -1,5 +1,7 @@
 // Upload from a web address: fetched with a plain GET, staged in temp/,
 // uploaded content-named, the outcome told in a notice.
+#include "support/session.h"
+#include "support/mainunits.h"
 #include "images/ui/acquire.h"
 
 #include "../images/imagedata.h"
@@ -53,9 +55,10 @@ class ImageHost {
   test::WebHost host_;
 };
 
-class FromAddress : public ::testing::Test {
+class FromAddress : public inkpost::test::SessionTest {
  protected:
   void SetUp() override {
+    SessionTest::SetUp();
     setToastTimeScale(0);
     clearToastHistory();
     blog.setResponder([this](const std::string& request) {
@@ -63,7 +66,9 @@ class FromAddress : public ::testing::Test {
     });
     test::pointAtSite(w, blog.url("/"), "s=1;");
   }
-  void TearDown() override { setToastTimeScale(1); }
+  void TearDown() override {
+    SessionTest::TearDown();
+    setToastTimeScale(1); }
   std::vector<std::string> notices() { return toastHistory(); }
 
   test::ProgramDirScope scope;
@@ -80,16 +85,16 @@ TEST_F(FromAddress, GifAddressIsStagedAsGifAndContentNamed) {
   EXPECT_NE(test::requestBody(request).find("filename=\"img.gif\"\r\nContent-Type: image/gif\r\n\r\n" + host.gif),
             std::string::npos);
   EXPECT_EQ(test::readFile(programPath("temp/img.gif")), host.gif);
-  ASSERT_EQ(galleryList().size(), 1u);
-  EXPECT_EQ(galleryList()[0], blog.url("/upload/" + contentName(host.gif) + ".gif") + "[40|30");
+  ASSERT_EQ(blogSession().gallery.size(), 1u);
+  EXPECT_EQ(blogSession().gallery[0], blog.url("/upload/" + contentName(host.gif) + ".gif") + "[40|30");
   EXPECT_EQ(notices(), (std::vector<std::string>{gbk("准备上传，请销后…"), gbk("       上传成功！       ")}));
   EXPECT_TRUE(host.lastCookie.empty());  // a plain GET
-  EXPECT_EQ(test::readFile(galleryPagePath()), galleryPageText(galleryList()));
+  EXPECT_EQ(test::readFile(galleryPagePath()), galleryPageText(blogSession().gallery));
   EXPECT_TRUE(w.isEnabled());
 }
 
 TEST_F(FromAddress, UpperCaseGifAndPngAreStagedAsJpg) {
-  w.autoNameCheck->setChecked(false);  // web images are content-named regardless
+  inkpost::test::units(w).autoNameCheck->setChecked(false);  // web images are content-named regardless
   UploadFromAddress(w, host.url("/pic/cat.GIF"));
   UploadFromAddress(w, host.url("/jpeg/dog.png"));
   const auto requests = blog.requests();
@@ -98,9 +103,9 @@ TEST_F(FromAddress, UpperCaseGifAndPngAreStagedAsJpg) {
   EXPECT_NE(test::requestBody(requests[0]).find("filename=\"img.jpg\"\r\nContent-Type: image/jpeg\r\n"), std::string::npos);
   EXPECT_EQ(test::queryName(requests[1]), contentName(host.jpeg) + ".jpg");
   EXPECT_EQ(test::readFile(programPath("temp/img.jpg")), host.jpeg);
-  ASSERT_EQ(galleryList().size(), 2u);
-  EXPECT_EQ(galleryList()[0], blog.url("/upload/" + contentName(host.gif) + ".jpg") + "[40|30");
-  EXPECT_EQ(galleryList()[1], blog.url("/upload/" + contentName(host.jpeg) + ".jpg") + "[80|60");
+  ASSERT_EQ(blogSession().gallery.size(), 2u);
+  EXPECT_EQ(blogSession().gallery[0], blog.url("/upload/" + contentName(host.gif) + ".jpg") + "[40|30");
+  EXPECT_EQ(blogSession().gallery[1], blog.url("/upload/" + contentName(host.jpeg) + ".jpg") + "[80|60");
 }
 
 TEST_F(FromAddress, RedirectIsFollowed) {
@@ -120,7 +125,7 @@ TEST_F(FromAddress, FailedDownloadUploadsNothingAndTellsTheFailure) {
   UploadFromAddress(w, "http://127.0.0.1:" + std::to_string(port) + "/a.jpg");  // refused
   UploadFromAddress(w, "http://");  // the input box's initial text, unchanged
   EXPECT_EQ(blog.requests().size(), 0u);
-  EXPECT_TRUE(galleryList().empty());
+  EXPECT_TRUE(blogSession().gallery.empty());
   const std::string failed = gbk("       上传失败！       ");
   EXPECT_EQ(notices(), (std::vector<std::string>{gbk("准备上传，请销后…"), failed, gbk("准备上传，请销后…"), failed,
                                                  gbk("准备上传，请销后…"), failed}));
@@ -131,7 +136,7 @@ TEST_F(FromAddress, UploadRefusedTellsTheFailure) {
   blog.setResponse(test::okResponse("<p>错误原因:没有权限，请先登录</p>"));
   UploadFromAddress(w, host.url("/pic/a.gif"));
   EXPECT_EQ(blog.requests().size(), 1u);
-  EXPECT_TRUE(galleryList().empty());
+  EXPECT_TRUE(blogSession().gallery.empty());
   EXPECT_EQ(notices().back(), gbk("       上传失败！       "));
 }
 
@@ -161,7 +166,7 @@ TEST_F(FromAddress, InputBoxAsksAndCancelEndsTheAction) {
   });
   UploadFromAddress(w);
   EXPECT_EQ(host.hits.load(), 1);
-  EXPECT_EQ(galleryList().size(), 1u);
+  EXPECT_EQ(blogSession().gallery.size(), 1u);
 }
 
 TEST(StagingFile, ChosenByTheExactEnding) {

@@ -1,7 +1,9 @@
+#include "support/session.h"
 #include "images/ui/capturewindow.h"
 
 #include "app/programdir.h"
 #include "app/ui/mainwindow.h"
+#include "support/mainunits.h"
 #include "app/ui/toast.h"
 #include "images/convert.h"
 #include "images/gallery.h"
@@ -56,12 +58,13 @@ void dragOnPanel(CaptureWindow& win, QPoint at, QPoint by) {
   QApplication::sendEvent(p, &release);
 }
 
-class CaptureWindowTest : public ::testing::Test {
+class CaptureWindowTest : public inkpost::test::SessionTest {
  protected:
   void SetUp() override {
+    SessionTest::SetUp();
     std::filesystem::create_directories(dir.file("temp"));
     inkpost::setProgramDir(dir.path());
-    inkpost::galleryList().clear();
+    inkpost::blogSession().gallery.clear();
   }
   inkpost::test::TempDir dir;
 };
@@ -174,7 +177,7 @@ TEST_F(CaptureWindowTest, DeviceRatioTwoCutsTheDevicePixels) {
 TEST_F(CaptureWindowTest, EscapeClosesWithoutFilesOrTimer) {
   inkpost::MainWindow w;
   CaptureWindow win(testScreen(400, 300), 1.0, &w);
-  win.onCaptured = [&w] { w.captureTimer->start(100); };
+  win.onCaptured = [&w] { inkpost::test::units(w).captureTimer->start(100); };
   QTimer::singleShot(0, &win, [&win] {
     dragOnPicture(win, {30, 40}, {94, 88});
     QTest::keyClick(&win, Qt::Key_Escape);
@@ -182,7 +185,7 @@ TEST_F(CaptureWindowTest, EscapeClosesWithoutFilesOrTimer) {
   EXPECT_EQ(win.exec(), QDialog::Rejected);
   EXPECT_FALSE(inkpost::test::fileExists(dir.file("temp/img.bmp")));
   EXPECT_FALSE(inkpost::test::fileExists(dir.file("temp/img.jpg")));
-  EXPECT_FALSE(w.captureTimer->isActive());
+  EXPECT_FALSE(inkpost::test::units(w).captureTimer->isActive());
 }
 
 TEST_F(CaptureWindowTest, UploadWithoutASiteReportsFailure) {
@@ -192,9 +195,9 @@ TEST_F(CaptureWindowTest, UploadWithoutASiteReportsFailure) {
   QImage small(20, 20, QImage::Format_RGB32);
   small.fill(Qt::blue);
   ASSERT_TRUE(inkpost::capture::writeJpeg(small, dir.file("temp/img.jpg")));
-  w.captureTimer->start(100);
+  inkpost::test::units(w).captureTimer->start(100);
   inkpost::UploadCapture(w);
-  EXPECT_FALSE(w.captureTimer->isActive());
+  EXPECT_FALSE(inkpost::test::units(w).captureTimer->isActive());
   EXPECT_EQ(inkpost::toastTexts(),
             (QStringList{QStringLiteral("准备上传，请销后…"), QStringLiteral("       上传失败！       ")}));
   EXPECT_TRUE(w.isEnabled());
@@ -208,17 +211,17 @@ TEST_F(CaptureWindowTest, ACapturedRegionIsUploadedToTheBlogAndListed) {
   inkpost::clearToastHistory();
 
   CaptureWindow win(testScreen(400, 300), 1.0, &w);
-  win.onCaptured = [&w] { w.captureTimer->start(100); };
+  win.onCaptured = [&w] { inkpost::test::units(w).captureTimer->start(100); };
   dragOnPicture(win, {30, 40}, {130, 90});
   mouse(win.panel(), QEvent::MouseButtonDblClick, {50, 25}, Qt::LeftButton, Qt::LeftButton);
-  ASSERT_TRUE(w.captureTimer->isActive());
-  EXPECT_EQ(w.captureTimer->interval(), 100);
+  ASSERT_TRUE(inkpost::test::units(w).captureTimer->isActive());
+  EXPECT_EQ(inkpost::test::units(w).captureTimer->interval(), 100);
 
   inkpost::UploadCapture(w);
   const std::string jpeg = inkpost::test::readFile(dir.file("temp/img.jpg"));
   const std::string stored = inkpost::contentName(jpeg) + ".jpg";
-  ASSERT_EQ(inkpost::galleryList().size(), 1u);
-  EXPECT_EQ(inkpost::galleryList()[0], blog.siteUrl() + "upload/" + stored + "[100|50");
+  ASSERT_EQ(inkpost::blogSession().gallery.size(), 1u);
+  EXPECT_EQ(inkpost::blogSession().gallery[0], blog.siteUrl() + "upload/" + stored + "[100|50");
   EXPECT_EQ(inkpost::test::readFile(blog.dataDir() + "/upload/" + stored), jpeg);
   EXPECT_EQ(inkpost::toastTexts(),
             (QStringList{QStringLiteral("准备上传，请销后…"), QStringLiteral("       上传成功！       ")}));

@@ -1,5 +1,7 @@
 // Files dropped on the upload box: uploaded in drop order, recorded with
 // their sizes, failures skipped.
+#include "support/session.h"
+#include "support/mainunits.h"
 #include "images/ui/acquire.h"
 
 #include "../images/imagedata.h"
@@ -20,7 +22,7 @@
 namespace inkpost {
 namespace {
 
-class Drop : public ::testing::Test {
+class Drop : public inkpost::test::SessionTest {
  protected:
   std::string file(const std::string& name, const std::string& bytes) {
     test::writeFile(scope.dir().file(name), bytes);
@@ -38,7 +40,7 @@ TEST_F(Drop, ThreeFilesInOrderWithAFailingMiddleOne) {
     return test::okResponse("已上传文件:<a href=\"" + server.url("/upload/" + name) + "\">x</a>");
   });
   test::pointAtSite(w, server.url("/"), "s=1;");
-  w.autoNameCheck->setChecked(false);
+  inkpost::test::units(w).autoNameCheck->setChecked(false);
   const QStringList paths = {QString::fromStdString(file("one.jpg", test::makeJpeg(40, 20))),
                              QString::fromStdString(file("bad.jpg", test::makeJpeg(10, 10))),
                              QString::fromStdString(file("three.gif", test::makeGif(30, 15)))};
@@ -49,12 +51,12 @@ TEST_F(Drop, ThreeFilesInOrderWithAFailingMiddleOne) {
   EXPECT_EQ(test::queryName(requests[0]), "one.jpg");
   EXPECT_EQ(test::queryName(requests[1]), "bad.jpg");
   EXPECT_EQ(test::queryName(requests[2]), "three.gif");
-  ASSERT_EQ(galleryList().size(), 2u);
-  EXPECT_EQ(galleryList()[0], server.url("/upload/one.jpg") + "[40|20");
-  EXPECT_EQ(galleryList()[1], server.url("/upload/three.gif") + "[30|15");
+  ASSERT_EQ(blogSession().gallery.size(), 2u);
+  EXPECT_EQ(blogSession().gallery[0], server.url("/upload/one.jpg") + "[40|20");
+  EXPECT_EQ(blogSession().gallery[1], server.url("/upload/three.gif") + "[30|15");
   EXPECT_TRUE(w.isEnabled());
   // The gallery page was rebuilt with both.
-  EXPECT_EQ(test::readFile(galleryPagePath()), galleryPageText(galleryList()));
+  EXPECT_EQ(test::readFile(galleryPagePath()), galleryPageText(blogSession().gallery));
 }
 
 TEST_F(Drop, SizesFromBmpHeaderAndThroughConversionAndUndecodableStillUploaded) {
@@ -68,26 +70,26 @@ TEST_F(Drop, SizesFromBmpHeaderAndThroughConversionAndUndecodableStillUploaded) 
                                file("c.gif", test::makeGif(9, 10)), file("d.jpg", "this is not an image")})
     list += p + "\r\n";
   DropFiles(w, list);
-  ASSERT_EQ(galleryList().size(), 4u);
-  EXPECT_EQ(galleryList()[0], server.url("/upload/a.bmp") + "[12|34");
-  EXPECT_EQ(galleryList()[1], server.url("/upload/b.jpg") + "[56|78");
-  EXPECT_EQ(galleryList()[2], server.url("/upload/c.gif") + "[9|10");
-  EXPECT_EQ(galleryList()[3], server.url("/upload/d.jpg") + "[0|0");
+  ASSERT_EQ(blogSession().gallery.size(), 4u);
+  EXPECT_EQ(blogSession().gallery[0], server.url("/upload/a.bmp") + "[12|34");
+  EXPECT_EQ(blogSession().gallery[1], server.url("/upload/b.jpg") + "[56|78");
+  EXPECT_EQ(blogSession().gallery[2], server.url("/upload/c.gif") + "[9|10");
+  EXPECT_EQ(blogSession().gallery[3], server.url("/upload/d.jpg") + "[0|0");
   EXPECT_NE(test::requestBody(server.requests()[3]).find("this is not an image"), std::string::npos);
 }
 
 TEST_F(Drop, SameFileTwiceWithAutomaticNamingToTheSandbox) {
   test::Sandbox blog(test::sandboxOptions());
   test::pointAtSite(w, blog.siteUrl(), test::sandboxLogin(blog));
-  w.autoNameCheck->setChecked(true);
+  inkpost::test::units(w).autoNameCheck->setChecked(true);
   const std::string jpeg = test::makeJpeg(64, 32);
   const std::string path = file("holiday photo.jpg", jpeg);
   DropFiles(w, QStringList{QString::fromStdString(path), QString::fromStdString(path)});
 
   const std::string expected = blog.siteUrl() + "upload/" + contentName(jpeg) + ".jpg";
-  ASSERT_EQ(galleryList().size(), 2u);
-  EXPECT_EQ(galleryList()[0], expected + "[64|32");
-  EXPECT_EQ(galleryList()[1], expected + "[64|32");
+  ASSERT_EQ(blogSession().gallery.size(), 2u);
+  EXPECT_EQ(blogSession().gallery[0], expected + "[64|32");
+  EXPECT_EQ(blogSession().gallery[1], expected + "[64|32");
   EXPECT_EQ(test::readFile(blog.dataDir() + "/upload/" + contentName(jpeg) + ".jpg"), jpeg);
   EXPECT_EQ(blog.get("_sandbox/files"), contentName(jpeg) + ".jpg\n");
 }
@@ -98,9 +100,9 @@ TEST_F(Drop, RealDropOnTheBoxReachesTheHandlerInOrder) {
     return test::okResponse("已上传文件:<a href=\"" + server.url("/upload/" + test::queryName(request)) + "\">x</a>");
   });
   test::pointAtSite(w, server.url("/"), "s=1;");
-  w.dropTarget->registerOn(w.dropBox);
+  inkpost::test::units(w).dropTarget->registerOn(inkpost::test::units(w).dropBox);
   int signals_ = 0;
-  QObject::connect(w.dropTarget, &DropTarget::filesDropped, &w, [this, &signals_](const QStringList& p) {
+  QObject::connect(inkpost::test::units(w).dropTarget, &DropTarget::filesDropped, &w, [this, &signals_](const QStringList& p) {
     ++signals_;
     DropFiles(w, p);
   });
@@ -109,16 +111,16 @@ TEST_F(Drop, RealDropOnTheBoxReachesTheHandlerInOrder) {
   mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(file("z.jpg", test::makeJpeg(5, 5)))),
                  QUrl::fromLocalFile(QString::fromStdString(file("y.gif", test::makeGif(6, 6))))});
   QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w.dropBox, &enter);
+  QCoreApplication::sendEvent(inkpost::test::units(w).dropBox, &enter);
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w.dropBox, &drop);
+  QCoreApplication::sendEvent(inkpost::test::units(w).dropBox, &drop);
   delete mime;
   EXPECT_EQ(signals_, 1);
   EXPECT_EQ(server.requests().size(), 2u);
-  ASSERT_EQ(galleryList().size(), 2u);
-  EXPECT_EQ(galleryList()[0], server.url("/upload/z.jpg") + "[5|5");
-  EXPECT_EQ(galleryList()[1], server.url("/upload/y.gif") + "[6|6");
+  ASSERT_EQ(blogSession().gallery.size(), 2u);
+  EXPECT_EQ(blogSession().gallery[0], server.url("/upload/z.jpg") + "[5|5");
+  EXPECT_EQ(blogSession().gallery[1], server.url("/upload/y.gif") + "[6|6");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The gallery viewer under a real browser: the page shown, a click copies
 // the address, a double click appends the image to the article body.
+#include "support/session.h"
+#include "support/mainunits.h"
 #include "images/ui/gallery.h"
 
 #include "../images/imagedata.h"
@@ -63,9 +65,10 @@ QPoint thumbnailCentre(QWebEngineView* view, int id) {
   return {static_cast<int>(l[0].toDouble()), static_cast<int>(l[1].toDouble())};
 }
 
-class GalleryView : public ::testing::Test {
+class GalleryView : public inkpost::test::SessionTest {
  protected:
   void SetUp() override {
+    SessionTest::SetUp();
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     setGalleryHandler(w, [this](const QString& target) { return GalleryNavigating(w, target); });
@@ -74,18 +77,18 @@ class GalleryView : public ::testing::Test {
   bool showGallery(size_t count) {
     RebuildGallery(w);
     return waitUntil([&] {
-      return evaluate(w.galleryView, QStringLiteral("document.querySelectorAll('img').length")).toInt() ==
+      return evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelectorAll('img').length")).toInt() ==
                  static_cast<int>(count) &&
-             w.galleryView->url().isLocalFile();
+             inkpost::test::units(w).galleryView->url().isLocalFile();
     });
   }
   QWindow* window() { return w.windowHandle(); }
   // The editor page of the build's program directory (the test's own
   // program directory holds only temp/).
   void loadEditor() {
-    w.editorView->load(QUrl::fromLocalFile(QStringLiteral(INKPOST_PROGRAM_DIR "/editor/index.html")));
+    inkpost::test::units(w).editorView->load(QUrl::fromLocalFile(QStringLiteral(INKPOST_PROGRAM_DIR "/editor/index.html")));
   }
-  QPoint inWindow(QPoint p) { return w.galleryView->mapTo(&w, p); }
+  QPoint inWindow(QPoint p) { return inkpost::test::units(w).galleryView->mapTo(&w, p); }
 
   test::ProgramDirScope scope;
   ImageHost host;
@@ -93,63 +96,63 @@ class GalleryView : public ::testing::Test {
 };
 
 TEST_F(GalleryView, ShowsThePageFileAndKeepsTheViewerOnIt) {
-  galleryList() = {makeGalleryEntry(host.url("/upload/a.jpg"), 200, 100)};
+  blogSession().gallery = {makeGalleryEntry(host.url("/upload/a.jpg"), 200, 100)};
   ASSERT_TRUE(showGallery(1));
-  EXPECT_EQ(w.galleryView->url(), QUrl::fromLocalFile(QString::fromStdString(galleryPagePath())));
-  EXPECT_EQ(test::readFile(galleryPagePath()), galleryPageText(galleryList()));
-  const QVariant width = evaluate(w.galleryView, QStringLiteral("document.querySelector('img').getAttribute('width')"));
+  EXPECT_EQ(inkpost::test::units(w).galleryView->url(), QUrl::fromLocalFile(QString::fromStdString(galleryPagePath())));
+  EXPECT_EQ(test::readFile(galleryPagePath()), galleryPageText(blogSession().gallery));
+  const QVariant width = evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelector('img').getAttribute('width')"));
   EXPECT_EQ(width.toString(), QStringLiteral("152"));
   // Navigations away from the page are cancelled.
   EXPECT_FALSE(GalleryNavigating(w, QStringLiteral("http://127.0.0.1:1/elsewhere")));
   EXPECT_FALSE(GalleryNavigating(w, QStringLiteral("file:///etc/passwd")));
   EXPECT_TRUE(GalleryNavigating(w, QStringLiteral("about:blank")));
-  evaluate(w.galleryView, QStringLiteral("location.href='http://127.0.0.1:1/elsewhere'"));
+  evaluate(inkpost::test::units(w).galleryView, QStringLiteral("location.href='http://127.0.0.1:1/elsewhere'"));
   QTest::qWait(300);
-  EXPECT_TRUE(w.galleryView->url().isLocalFile());
+  EXPECT_TRUE(inkpost::test::units(w).galleryView->url().isLocalFile());
 }
 
 TEST_F(GalleryView, ClickCopiesTheAddress) {
   const std::string a = host.url("/upload/a.jpg"), b = host.url("/upload/b.jpg");
-  galleryList() = {makeGalleryEntry(a, 200, 100), makeGalleryEntry(b, 100, 100)};
+  blogSession().gallery = {makeGalleryEntry(a, 200, 100), makeGalleryEntry(b, 100, 100)};
   ASSERT_TRUE(showGallery(2));
   QGuiApplication::clipboard()->setText(QStringLiteral("before"));
-  const QPoint p = thumbnailCentre(w.galleryView, 2);
+  const QPoint p = thumbnailCentre(inkpost::test::units(w).galleryView, 2);
   ASSERT_GE(p.x(), 0);
   QTest::mouseClick(window(), Qt::LeftButton, {}, inWindow(p));
   EXPECT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == QString::fromStdString(b); }, 10000))
       << QGuiApplication::clipboard()->text().toStdString();
-  EXPECT_TRUE(w.galleryView->url().isLocalFile());
-  EXPECT_FALSE(w.galleryView->url().hasFragment());
+  EXPECT_TRUE(inkpost::test::units(w).galleryView->url().isLocalFile());
+  EXPECT_FALSE(inkpost::test::units(w).galleryView->url().hasFragment());
 }
 
 TEST_F(GalleryView, HostileAddressIsShownAndCopiedIntact) {
   const std::string odd = host.url("/upload/it's<b>.jpg");
-  galleryList() = {makeGalleryEntry(odd, 76, 76)};
+  blogSession().gallery = {makeGalleryEntry(odd, 76, 76)};
   ASSERT_TRUE(showGallery(1));
   // The page structure survived: one link, one image, the quote kept.
-  EXPECT_EQ(evaluate(w.galleryView, QStringLiteral("document.querySelectorAll('a').length")).toInt(), 2);
-  EXPECT_EQ(evaluate(w.galleryView, QStringLiteral("document.querySelector('img').getAttribute('src')")).toString(),
+  EXPECT_EQ(evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelectorAll('a').length")).toInt(), 2);
+  EXPECT_EQ(evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelector('img').getAttribute('src')")).toString(),
             QString::fromStdString(odd));
-  const QPoint p = thumbnailCentre(w.galleryView, 1);
+  const QPoint p = thumbnailCentre(inkpost::test::units(w).galleryView, 1);
   QTest::mouseClick(window(), Qt::LeftButton, {}, inWindow(p));
   EXPECT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == QString::fromStdString(odd); }, 10000));
 }
 
 TEST_F(GalleryView, DoubleClickAppendsTheImageToTheBodyAndCopies) {
   loadEditor();
-  ASSERT_TRUE(waitUntil([&] { return editorReady(w.editorView); }, 60000));
-  setEditorBody(w.editorView, "<p>first paragraph</p>");
-  ASSERT_TRUE(waitUntil([&] { return editorBody(w.editorView).find("first paragraph") != std::string::npos; }));
+  ASSERT_TRUE(waitUntil([&] { return editorReady(inkpost::test::units(w).editorView); }, 60000));
+  setEditorBody(inkpost::test::units(w).editorView, "<p>first paragraph</p>");
+  ASSERT_TRUE(waitUntil([&] { return editorBody(inkpost::test::units(w).editorView).find("first paragraph") != std::string::npos; }));
 
   const std::string a = host.url("/upload/a.jpg");
-  galleryList() = {makeGalleryEntry(host.url("/upload/z.jpg"), 50, 50), makeGalleryEntry(a, 200, 100)};
+  blogSession().gallery = {makeGalleryEntry(host.url("/upload/z.jpg"), 50, 50), makeGalleryEntry(a, 200, 100)};
   ASSERT_TRUE(showGallery(2));
   QGuiApplication::clipboard()->setText(QStringLiteral("before"));
 
   // An insert rebuilds the gallery: the viewer loads the page again. Only
   // plain waits run meanwhile, so nothing else talks to the editor page.
   int loads = 0;
-  QObject::connect(w.galleryView, &QWebEngineView::loadFinished, &w, [&loads](bool) { ++loads; });
+  QObject::connect(inkpost::test::units(w).galleryView, &QWebEngineView::loadFinished, &w, [&loads](bool) { ++loads; });
   QTest::qWait(500);  // the rebuild's own load signals land first
   loads = 0;
   auto count = [](const std::string& body) {
@@ -157,10 +160,10 @@ TEST_F(GalleryView, DoubleClickAppendsTheImageToTheBodyAndCopies) {
     for (size_t at = body.find("ResizeImage"); at != std::string::npos; at = body.find("ResizeImage", at + 1)) ++n;
     return n;
   };
-  QTest::mouseDClick(window(), Qt::LeftButton, {}, inWindow(thumbnailCentre(w.galleryView, 2)));
+  QTest::mouseDClick(window(), Qt::LeftButton, {}, inWindow(thumbnailCentre(inkpost::test::units(w).galleryView, 2)));
   ASSERT_TRUE(waitUntil([&] { return loads > 0; }, 15000));
   EXPECT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == QString::fromStdString(a); }, 5000));
-  std::string body = editorBody(w.editorView);
+  std::string body = editorBody(inkpost::test::units(w).editorView);
   EXPECT_EQ(count(body), 1u) << body;
   EXPECT_LT(body.find("first paragraph"), body.find(a)) << body;
   EXPECT_NE(body.find(a), std::string::npos) << body;
@@ -169,20 +172,20 @@ TEST_F(GalleryView, DoubleClickAppendsTheImageToTheBodyAndCopies) {
   ASSERT_TRUE(showGallery(2));
   QTest::qWait(500);  // the rebuild's own load signals land first
   loads = 0;
-  QTest::mouseDClick(window(), Qt::LeftButton, {}, inWindow(thumbnailCentre(w.galleryView, 2)));
+  QTest::mouseDClick(window(), Qt::LeftButton, {}, inWindow(thumbnailCentre(inkpost::test::units(w).galleryView, 2)));
   ASSERT_TRUE(waitUntil([&] { return loads > 0; }, 15000));
-  body = editorBody(w.editorView);
+  body = editorBody(inkpost::test::units(w).editorView);
   EXPECT_EQ(count(body), 2u) << body;
-  EXPECT_EQ(galleryList().size(), 2u);  // inserting never changes the list
+  EXPECT_EQ(blogSession().gallery.size(), 2u);  // inserting never changes the list
 }
 
 TEST_F(GalleryView, InsertLinkAppendsThroughTheEditorBody) {
   loadEditor();
-  ASSERT_TRUE(waitUntil([&] { return editorReady(w.editorView); }, 60000));
-  setEditorBody(w.editorView, "<p>x</p>");
-  ASSERT_TRUE(waitUntil([&] { return editorBody(w.editorView).find("<p>x</p>") != std::string::npos; }));
+  ASSERT_TRUE(waitUntil([&] { return editorReady(inkpost::test::units(w).editorView); }, 60000));
+  setEditorBody(inkpost::test::units(w).editorView, "<p>x</p>");
+  ASSERT_TRUE(waitUntil([&] { return editorBody(inkpost::test::units(w).editorView).find("<p>x</p>") != std::string::npos; }));
   EXPECT_FALSE(GalleryNavigating(w, toQ(gbk("#插入[http://b/upload/a.jpg]"))));
-  const std::string body = editorBody(w.editorView);
+  const std::string body = editorBody(inkpost::test::units(w).editorView);
   EXPECT_NE(body.find("http://b/upload/a.jpg"), std::string::npos) << body;
   EXPECT_NE(body.find("ResizeImage(this,520)"), std::string::npos) << body;
 }

@@ -5,7 +5,8 @@
 #include "app/programdir.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
-#include "blog/session.h"
+#include "support/mainunits.h"
+#include "app/session.h"
 #include "images/gallery.h"
 #include "sites/chooserentry.h"
 #include "support/guiwait.h"
@@ -28,10 +29,10 @@ class ProgramDirScope {
   ProgramDirScope() : saved_(programDir()) {
     ::mkdir(dir_.file("temp").c_str(), 0755);
     setProgramDir(dir_.path());
-    galleryList().clear();
+    blogSession().gallery.clear();
   }
   ~ProgramDirScope() {
-    galleryList().clear();
+    blogSession().gallery.clear();
     setProgramDir(saved_);
   }
   const TempDir& dir() const { return dir_; }
@@ -49,10 +50,10 @@ inline void pointAtSite(MainWindow& w, const std::string& siteUrl, const std::st
   site.weburl = siteUrl;
   site.admin = "admin";
   site.pass = "secret";
-  w.siteChooser->clear();
-  w.siteChooser->addItem(toQ(SiteChooserEntry(site)), 1);
-  w.siteChooser->setCurrentIndex(0);
-  sessionCookie() = cookie;
+  inkpost::test::units(w).siteChooser->clear();
+  inkpost::test::units(w).siteChooser->addItem(toQ(SiteChooserEntry(site)), 1);
+  inkpost::test::units(w).siteChooser->setCurrentIndex(0);
+  blogSession().cookie = cookie;
 }
 
 // The store name of an upload request ("...&filename=NAME HTTP/1.1").

@@ -1,5 +1,7 @@
 // The window-side upload: site and cookie taken from the window, the window
 // disabled for the exchange and enabled again whatever the outcome.
+#include "support/session.h"
+#include "support/mainunits.h"
 #include "images/ui/upload.h"
 
 #include "../images/imagedata.h"
@@ -14,7 +16,7 @@
 namespace inkpost {
 namespace {
 
-class WindowUpload : public ::testing::Test {
+class WindowUpload : public inkpost::test::SessionTest {
  protected:
   std::string file(const std::string& name, const std::string& bytes) {
     test::writeFile(scope.dir().file(name), bytes);
@@ -44,7 +46,7 @@ TEST_F(WindowUpload, UsesTheChosenSiteAndSessionCookie) {
   for (const auto& l : lines) cookieSeen |= l == "Cookie: ASPSESSIONIDQSRBTCAB=abc;";
   EXPECT_TRUE(cookieSeen);
   // The session cookie is not touched by the answer.
-  EXPECT_EQ(sessionCookie(), "ASPSESSIONIDQSRBTCAB=abc;");
+  EXPECT_EQ(blogSession().cookie, "ASPSESSIONIDQSRBTCAB=abc;");
 }
 
 TEST_F(WindowUpload, EnabledAgainAfterEveryFailure) {
@@ -69,7 +71,7 @@ TEST_F(WindowUpload, EnabledAgainAfterEveryFailure) {
   EXPECT_TRUE(w.isEnabled());
 
   // No site chosen.
-  w.siteChooser->clear();
+  inkpost::test::units(w).siteChooser->clear();
   EXPECT_EQ(UploadImageFile(w, path, "", false), "");
   EXPECT_TRUE(w.isEnabled());
   EXPECT_EQ(server.connectionCount(), before);

@@ -1,3 +1,5 @@
+#include "support/session.h"
+#include "support/mainunits.h"
 #include "../sites/sitedb.h"
 #include "modal.h"
 
@@ -22,14 +24,17 @@ namespace {
 
 QString lastToast() { return toastTexts().value(toastTexts().size() - 1); }
 
-class SiteDialogs : public ::testing::Test {
+class SiteDialogs : public inkpost::test::SessionTest {
  protected:
   void SetUp() override {
+    SessionTest::SetUp();
     ASSERT_TRUE(store.ok());
     setToastTimeScale(0);
     clearToastHistory();
   }
-  void TearDown() override { setToastTimeScale(1); }
+  void TearDown() override {
+    SessionTest::TearDown();
+    setToastTimeScale(1); }
 
   void fill(SiteFormDialog& d, const QString& name, const QString& url, const QString& admin, const QString& pass,
             const QString& bdname = {}, const QString& bdpass = {}) {

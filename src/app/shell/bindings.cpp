@@ -1,5 +1,7 @@
 // The binding table: every event of the main window that has a handler is
-// connected here, and only here. Sections follow the subsystems.
+// connected here, and only here. Sections follow the subsystems. Every
+// handler runs guarded: an exception that escapes it is told in a notice and
+// the program goes on.
 #include "app/shell/shell.h"
 
 #include "app/ui/mainwindow.h"
@@ -7,12 +9,16 @@
 // shell, sites
 #include "app/links.h"
 #include "app/openinbrowser.h"
+#include "app/session.h"
+#include "app/ui/gbk.h"
 #include "app/ui/toast.h"
+#include "net/encoding.h"
 #include "sites/ui/sitechooser.h"
 #include "sites/ui/sitedialogs.h"
 #include "sites/ui/sitemenu.h"
 #include <QLabel>
 // blog: login, publishing and the alias
+#include "blog/ui/articleform.h"
 #include "blog/ui/login.h"
 #include "blog/ui/publish.h"
 
@@ -37,36 +43,77 @@
 #include <QTimer>
 #include <QWebEngineView>
 
+#include <exception>
 #include <memory>
 
 namespace inkpost {
+
+std::string handlerFailedNotice(const std::string& gbkWhat, const std::string& reason) {
+  return gbkWhat + fromUtf8("时出错：") + reason + fromUtf8("。程序继续运行，可以再试一次。");
+}
+
+void runGuarded(QWidget* window, const std::string& gbkWhat, const std::function<void()>& handler) {
+  std::string reason;
+  try {
+    handler();
+    return;
+  } catch (const std::exception& e) {
+    reason = fromUtf8(e.what());
+  } catch (...) {
+    reason = fromUtf8("未知错误");
+  }
+  ShowToast(window, handlerFailedNotice(gbkWhat, reason), 3.0);
+}
+
+namespace {
+
+// A handler body run guarded; utf8What names the action in the notice.
+template <typename F>
+void guard(QWidget& w, const char* utf8What, F&& body) {
+  runGuarded(&w, fromUtf8(utf8What), std::function<void()>(std::forward<F>(body)));
+}
+
+}  // namespace
 
 void bindMainWindow(MainWindow& w) {
   QObject::connect(&w, &MainWindow::aboutToBeDestroyed, &w, [&w] { shutDown(w); });
 
   // --- shell: menus and links
   bindToastTimer(w.toastTimer);  // 时钟_载入显示窗口: the delayed notice
-  QObject::connect(w.addSiteAction, &QAction::triggered, &w, [&w] { openAddSiteDialog(&w, w.siteChooser); });
-  QObject::connect(w.modifySiteAction, &QAction::triggered, &w, [&w] { openModifySiteDialog(&w, w.siteChooser); });
-  QObject::connect(w.deleteSiteAction, &QAction::triggered, &w, [&w] { openDeleteSitesDialog(&w, w.siteChooser); });
-  QObject::connect(w.upgradeAction, &QAction::triggered, &w, [&w] { runDatabaseUpgrade(&w); });
-  QObject::connect(w.mailingListAction, &QAction::triggered, &w, [] { OpenInBrowser(links::kMailingList); });
-  QObject::connect(w.officialBlogAction, &QAction::triggered, &w, [] { OpenInBrowser(links::kOfficialBlog); });
+  QObject::connect(w.addSiteAction, &QAction::triggered, &w, [&w] {
+    guard(w, "添加网站", [&] { openAddSiteDialog(&w, w.siteChooser); });
+  });
+  QObject::connect(w.modifySiteAction, &QAction::triggered, &w, [&w] {
+    guard(w, "修改网站", [&] { openModifySiteDialog(&w, w.siteChooser); });
+  });
+  QObject::connect(w.deleteSiteAction, &QAction::triggered, &w, [&w] {
+    guard(w, "删除网站", [&] { openDeleteSitesDialog(&w, w.siteChooser); });
+  });
+  QObject::connect(w.upgradeAction, &QAction::triggered, &w, [&w] {
+    guard(w, "数据库升级", [&] { runDatabaseUpgrade(&w); });
+  });
+  QObject::connect(w.mailingListAction, &QAction::triggered, &w, [&w] {
+    guard(w, "打开网页", [] { OpenInBrowser(links::kMailingList); });
+  });
+  QObject::connect(w.officialBlogAction, &QAction::triggered, &w, [&w] {
+    guard(w, "打开网页", [] { OpenInBrowser(links::kOfficialBlog); });
+  });
   for (QLabel* link : {w.clientLink, w.engineLink})
-    QObject::connect(link, &QLabel::linkActivated, &w, [](const QString& address) {
-      OpenInBrowser(address.toStdString());
+    QObject::connect(link, &QLabel::linkActivated, &w, [&w](const QString& address) {
+      guard(w, "打开网页", [&] { OpenInBrowser(address.toStdString()); });
     });
 
   // --- sites: chooser flags
   // 选择框_自动别名: the blog section adds the alias fill to the same click.
   QObject::connect(w.autoAliasCheck, &QCheckBox::clicked, &w, [&w](bool on) {
-    StoreSiteFlag(w.siteChooser, SiteFlag::AutoAlias, on);
+    guard(w, "保存网站设置", [&] { StoreSiteFlag(w.siteChooser, SiteFlag::AutoAlias, on); });
   });
   QObject::connect(w.autoNameCheck, &QCheckBox::clicked, &w, [&w](bool on) {
-    StoreSiteFlag(w.siteChooser, SiteFlag::AutoName, on);
+    guard(w, "保存网站设置", [&] { StoreSiteFlag(w.siteChooser, SiteFlag::AutoName, on); });
   });
 
   // --- blog: login, title, publishing
+  ArticleForm& form = ArticleForm::of(w);
   // 组合框_网站名称 selection changed: log in to the picked site.
   // Choosing the chosen site again (activated without a change), and 重新登录
   // (F5): log in once more. A change is followed at once by its activated,
@@ -74,54 +121,80 @@ void bindMainWindow(MainWindow& w) {
   auto changed = std::make_shared<bool>(false);
   QObject::connect(w.siteChooser, &QComboBox::currentIndexChanged, &w, [&w, changed](int) {
     *changed = true;
-    onSiteSelected(w);  // runs event loops while it waits: the reset comes after
+    guard(w, "登录", [&] { onSiteSelected(w); });  // waits run event loops: the reset comes after
     QTimer::singleShot(0, &w, [changed] { *changed = false; });
   });
   QObject::connect(w.siteChooser, &QComboBox::activated, &w, [&w, changed](int) {
-    if (!*changed) loginAgain(w);
+    if (!*changed) guard(w, "登录", [&] { loginAgain(w); });
     *changed = false;
   });
-  QObject::connect(w.reloginAction, &QAction::triggered, &w, [&w] { loginAgain(w); });
+  QObject::connect(w.reloginAction, &QAction::triggered, &w, [&w] { guard(w, "登录", [&] { loginAgain(w); }); });
   // 组合框_分类 selection changed: bound to a handler that does nothing.
-  QObject::connect(w.categoryBox, &QComboBox::currentIndexChanged, &w, [](int) {});
+  QObject::connect(form.categoryBox(), &QComboBox::currentIndexChanged, &w, [](int) {});
   // 编辑框_标题 content changed; 选择框_自动别名 click (after the sites
   // section's StoreSiteFlag, connected above); 按钮_发布 click.
-  QObject::connect(w.titleEdit, &QLineEdit::textChanged, &w, [&w](const QString&) { onTitleChanged(w); });
-  QObject::connect(w.autoAliasCheck, &QCheckBox::clicked, &w, [&w](bool) { onAutoAliasClicked(w); });
-  QObject::connect(w.publishButton, &QPushButton::clicked, &w, [&w] { publishArticle(w); });
+  QObject::connect(form.titleBox(), &QLineEdit::textChanged, &w, [&w](const QString&) {
+    guard(w, "生成别名", [&] { onTitleChanged(w); });
+  });
+  QObject::connect(form.autoAliasBox(), &QCheckBox::clicked, &w, [&w](bool) {
+    guard(w, "生成别名", [&] { onAutoAliasClicked(w); });
+  });
+  QObject::connect(w.publishButton, &QPushButton::clicked, &w, [&w] {
+    guard(w, "发布文章", [&] { publishArticle(w); });
+  });
 
   // --- images: drop, address, capture, gallery
   // 拖放对象1: files dropped on 分组框_上传图片, in drop order.
-  QObject::connect(w.dropTarget, &DropTarget::filesDropped, &w, [&w](const QStringList& paths) { DropFiles(w, paths); });
-  QObject::connect(w.fromAddressButton, &QPushButton::clicked, &w, [&w] { UploadFromAddress(w); });
+  QObject::connect(w.dropTarget, &DropTarget::filesDropped, &w, [&w](const QStringList& paths) {
+    guard(w, "上传图片", [&] { DropFiles(w, paths); });
+  });
+  QObject::connect(w.fromAddressButton, &QPushButton::clicked, &w, [&w] {
+    guard(w, "上传网络图片", [&] { UploadFromAddress(w); });
+  });
   // 按钮_截图上传 click; 时钟_上传截图 tick (armed by the capture window).
-  QObject::connect(w.captureButton, &QPushButton::clicked, &w, [&w] { StartCapture(w); });
-  QObject::connect(w.captureTimer, &QTimer::timeout, &w, [&w] { UploadCapture(w); });
+  QObject::connect(w.captureButton, &QPushButton::clicked, &w, [&w] {
+    guard(w, "截图", [&] { StartCapture(w); });
+  });
+  QObject::connect(w.captureTimer, &QTimer::timeout, &w, [&w] {
+    guard(w, "上传截图", [&] { UploadCapture(w); });
+  });
   // 超文本浏览框_图片上传: every navigation of the gallery viewer.
-  setGalleryHandler(w, [&w](const QString& target) { return GalleryNavigating(w, target); });
+  setGalleryHandler(w, [&w](const QString& target) {
+    bool allow = false;
+    guard(w, "图片列表", [&] { allow = GalleryNavigating(w, target); });
+    return allow;
+  });
 
   // --- drafts and tags
   // 编辑框_Tags: content changed; left button released and key pressed
   // (through an event filter on the box).
-  QObject::connect(w.tagsEdit, &QLineEdit::textChanged, &w, [&w](const QString&) { TagsBoxChanged(w); });
-  auto* tagsEvents = new TagsBoxEvents(w.tagsEdit);
-  QObject::connect(tagsEvents, &TagsBoxEvents::released, &w, [&w] { TagsBoxReleased(w); });
-  QObject::connect(tagsEvents, &TagsBoxEvents::keyDown, &w, [&w](int key) { TagsBoxKeyDown(w, key); });
-  QObject::connect(w.tagsTimer, &QTimer::timeout, &w, [&w] { OpenTagsWindow(w); });
+  QObject::connect(form.tagsBox(), &QLineEdit::textChanged, &w, [&w](const QString&) {
+    guard(w, "Tags", [&] { TagsBoxChanged(w); });
+  });
+  auto* tagsEvents = new TagsBoxEvents(form.tagsBox());
+  QObject::connect(tagsEvents, &TagsBoxEvents::released, &w, [&w] { guard(w, "Tags", [&] { TagsBoxReleased(w); }); });
+  QObject::connect(tagsEvents, &TagsBoxEvents::keyDown, &w, [&w](int key) {
+    guard(w, "Tags", [&] { TagsBoxKeyDown(w, key); });
+  });
+  QObject::connect(w.tagsTimer, &QTimer::timeout, &w, [&w] { guard(w, "打开Tags窗口", [&] { OpenTagsWindow(w); }); });
   // 组合框_恢复数据 entry chosen (again, too); 按钮_手动保存 click;
   // 时钟_数据保存 tick.
   QObject::connect(w.restoreBox, &QComboBox::activated, &w, [&w](int index) {
-    RestoreDraft(w, w.restoreBox->itemData(index).toInt());
+    guard(w, "恢复数据", [&] { RestoreDraft(w, w.restoreBox->itemData(index).toInt()); });
   });
-  QObject::connect(w.manualSaveButton, &QPushButton::clicked, &w, [&w] { SaveDraft(w, false); });
-  QObject::connect(w.saveTimer, &QTimer::timeout, &w, [&w] { SaveDraft(w, true); });
+  QObject::connect(w.manualSaveButton, &QPushButton::clicked, &w, [&w] {
+    guard(w, "手动保存", [&] { SaveDraft(w, false); });
+  });
+  QObject::connect(w.saveTimer, &QTimer::timeout, &w, [&w] { guard(w, "自动保存", [&] { SaveDraft(w, true); }); });
 
   // --- cross-posting
   // 互联网浏览器_百度空间 finished a document; a publish that reached the blog
   // hands over to the cross-post step.
-  QObject::connect(w.spaceView, &QWebEngineView::loadFinished, &w, [&w](bool) { SpaceBrowserArrived(w); });
-  crossPostHook() = [](MainWindow& mw, const std::string& gbkTitle, const std::string& gbkBody) {
-    crossPostArticle(mw, gbkTitle, gbkBody);
+  QObject::connect(w.spaceView, &QWebEngineView::loadFinished, &w, [&w](bool) {
+    guard(w, "同步到百度空间", [&] { SpaceBrowserArrived(w); });
+  });
+  blogSession().crossPost = [](QWidget& window, const std::string& gbkTitle, const std::string& gbkBody) {
+    crossPostArticle(window, gbkTitle, gbkBody);
   };
 }
 

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <QWebEngineView>
 
@@ -93,7 +94,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   setWindowTitle(QStringLiteral("Inkpost客户端 v12.9.5"));
   buildMenus();
   buildUnits();
-  resize(880, 680);
+  // The status line says what a long action is doing (app/ui/busy.h).
+  statusLine = statusBar();
+  statusLine->setObjectName(QStringLiteral("状态栏"));
+  resize(880, 700);
 }
 
 MainWindow::~MainWindow() { emit aboutToBeDestroyed(); }

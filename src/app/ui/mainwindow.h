@@ -12,6 +12,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QStatusBar;
 class QTimer;
 class QWebEngineView;
 
@@ -36,11 +37,30 @@ class DropTarget : public QObject {
   QWidget* widget_ = nullptr;
 };
 
+class MainWindow;
+void bindMainWindow(MainWindow& w);
+void startUp(MainWindow& w);
+
+// The units are private: the binding table and start-up (app/shell) wire
+// them to their handlers, and a handler reaches the units it needs through
+// the window's article form (blog/ui/articleform.h) or by unit name
+// (unitOf in app/ui/unit.h), never through this class.
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
   explicit MainWindow(QWidget* parent = nullptr);
   ~MainWindow() override;
+
+ signals:
+  // Emitted first thing in the destructor, while every unit still exists.
+  void aboutToBeDestroyed();
+
+ private:
+  friend void bindMainWindow(MainWindow& w);
+  friend void startUp(MainWindow& w);
+
+  void buildUnits();
+  void buildMenus();
 
   // Site and account.
   QComboBox* siteChooser;        // 组合框_网站名称
@@ -93,14 +113,8 @@ class MainWindow : public QMainWindow {
   QAction* upgradeAction;        // 数据库升级
   QAction* mailingListAction;    // 订阅VIP邮箱
   QAction* officialBlogAction;   // 官方博客
-
- signals:
-  // Emitted first thing in the destructor, while every unit still exists.
-  void aboutToBeDestroyed();
-
- private:
-  void buildUnits();
-  void buildMenus();
+  // Status line.
+  QStatusBar* statusLine;        // 状态栏
 };
 
 }  // namespace inkpost

@@ -1,9 +1,10 @@
 #include "app/ui/toast.h"
 
+#include "app/session.h"
 #include "app/ui/gbk.h"
+#include "app/ui/wait.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPalette>
@@ -26,8 +27,6 @@ struct ToastState {
   QPointer<ToastWindow> window;
   QPointer<QTimer> delayTimer;
   QTimer* ownDelayTimer = nullptr;
-  std::vector<std::string> history;
-  double scale = 1.0;
 };
 
 ToastState& state() {
@@ -36,7 +35,7 @@ ToastState& state() {
 }
 
 int scaled(int ms) {
-  double v = ms * state().scale;
+  double v = ms * blogSession().toastScale;
   return v <= 0 ? 0 : static_cast<int>(v);
 }
 
@@ -57,11 +56,12 @@ void runToast() {
   closeOpenToast();  // a delayed notice that comes due replaces the one on screen
   QPointer<ToastWindow> w = new ToastWindow(parent, s.text, s.seconds);
   s.window = w;
-  QEventLoop loop;
-  QObject::connect(w, &ToastWindow::finished, &loop, &QEventLoop::quit);
-  QObject::connect(w, &QObject::destroyed, &loop, &QEventLoop::quit);
+  // Modal: input reaches the notice only, while timers and pages go on.
+  Wait wait(WaitInput::Delivered);
+  QObject::connect(w, &ToastWindow::finished, w, [&wait] { wait.finish(); });
+  QObject::connect(w, &QObject::destroyed, [&wait] { wait.finish(); });
   w->open();
-  loop.exec();
+  wait.run();
   if (w) {
     if (s.window == w) s.window = nullptr;
     delete w.data();
@@ -118,7 +118,7 @@ ToastWindow::ToastWindow(QWidget* parent, const std::string& gbkText, double sec
 }
 
 void ToastWindow::open() {
-  if (state().scale == 1.0) {
+  if (blogSession().toastScale == 1.0) {
     timer_->start();
   } else {
     scaledTimer_ = new QTimer(this);
@@ -129,6 +129,13 @@ void ToastWindow::open() {
   }
   show();
   applyGeometry();  // the window manager may have moved it on show
+}
+
+void ToastWindow::finishNow() {
+  timer_->stop();
+  if (scaledTimer_) scaledTimer_->stop();
+  hide();
+  emit finished();
 }
 
 void ToastWindow::resizeEvent(QResizeEvent* event) {
@@ -168,8 +175,8 @@ void ShowToast(QWidget* parent, const std::string& gbkText, double seconds, bool
   s.seconds = seconds;
   s.parent = parent;
   s.hasParent = parent != nullptr;
-  s.history.push_back(gbkText);
-  if (s.history.size() > 1000) s.history.erase(s.history.begin());  // a long run keeps the recent ones
+  blogSession().toastHistory.push_back(gbkText);
+  if (blogSession().toastHistory.size() > 1000) blogSession().toastHistory.erase(blogSession().toastHistory.begin());  // a long run keeps the recent ones
   closeOpenToast();
   if (delayed) {
     QTimer* t = delayTimer();
@@ -180,6 +187,14 @@ void ShowToast(QWidget* parent, const std::string& gbkText, double seconds, bool
   runToast();
 }
 
+void EndToast(const std::string& gbkText) {
+  ToastState& s = state();
+  if (s.text != gbkText) return;
+  QTimer* pending = s.delayTimer ? s.delayTimer.data() : s.ownDelayTimer;
+  if (pending && pending->isActive()) pending->stop();
+  if (s.window && s.window->text() == gbkText) s.window->finishNow();
+}
+
 void bindToastTimer(QTimer* timer) {
   state().delayTimer = timer;
   QObject::connect(timer, &QTimer::timeout, timer, [timer] { onDelayTick(timer); });
@@ -187,18 +202,18 @@ void bindToastTimer(QTimer* timer) {
 
 ToastWindow* currentToast() { return state().window; }
 
-std::vector<std::string> toastHistory() { return state().history; }
+std::vector<std::string> toastHistory() { return blogSession().toastHistory; }
 
 QStringList toastTexts() {
   QStringList out;
-  for (const std::string& t : state().history) out << toQ(t);
+  for (const std::string& t : blogSession().toastHistory) out << toQ(t);
   return out;
 }
 
-void clearToastHistory() { state().history.clear(); }
+void clearToastHistory() { blogSession().toastHistory.clear(); }
 
-void setToastTimeScale(double scale) { state().scale = scale < 0 ? 0 : scale; }
+void setToastTimeScale(double scale) { blogSession().toastScale = scale < 0 ? 0 : scale; }
 
-double toastTimeScale() { return state().scale; }
+double toastTimeScale() { return blogSession().toastScale; }
 
 }  // namespace inkpost

@@ -26,6 +26,8 @@ class ToastWindow : public QWidget {
 
   // Starts 时钟1 (scaled by setToastTimeScale) and shows the window.
   void open();
+  // Ends the notice now, as if 时钟1 had ticked.
+  void finishNow();
 
  signals:
   // 时钟1 ticked: the notice is over.
@@ -49,6 +51,11 @@ class ToastWindow : public QWidget {
 // delaySeconds. parent may be null (centred on the primary screen).
 void ShowToast(QWidget* parent, const std::string& gbkText, double seconds, bool delayed = false,
                int delaySeconds = 0);
+
+// Ends the notice with this text early: a delayed one that has not opened
+// yet is dropped, an open one closes (its modal wait returns). A notice with
+// another text is left alone.
+void EndToast(const std::string& gbkText);
 
 // The main window's 时钟_载入显示窗口; bound once by the binding table.
 // Without a bound timer the delayed form uses a private one.

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QWidget>
 
+#include <stdexcept>
+#include <string>
+
 namespace inkpost {
 
 template <typename T>
@@ -12,6 +15,20 @@ T* unit(QWidget* parent, const char* name, int x, int y, int w, int h) {
   auto* u = new T(parent);
   u->setObjectName(QString::fromUtf8(name));
   u->setGeometry(x, y, w, h);
+  return u;
+}
+
+}  // namespace inkpost
+
+namespace inkpost {
+
+// The unit `name` of a window (searched among all its descendants). A
+// missing unit is a fault of the program, reported by a std::logic_error
+// that names it.
+template <typename T>
+T* unitOf(const QObject& window, const char* name) {
+  T* u = window.findChild<T*>(QString::fromUtf8(name));
+  if (!u) throw std::logic_error(std::string("missing window unit ") + name);
   return u;
 }
 

@@ -1,7 +1,7 @@
 #include "blog/ui/captchadialog.h"
 
 #include "blog/captcha_image.h"
-#include "blog/ui/offthread.h"
+#include "app/ui/wait.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -2,10 +2,10 @@
 
 #include "app/programdir.h"
 #include "app/ui/gbk.h"
+#include "app/ui/wait.h"
 #include "blog/editortext.h"
 #include "net/encoding.h"
 
-#include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
 #include <QVariant>
@@ -36,24 +36,18 @@ std::optional<QVariant> runSync(QWebEnginePage* page, const QString& script, int
   struct State {
     bool done = false;
     QVariant value;
-    QEventLoop* loop = nullptr;
+    Wait* wait = nullptr;
   };
   auto state = std::make_shared<State>();
-  QEventLoop loop;
-  state->loop = &loop;
+  Wait wait(WaitInput::Excluded);
+  state->wait = &wait;
   page->runJavaScript(script, [state](const QVariant& v) {
     state->value = v;
     state->done = true;
-    if (state->loop) state->loop->quit();
+    if (state->wait) state->wait->finish();
   });
-  if (!state->done) {
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-  }
-  state->loop = nullptr;
+  if (!state->done) wait.run(timeoutMs);
+  state->wait = nullptr;
   if (!state->done) return std::nullopt;
   return state->value;
 }
@@ -171,7 +165,7 @@ bool editorReady(QWebEngineView* view) {
 }
 
 QUrl editorPageUrl() {
-  return QUrl::fromLocalFile(QString::fromStdString(programPath("editor/index.html")));
+  return QUrl::fromLocalFile(QString::fromStdString(resourcePath("editor/index.html")));
 }
 
 void loadEditorPage(QWebEngineView* view) {

@@ -25,7 +25,7 @@ void setEditorBody(QWebEngineView* view, const std::string& gbkHtml);
 // True once the editor inside the page accepts SetHTML.
 bool editorReady(QWebEngineView* view);
 
-// file://<programDir>/editor/index.html
+// file://<resourceDir>/editor/index.html
 QUrl editorPageUrl();
 
 // Points view at the editor page (start-up).

@@ -1,13 +1,15 @@
 #include "blog/ui/login.h"
 
+#include "app/session.h"
+#include "app/ui/busy.h"
 #include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
 #include "app/ui/toast.h"
+#include "app/ui/unit.h"
+#include "app/ui/wait.h"
 #include "blog/editpage.h"
 #include "blog/login.h"
-#include "blog/session.h"
+#include "blog/ui/articleform.h"
 #include "blog/ui/captchadialog.h"
-#include "blog/ui/offthread.h"
 #include "net/encoding.h"
 #include "sites/ui/sitechooser.h"
 
@@ -21,16 +23,16 @@ namespace inkpost {
 namespace {
 
 const std::string& notice(const char* utf8) {
-  // One GBK copy per distinct text, made on first use.
+  // One GBK copy per distinct text, made on first use (window thread only).
   static std::map<const char*, std::string> texts;
   auto it = texts.find(utf8);
   if (it == texts.end()) it = texts.emplace(utf8, fromUtf8(utf8)).first;
   return it->second;
 }
 
-std::string chosenSiteName(const MainWindow& w) {
-  const std::optional<SiteRecord> record = chooserSite(w.siteChooser);
-  return record ? record->webname : fromQ(w.siteChooser->currentText());
+std::string chosenSiteName(QComboBox* chooser) {
+  const std::optional<SiteRecord> record = chooserSite(chooser);
+  return record ? record->webname : fromQ(chooser->currentText());
 }
 
 // Puts back the item whose value was current, when the list still has it.
@@ -58,61 +60,60 @@ std::string loginBusyText(const std::string& siteName, int attempt) {
   return fromUtf8("正在登录 ") + siteName + fromUtf8("（第") + std::to_string(attempt) + fromUtf8("次）…");
 }
 
-void fillDateBoxes(MainWindow& w, const QDateTime& now) {
-  const QDate d = now.date();
-  const QTime t = now.time();
-  w.yearEdit->setText(QString::number(d.year()));
-  w.monthEdit->setText(QString::number(d.month()));
-  w.dayEdit->setText(QString::number(d.day()));
-  w.timeEdit->setText(QStringLiteral("%1:%2:%3").arg(t.hour()).arg(t.minute()).arg(t.second()));
+void fillDateBoxes(QWidget& window, const QDateTime& now) { ArticleForm::of(window).fillDates(now); }
+
+void forgetBlogLists(QWidget& window) {
+  blogSession().ready = false;
+  ArticleForm& form = ArticleForm::of(window);
+  form.setCategories({});
+  form.setAuthors({});
+  blogSession().tags.clear();
 }
 
-void forgetBlogLists(MainWindow& w) {
-  sessionReady() = false;
-  w.categoryBox->clear();
-  w.authorBox->clear();
-  blogTags().clear();
-}
-
-EditPageLoad loadEditPage(MainWindow& w, bool keepChoice) {
-  const std::string site = chooserEntryValues(w.siteChooser).weburl;
-  const QVariant category = w.categoryBox->currentData();
-  const QVariant author = w.authorBox->currentData();
-  std::string cookie = sessionCookie();
+EditPageLoad loadEditPage(QWidget& window, bool keepChoice) {
+  const std::string site = chooserEntryValues(siteChooserOf(window)).weburl;
+  ArticleForm& form = ArticleForm::of(window);
+  auto* authors = unitOf<QComboBox>(window, "组合框_用户");
+  const QVariant category = form.categoryBox()->currentData();
+  const QVariant author = authors->currentData();
+  std::string cookie = blogSession().cookie;
   std::string html;
   runOffWindowThread([&] { html = fetchEditPage(site, cookie); });
-  sessionCookie() = cookie;
+  blogSession().cookie = cookie;
   const EditPage page = parseEditPage(html);
   // Both lists start empty, so an article can never go out with a category
   // or author of a site logged in to earlier.
-  forgetBlogLists(w);
+  forgetBlogLists(window);
   if (html.empty()) return EditPageLoad::NoPage;
   if (page.categories.empty()) return EditPageLoad::NoCategories;
-  for (const PageOption& o : page.categories) w.categoryBox->addItem(toQ(o.name), o.value);
-  for (const PageOption& o : page.authors) {
-    w.authorBox->addItem(toQ(o.name), o.value);
-    if (o.selected) w.authorBox->setCurrentIndex(w.authorBox->count() - 1);
-  }
+  form.setCategories(page.categories);
+  form.setAuthors(page.authors);
   if (keepChoice) {
-    chooseValue(w.categoryBox, category);
-    chooseValue(w.authorBox, author);
+    chooseValue(form.categoryBox(), category);
+    chooseValue(authors, author);
   }
-  blogTags() = page.tags;
+  blogSession().tags = page.tags;
   return EditPageLoad::Loaded;
 }
 
-bool logInToChosenSite(MainWindow& w, bool quiet) {
-  if (w.siteChooser->currentIndex() < 0) return false;
-  sessionReady() = false;
-  const std::string name = chosenSiteName(w);
-  BusyStep busy(w, loginBusyText(name, 1));
+bool logInToChosenSite(QWidget& window, bool quiet) {
+  QComboBox* chooser = siteChooserOf(window);
+  if (chooser->currentIndex() < 0) return false;
+  static bool loggingIn = false;
+  ReentryGuard once(loggingIn);
+  if (!once.entered()) return false;
+  blogSession().ready = false;
+  auto* account = unitOf<QLineEdit>(window, "编辑框_帐号");
+  auto* password = unitOf<QLineEdit>(window, "编辑框_密码");
+  const std::string name = chosenSiteName(chooser);
+  BusyScope busy(StatusLine::of(window), loginBusyText(name, 1));
 
   // The worker thread asks for a typed code on the window thread; the
   // dialog's 换一张 fetches off it again.
   LoginAsk ask;
-  ask.ask = [&w](const std::string& image, const std::function<std::string()>& another) {
+  ask.ask = [&window](const std::string& image, const std::function<std::string()>& another) {
     std::optional<std::string> code;
-    runOnThreadOf(&w, [&] { code = askCaptchaCode(&w, image, another); });
+    runOnThreadOf(&window, [&] { code = askCaptchaCode(&window, image, another); });
     return code;
   };
 
@@ -120,63 +121,65 @@ bool logInToChosenSite(MainWindow& w, bool quiet) {
   for (int attempt = 0; attempt < kLoginAttempts; ++attempt) {
     busy.setText(loginBusyText(name, attempt + 1));
     // Edits made in the boxes meanwhile are what the next attempt uses.
-    const std::string site = chooserEntryValues(w.siteChooser).weburl;
-    const std::string account = fromQ(w.accountEdit->text());
-    const std::string password = fromQ(w.passwordEdit->text());
-    sessionSite() = site;
+    const std::string site = chooserEntryValues(chooser).weburl;
+    const std::string user = fromQ(account->text());
+    const std::string pass = fromQ(password->text());
+    blogSession().site = site;
     ask.lastAttempt = attempt + 1 == kLoginAttempts;
-    std::string cookie = sessionCookie();
-    runOffWindowThread([&] { outcome = loginAttempt(site, account, password, cookie, ask); });
-    sessionCookie() = cookie;
+    std::string cookie = blogSession().cookie;
+    runOffWindowThread([&] { outcome = loginAttempt(site, user, pass, cookie, ask); });
+    blogSession().cookie = cookie;
     if (outcome == LoginOutcome::Done || outcome == LoginOutcome::Cancelled) break;
     if (outcome == LoginOutcome::Unreachable) {
       // Another attempt would only wait as long again.
-      forgetBlogLists(w);
-      ShowToast(&w, unreachableNotice(), kLoginProblemSeconds);
+      forgetBlogLists(window);
+      ShowToast(&window, unreachableNotice(), kLoginProblemSeconds);
       return false;
     }
-    ShowToast(&w, loginRetryNotice(attempt + 1), kLoginRetrySeconds);
+    ShowToast(&window, loginRetryNotice(attempt + 1), kLoginRetrySeconds);
   }
   if (outcome != LoginOutcome::Done) {
-    forgetBlogLists(w);
-    ShowToast(&w, loginFailedNotice(), kLoginFailedSeconds);
+    forgetBlogLists(window);
+    ShowToast(&window, loginFailedNotice(), kLoginFailedSeconds);
     return false;
   }
 
   // The login counts once the edit page has given the lists an article needs.
   busy.setText(editPageBusyText());
-  const EditPageLoad load = loadEditPage(w, quiet);
+  const EditPageLoad load = loadEditPage(window, quiet);
   if (load != EditPageLoad::Loaded) {
-    ShowToast(&w, load == EditPageLoad::NoPage ? editPageFailedNotice() : noCategoriesNotice(), kLoginProblemSeconds);
+    ShowToast(&window, load == EditPageLoad::NoPage ? editPageFailedNotice() : noCategoriesNotice(),
+              kLoginProblemSeconds);
     return false;
   }
-  sessionReady() = true;
+  blogSession().ready = true;
   if (!quiet) {
-    ShowToast(&w, loginDoneNotice(), kLoginDoneSeconds);
-    fillDateBoxes(w, QDateTime::currentDateTime());
+    ShowToast(&window, loginDoneNotice(), kLoginDoneSeconds);
+    fillDateBoxes(window, QDateTime::currentDateTime());
   }
   return true;
 }
 
-void onSiteSelected(MainWindow& w) {
-  if (w.siteChooser->currentIndex() < 0) {  // the list was emptied: nothing to log in to
-    forgetBlogLists(w);
+void onSiteSelected(QWidget& window) {
+  QComboBox* chooser = siteChooserOf(window);
+  if (chooser->currentIndex() < 0) {  // the list was emptied: nothing to log in to
+    forgetBlogLists(window);
     return;
   }
-  const ChooserValues entry = chooserEntryValues(w.siteChooser);
-  w.accountEdit->setText(toQ(entry.admin));
-  w.passwordEdit->setText(toQ(entry.pass));
-  w.autoAliasCheck->setChecked(entry.ikname == "1");
-  w.autoNameCheck->setChecked(entry.imgname == "1");
-  logInToChosenSite(w);
+  const ChooserValues entry = chooserEntryValues(chooser);
+  unitOf<QLineEdit>(window, "编辑框_帐号")->setText(toQ(entry.admin));
+  unitOf<QLineEdit>(window, "编辑框_密码")->setText(toQ(entry.pass));
+  ArticleForm::of(window).setAutoAlias(entry.ikname == "1");
+  unitOf<QCheckBox>(window, "选择框_自动命名")->setChecked(entry.imgname == "1");
+  logInToChosenSite(window);
 }
 
-void loginAgain(MainWindow& w) {
-  if (w.siteChooser->currentIndex() < 0) {
-    ShowToast(&w, chooseSiteNotice(), kLoginProblemSeconds);
+void loginAgain(QWidget& window) {
+  if (siteChooserOf(window)->currentIndex() < 0) {
+    ShowToast(&window, chooseSiteNotice(), kLoginProblemSeconds);
     return;
   }
-  logInToChosenSite(w);
+  logInToChosenSite(window);
 }
 
 }  // namespace inkpost

@@ -8,42 +8,42 @@
 
 #include <string>
 
-namespace inkpost {
+class QWidget;
 
-class MainWindow;
+namespace inkpost {
 
 // Selection-changed handler of 组合框_网站名称: fills the account fields from
 // the entry and logs in.
-void onSiteSelected(MainWindow& w);
+void onSiteSelected(QWidget& window);
 
 // 重新登录 (F5), and the chooser's current site chosen again: logs in to the
 // chosen site once more with the account fields as they are.
-void loginAgain(MainWindow& w);
+void loginAgain(QWidget& window);
 
 // The attempts against the chosen site, each run off the window thread with
 // the step in the status line; the captcha dialog when the reads fail. Then
 // the edit page. True when the session is ready to publish. `quiet` (a
 // session that expired under a post or upload): no success notice, the
 // chosen category and author and the date boxes are kept.
-bool logInToChosenSite(MainWindow& w, bool quiet = false);
+bool logInToChosenSite(QWidget& window, bool quiet = false);
 
 // What reading the edit page brought.
 enum class EditPageLoad { Loaded, NoPage, NoCategories };
 
 // Fetches and parses the edit page of the chooser's current site with the
 // session cookie (off the window thread): fills 组合框_分类 and 组合框_用户
-// (both emptied first) and replaces blogTags. When no page came or it lists
+// (both emptied first) and replaces the session's tags. When no page came or it lists
 // no category, the lists and tags stay empty. `keepChoice` chooses again the
 // category and author that were current, where they still exist.
-EditPageLoad loadEditPage(MainWindow& w, bool keepChoice = false);
+EditPageLoad loadEditPage(QWidget& window, bool keepChoice = false);
 
-// Empties 组合框_分类, 组合框_用户 and blogTags, and marks the session as not
+// Empties 组合框_分类, 组合框_用户 and the session's tags, and marks the session as not
 // ready to publish.
-void forgetBlogLists(MainWindow& w);
+void forgetBlogLists(QWidget& window);
 
 // 编辑框_日期年/月/日 and 编辑框_日期时间 from `now`, numbers without leading
-// zeros ("9:5:3").
-void fillDateBoxes(MainWindow& w, const QDateTime& now);
+// zeros ("9:5:3"); see ArticleForm::fillDates.
+void fillDateBoxes(QWidget& window, const QDateTime& now);
 
 // The status line's text while attempt `attempt` (1..4) signs in to the site
 // named siteName: "正在登录 沙盒博客（第1次）…"; and while the edit page is

@@ -1,72 +1,33 @@
 #include "blog/ui/publish.h"
 
+#include "app/session.h"
+#include "app/ui/busy.h"
 #include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
 #include "app/ui/toast.h"
-#include "blog/alias.h"
-#include "blog/session.h"
-#include "blog/ui/editorbody.h"
+#include "app/ui/unit.h"
+#include "app/ui/wait.h"
+#include "blog/ui/articleform.h"
 #include "blog/ui/login.h"
-#include "blog/ui/offthread.h"
 #include "net/encoding.h"
 #include "sites/ui/sitechooser.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QVariant>
 
 namespace inkpost {
 
-namespace {
+void onTitleChanged(QWidget& window) { ArticleForm::of(window).followTitle(); }
 
-// The item value of the current item of a list, in decimal; empty when the
-// list has no current item or the item carries no value.
-std::string itemValue(const QComboBox* box) {
-  if (!box || box->currentIndex() < 0) return {};
-  const QVariant v = box->currentData();
-  if (!v.isValid()) return {};
-  return fromQ(v.toString());
+void onAutoAliasClicked(QWidget& window) { ArticleForm::of(window).followTitle(); }
+
+std::string selectedSiteAddress(QWidget& window) {
+  std::string site = chooserEntryValues(siteChooserOf(window)).weburl;
+  return site.empty() ? blogSession().site : site;
 }
 
-}  // namespace
+PostForm articleFields(QWidget& window) { return postFields(ArticleForm::of(window).fields()); }
 
-CrossPostHook& crossPostHook() {
-  static CrossPostHook hook;
-  return hook;
-}
-
-void onTitleChanged(MainWindow& w) {
-  if (w.autoAliasCheck->isChecked()) w.aliasEdit->setText(toQ(makeAlias(fromQ(w.titleEdit->text()))));
-}
-
-void onAutoAliasClicked(MainWindow& w) {
-  if (w.autoAliasCheck->isChecked()) w.aliasEdit->setText(toQ(makeAlias(fromQ(w.titleEdit->text()))));
-}
-
-std::string selectedSiteAddress(const MainWindow& w) {
-  std::string site = chooserEntryValues(w.siteChooser).weburl;
-  return site.empty() ? sessionSite() : site;
-}
-
-ArticleForm articleFields(const MainWindow& w) {
-  ArticleForm f;
-  f.title = fromQ(w.titleEdit->text());
-  f.categoryId = itemValue(w.categoryBox);
-  f.tags = fromQ(w.tagsEdit->text());
-  f.authorId = itemValue(w.authorBox);
-  f.level = itemValue(w.typeBox);
-  if (f.level.empty() && w.typeBox->currentIndex() >= 0) f.level = articleLevel(fromQ(w.typeBox->currentText()));
-  f.year = fromQ(w.yearEdit->text());
-  f.month = fromQ(w.monthEdit->text());
-  f.day = fromQ(w.dayEdit->text());
-  f.time = fromQ(w.timeEdit->text());
-  f.alias = fromQ(w.aliasEdit->text());
-  f.sticky = w.stickyCheck->isChecked();
-  return f;
-}
-
-void completeArticle(ArticleForm& form, const std::string& gbkBody, const std::string& root,
+void completeArticle(PostForm& form, const std::string& gbkBody, const std::string& root,
                      const std::string& site) {
   form.body = replaceRootAddress(gbkBody, root, site);
   form.intro = makeIntro(form.body);
@@ -84,57 +45,64 @@ const std::string& sessionExpiredNotice() {
 
 namespace {
 
-PostOutcome postWithSession(MainWindow& w, const std::string& site, const ArticleForm& form) {
-  BusyStep busy(w, publishBusyText());
+PostOutcome postWithSession(QWidget& window, const std::string& site, const PostForm& form) {
+  BusyScope busy(StatusLine::of(window), publishBusyText());
   PostOutcome outcome = kPostNoAnswer;
-  std::string cookie = sessionCookie();
+  std::string cookie = blogSession().cookie;
   runOffWindowThread([&] { outcome = postArticle(site, form, cookie); });
-  sessionCookie() = cookie;
+  blogSession().cookie = cookie;
   return outcome;
 }
 
-bool readyToPublish(const MainWindow& w) {
-  return w.siteChooser->currentIndex() >= 0 && sessionReady() &&
-         chooserEntryValues(w.siteChooser).weburl == sessionSite();
+bool readyToPublish(QWidget& window) {
+  QComboBox* chooser = siteChooserOf(window);
+  return chooser->currentIndex() >= 0 && blogSession().ready &&
+         chooserEntryValues(chooser).weburl == blogSession().site;
 }
 
 }  // namespace
 
-void publishArticle(MainWindow& w) {
+void publishArticle(QWidget& window) {
+  static bool publishing = false;
+  ReentryGuard once(publishing);
+  if (!once.entered()) return;
   // Without a logged-in site the blog could only refuse, or worse store an
   // article without category and author: nothing is sent.
-  if (!readyToPublish(w)) {
-    ShowToast(&w, chooseSiteNotice(), kLoginProblemSeconds);
+  if (!readyToPublish(window)) {
+    ShowToast(&window, chooseSiteNotice(), kLoginProblemSeconds);
     return;
   }
-  const std::string body = editorBody(w.editorView);
-  const std::string site = selectedSiteAddress(w);
-  ArticleForm form = articleFields(w);
-  completeArticle(form, body, editorRootAddress(w.editorView), site);
 
-  PostOutcome outcome = postWithSession(w, site, form);
+  ArticleForm& article = ArticleForm::of(window);
+  const std::string body = article.body();
+  const std::string site = selectedSiteAddress(window);
+  PostForm form = postFields(article.fields());
+  completeArticle(form, body, article.editorRoot(), site);
+
+  PostOutcome outcome = postWithSession(window, site, form);
   if (outcome == kPostNeedsLogin) {
     // The session expired, and the blog said so before storing anything: a
     // fresh login, then the very same form once more.
-    if (logInToChosenSite(w, true)) outcome = postWithSession(w, site, form);
-    if (outcome == kPostNeedsLogin || !sessionReady()) {
-      ShowToast(&w, sessionExpiredNotice(), kLoginProblemSeconds);
+    if (logInToChosenSite(window, true)) outcome = postWithSession(window, site, form);
+    if (outcome == kPostNeedsLogin || !blogSession().ready) {
+      ShowToast(&window, sessionExpiredNotice(), kLoginProblemSeconds);
       return;
     }
   }
   switch (outcome) {
     case kPostDone:
-      ShowToast(&w, publishedNotice(), kPublishedSeconds);
+      ShowToast(&window, publishedNotice(), kPublishedSeconds);
       break;
     case kPostRefused:
     case kPostNeedsLogin:
-      ShowToast(&w, refusedNotice(), kRefusedSeconds);
+      ShowToast(&window, refusedNotice(), kRefusedSeconds);
       return;
     case kPostNoAnswer:
-      ShowToast(&w, unclearNotice(), kUnclearSeconds);
+      ShowToast(&window, unclearNotice(), kUnclearSeconds);
       break;
   }
-  if (w.syncSpaceCheck->isChecked() && crossPostHook()) crossPostHook()(w, fromQ(w.titleEdit->text()), form.body);
+  if (unitOf<QCheckBox>(window, "选择框_同步_百度空间")->isChecked() && blogSession().crossPost)
+    blogSession().crossPost(window, article.title(), form.body);
 }
 
 }  // namespace inkpost

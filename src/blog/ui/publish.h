@@ -4,48 +4,46 @@
 
 #include "blog/publish.h"
 
-#include <functional>
 #include <string>
+
+class QWidget;
 
 namespace inkpost {
 
-class MainWindow;
-
-// Called after a post that went through (or may have) when 选择框_同步_百度空间
-// is ticked, with the title as typed and the body as posted (GBK). Set by the
-// cross-posting code; while unset the sync box has no effect.
-using CrossPostHook = std::function<void(MainWindow&, const std::string& gbkTitle, const std::string& gbkBody)>;
-CrossPostHook& crossPostHook();
+// After a post that went through (or may have) with 选择框_同步_百度空间
+// ticked, publishArticle hands over to blogSession().crossPost.
 
 // 编辑框_标题 content changed: with 选择框_自动别名 ticked the alias follows.
-void onTitleChanged(MainWindow& w);
+void onTitleChanged(QWidget& window);
 
 // 选择框_自动别名 clicked: when now ticked, the alias is made from the title.
 // (Storing the flag for the site is bound separately.)
-void onAutoAliasClicked(MainWindow& w);
+void onAutoAliasClicked(QWidget& window);
 
 // 按钮_发布 clicked: reads the article, posts it (off the window thread, the
 // step in the status line), tells the outcome and hands over to the
-// cross-post hook. Without a site whose login read its edit page it says
-// "请先选择网站并登录" and sends nothing. A post the blog answers with its
-// login page or a refusal for lack of rights is sent once more after a quiet
-// login; a second such answer gives "登录已过期，请重新登录". An unclear
-// answer (it may have stored the article) is never followed by a resend.
-void publishArticle(MainWindow& w);
+// cross-post hook. One publish at a time: a second one started while the
+// first waits (from a timer, say) does nothing. Without a site whose login
+// read its edit page it says "请先选择网站并登录" and sends nothing. A post
+// the blog answers with its login page or a refusal for lack of rights is
+// sent once more after a quiet login; a second such answer gives
+// "登录已过期，请重新登录". An unclear answer (it may have stored the
+// article) is never followed by a resend.
+void publishArticle(QWidget& window);
 
 // The status line's text while posting, and the notice of a session that
 // could not be renewed (GBK).
-const std::string& publishBusyText();      // "正在发布…"
+const std::string& publishBusyText();       // "正在发布…"
 const std::string& sessionExpiredNotice();  // "登录已过期，请重新登录"
 
 // The steps of publishArticle before the post, for tests and benchmarks.
 // The site address of the chosen entry.
-std::string selectedSiteAddress(const MainWindow& w);
-// Every field of the window except the body and the intro.
-ArticleForm articleFields(const MainWindow& w);
+std::string selectedSiteAddress(QWidget& window);
+// Every field of the article form except the body and the intro.
+PostForm articleFields(QWidget& window);
 // Root replacement and intro on a body read from the editor; fills form.body
 // and form.intro.
-void completeArticle(ArticleForm& form, const std::string& gbkBody, const std::string& root,
+void completeArticle(PostForm& form, const std::string& gbkBody, const std::string& root,
                      const std::string& site);
 
 }  // namespace inkpost

@@ -1,7 +1,8 @@
 #include "crosspost/ui/crosspost.h"
 
+#include "app/session.h"
 #include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
+#include "app/ui/unit.h"
 #include "app/ui/toast.h"
 #include "crosspost/passport.h"
 #include "crosspost/spacepost.h"
@@ -15,20 +16,20 @@
 
 namespace inkpost {
 
-void CrossPostToBaiduSpace(MainWindow& w, const std::string& userName, const std::string& password,
+void CrossPostToBaiduSpace(QWidget& w, const std::string& userName, const std::string& password,
                            const std::string& gbkTitle, const std::string& gbkBody) {
   if (OpenSpaceSession(w, userName, password) != SpaceSession::Ready) return;
-  const bool ok = SubmitSpacePost(gbkTitle, gbkBody, SpaceCookieText());
+  const bool ok = SubmitSpacePost(gbkTitle, gbkBody, blogSession().spaceCookie);
   ShowToast(&w, fromQ(ok ? QStringLiteral("发布成功！") : QStringLiteral("发布失败~")), 1.2);
 }
 
-void crossPostArticle(MainWindow& w, const std::string& gbkTitle, const std::string& gbkBody) {
-  if (!w.syncSpaceCheck->isChecked()) return;
+void crossPostArticle(QWidget& w, const std::string& gbkTitle, const std::string& gbkBody) {
+  if (!unitOf<QCheckBox>(w, "选择框_同步_百度空间")->isChecked()) return;
   ShowToast(&w, fromQ(QStringLiteral("开始同步到百度空间！")), 1.0);
   // The account is read from the table at this moment; a site without one
   // still goes to the passport with empty values, which refuses it.
   std::string userName, password;
-  if (auto site = FindSite(sql::byId(chooserSiteId(w.siteChooser)))) {
+  if (auto site = FindSite(sql::byId(chooserSiteId(siteChooserOf(w))))) {
     userName = site->bdname;
     password = site->bdpass;
   }

@@ -1,8 +1,9 @@
 #include "crosspost/ui/spacesession.h"
 
 #include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
+#include "app/ui/unit.h"
 #include "app/ui/toast.h"
+#include "app/ui/wait.h"
 #include "crosspost/hosts.h"
 #include "crosspost/passport.h"
 #include "net/cookiestore.h"
@@ -15,8 +16,6 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include <chrono>
-#include <thread>
 
 namespace inkpost {
 namespace {
@@ -34,10 +33,8 @@ std::string cookiePath(const QNetworkCookie& cookie) {
 
 }  // namespace
 
-std::string& SpaceCookieText() {
-  static std::string text;
-  return text;
-}
+
+QWebEngineView* spaceViewOf(QWidget& w) { return unitOf<QWebEngineView>(w, "互联网浏览器_百度空间"); }
 
 void attachCookieBridge(QWebEngineView* view) {
   QWebEngineProfile* profile = view->page()->profile();
@@ -78,25 +75,26 @@ void pushCookiesToBrowser(QWebEngineView* view) {
   }
 }
 
-void PumpingWait(int milliseconds) {
-  QCoreApplication::processEvents();
-  const int ms = milliseconds < 0 ? 0 : milliseconds;
-  std::thread sleeper([ms] { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
-  sleeper.join();
-  QCoreApplication::processEvents();
+void PumpingWait(int milliseconds) { waitFor(milliseconds); }
+
+const std::string& spaceProgressNotice() {
+  static const std::string text = fromQ(QStringLiteral("登录成功，正在获取相关参数，请稍等…"));
+  return text;
 }
 
-void SpaceBrowserArrived(MainWindow& w) {
-  const std::string home = "http://" + spaceSettings().spaceHost + "/home";
-  if (w.spaceView->url().toEncoded().toStdString() != home) return;
-  std::string text = ReadHostCookies(spaceSettings().spaceHost);
+void SpaceBrowserArrived(QWidget& w) {
+  const std::string home = "http://" + blogSession().space.spaceHost + "/home";
+  if (spaceViewOf(w)->url().toEncoded().toStdString() != home) return;
+  std::string text = ReadHostCookies(blogSession().space.spaceHost);
   if (text.find("PSPTOKEN=") == std::string::npos) return;
-  SpaceCookieText() = text;
-  w.spaceView->load(QUrl(QStringLiteral("about:blank")));
+  blogSession().spaceCookie = text;
+  // The session is ready: the progress notice has nothing more to say.
+  EndToast(spaceProgressNotice());
+  spaceViewOf(w)->load(QUrl(QStringLiteral("about:blank")));
 }
 
-SpaceSession OpenSpaceSession(MainWindow& w, const std::string& userName, const std::string& password) {
-  const SpaceSettings& settings = spaceSettings();
+SpaceSession OpenSpaceSession(QWidget& w, const std::string& userName, const std::string& password) {
+  const SpaceSettings& settings = blogSession().space;
   if (!BaiduPassportLogin(userName, password)) {
     ShowToast(&w, fromQ(QStringLiteral("百度帐号登陆失败！")), 1.2);
     return SpaceSession::LoginFailed;
@@ -104,23 +102,27 @@ SpaceSession OpenSpaceSession(MainWindow& w, const std::string& userName, const 
 
   // The browser has its own cookie store: hand it the passport's cookies
   // before it goes, and mirror what it collects back into ours.
-  attachCookieBridge(w.spaceView);
-  pushCookiesToBrowser(w.spaceView);
-  w.spaceView->load(QUrl(QString::fromStdString("http://" + settings.spaceHost)));
+  attachCookieBridge(spaceViewOf(w));
+  pushCookiesToBrowser(spaceViewOf(w));
+  spaceViewOf(w)->load(QUrl(QString::fromStdString("http://" + settings.spaceHost)));
 
-  ShowToast(&w, fromQ(QStringLiteral("登录成功，正在获取相关参数，请稍等…")), settings.waitNoticeSeconds, true,
-            settings.waitNoticeDelaySeconds);
+  ShowToast(&w, spaceProgressNotice(), settings.waitNoticeSeconds, true, settings.waitNoticeDelaySeconds);
 
-  SpaceCookieText().clear();
+  blogSession().spaceCookie.clear();
   for (int waits = 0;; ++waits) {
-    if (!SpaceCookieText().empty()) return SpaceSession::Ready;
+    if (!blogSession().spaceCookie.empty()) {
+      EndToast(spaceProgressNotice());
+      return SpaceSession::Ready;
+    }
     if (waits >= settings.waitLimit) break;
-    PumpingWait(settings.waitIntervalMs);
+    // Ends early once the browser's arrival has filled the cookie text.
+    waitUntil([] { return !blogSession().spaceCookie.empty(); }, settings.waitIntervalMs);
     // The browser's cookies reach the process-wide store asynchronously; a
     // cookie its home page set may arrive after the page's own
     // notification. Look again while the browser sits there.
-    if (SpaceCookieText().empty()) SpaceBrowserArrived(w);
+    if (blogSession().spaceCookie.empty()) SpaceBrowserArrived(w);
   }
+  EndToast(spaceProgressNotice());
   ShowToast(&w, fromQ(QStringLiteral("获取相关参数超时，发布失败！")), 2.0);
   return SpaceSession::TimedOut;
 }

@@ -1,51 +1,27 @@
 #include "drafts/ui/drafts.h"
 
 #include "app/programdir.h"
+#include "app/session.h"
 #include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
 #include "app/ui/toast.h"
-#include "blog/publish.h"
-#include "blog/ui/editorbody.h"
+#include "app/ui/unit.h"
+#include "blog/ui/articleform.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 
 #include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QTimer>
 
 namespace inkpost {
 namespace {
 
-// The item data of an entry. Entries of the article type list that carry
-// none stand for their fixed level (草稿文章 1 ... 普通文章 4).
-long itemValue(const QComboBox* box, int index) {
-  const QVariant data = box->itemData(index);
-  if (!data.isValid()) {
-    const std::string level = articleLevel(fromQ(box->itemText(index)));
-    if (!level.empty()) return storedInteger(level);
-  }
-  return data.toInt();
-}
+// A list choice as stored: the item value, -1 when none was chosen.
+long storedChoice(const std::string& value) { return value.empty() ? -1 : storedInteger(value); }
 
-// The item data of the selected entry; -1 when nothing is selected.
-long selectedValue(const QComboBox* box) {
-  int index = box->currentIndex();
-  if (index < 0 || index >= box->count()) return -1;
-  return itemValue(box, index);
-}
+std::string choiceOf(long stored) { return stored < 0 ? std::string() : std::to_string(stored); }
 
-// Selects the first entry whose item data is value; none leaves it alone.
-void selectValue(QComboBox* box, long value) {
-  for (int i = 0; i < box->count(); ++i) {
-    if (itemValue(box, i) == value) {
-      box->setCurrentIndex(i);
-      return;
-    }
-  }
-}
-
-std::string text(const QLineEdit* edit) { return fromQ(edit->text()); }
+QCheckBox* autoNameBox(QWidget& window) { return unitOf<QCheckBox>(window, "选择框_自动命名"); }
+QTimer* saveTimer(QWidget& window) { return unitOf<QTimer>(window, "时钟_数据保存"); }
 
 void rearm(QTimer* timer) {
   timer->stop();
@@ -56,67 +32,80 @@ void rearm(QTimer* timer) {
 
 std::string draftFolder() { return programPath("temp"); }
 
-DraftFields captureDraft(MainWindow& w) {
+DraftFields draftOf(const Article& a, bool autoName, const std::vector<std::string>& gallery) {
   DraftFields f;
-  f.title = text(w.titleEdit);
-  f.category = selectedValue(w.categoryBox);
-  f.tags = text(w.tagsEdit);
-  f.author = selectedValue(w.authorBox);
-  f.alias = text(w.aliasEdit);
-  f.type = selectedValue(w.typeBox);
-  f.year = text(w.yearEdit);
-  f.month = text(w.monthEdit);
-  f.day = text(w.dayEdit);
-  f.time = text(w.timeEdit);
-  f.sticky = w.stickyCheck->isChecked();
-  f.autoName = w.autoNameCheck->isChecked();
-  f.autoAlias = w.autoAliasCheck->isChecked();
-  f.gallery = galleryList();
-  f.body = editorBody(w.editorView);
+  f.title = a.title;
+  f.category = storedChoice(a.category);
+  f.tags = a.tags;
+  f.author = storedChoice(a.author);
+  f.alias = a.alias;
+  f.type = storedChoice(a.type);
+  f.year = a.year;
+  f.month = a.month;
+  f.day = a.day;
+  f.time = a.time;
+  f.sticky = a.sticky;
+  f.autoName = autoName;
+  f.autoAlias = a.autoAlias;
+  f.gallery = gallery;
+  f.body = a.body;
   return f;
 }
 
-void applyDraft(MainWindow& w, const DraftFields& f) {
-  w.titleEdit->setText(toQ(f.title));
-  selectValue(w.categoryBox, f.category);
-  w.tagsEdit->setText(toQ(f.tags));  // the Tags picker follows the change
-  selectValue(w.authorBox, f.author);
-  w.aliasEdit->setText(toQ(f.alias));
-  selectValue(w.typeBox, f.type);
-  w.yearEdit->setText(toQ(f.year));
-  w.monthEdit->setText(toQ(f.month));
-  w.dayEdit->setText(toQ(f.day));
-  w.timeEdit->setText(toQ(f.time));
-  w.stickyCheck->setChecked(f.sticky);
-  w.autoNameCheck->setChecked(f.autoName);
-  w.autoAliasCheck->setChecked(f.autoAlias);
-  galleryList() = f.gallery;
-  RebuildGallery(w);
-  setEditorBody(w.editorView, f.body);
+Article articleOf(const DraftFields& f) {
+  Article a;
+  a.title = f.title;
+  a.category = choiceOf(f.category);
+  a.tags = f.tags;
+  a.author = choiceOf(f.author);
+  a.alias = f.alias;
+  a.type = choiceOf(f.type);
+  a.year = f.year;
+  a.month = f.month;
+  a.day = f.day;
+  a.time = f.time;
+  a.sticky = f.sticky;
+  a.autoAlias = f.autoAlias;
+  a.body = f.body;
+  return a;
 }
 
-void SaveDraft(MainWindow& w, bool rotate) {
-  w.saveTimer->stop();
-  const DraftFields fields = captureDraft(w);
+DraftFields captureDraft(QWidget& window) {
+  return draftOf(ArticleForm::of(window).article(), autoNameBox(window)->isChecked(), blogSession().gallery);
+}
+
+void applyDraft(QWidget& window, const DraftFields& f) {
+  // The form puts the fields back in the file's key order; the image
+  // option and the gallery follow.
+  ArticleForm::of(window).setArticle(articleOf(f));
+  autoNameBox(window)->setChecked(f.autoName);
+  blogSession().gallery = f.gallery;
+  RebuildGallery(window);
+}
+
+void SaveDraft(QWidget& window, bool rotate) {
+  QTimer* timer = saveTimer(window);
+  timer->stop();
+  const DraftFields fields = captureDraft(window);
   DraftStore store(draftFolder());
   if (rotate)
     store.saveRing(fields);
   else
     store.saveManual(fields);
-  w.saveTimer->start(kDraftSaveIntervalMs);
+  timer->start(kDraftSaveIntervalMs);
 }
 
-void RestoreDraft(MainWindow& w, int slotData) {
-  rearm(w.saveTimer);  // no automatic save may overtake the restore
+void RestoreDraft(QWidget& window, int slotData) {
+  rearm(saveTimer(window));  // no automatic save may overtake the restore
   const std::string slot = slotNameFor(slotData);
   if (slot.empty()) return;
   DraftStore store(draftFolder());
   const std::optional<DraftFields> fields = store.load(slot);
   if (!fields) {
-    ShowToast(&w, fromQ(QStringLiteral("这个时间点没有保存的数据！")), 1.2);
+    ShowToast(&window, fromQ(QStringLiteral("这个时间点没有保存的数据！")), 1.2);
     return;
   }
-  applyDraft(w, *fields);
+  applyDraft(window, *fields);
 }
 
 }  // namespace inkpost

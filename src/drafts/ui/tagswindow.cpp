@@ -1,8 +1,9 @@
 #include "drafts/ui/tagswindow.h"
 
 #include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
-#include "blog/session.h"
+#include "app/ui/unit.h"
+#include "blog/ui/articleform.h"
+#include "app/session.h"
 #include "drafts/tags.h"
 
 #include <QEvent>
@@ -27,6 +28,8 @@ QPointer<TagsWindow>& theWindow() {
   return window;
 }
 
+QTimer* tagsTimer(QWidget& w) { return unitOf<QTimer>(w, "时钟_载入tags窗口"); }
+
 }  // namespace
 
 TagsPage::TagsPage(std::function<void(const QUrl&)> onLink, QObject* parent)
@@ -40,7 +43,7 @@ bool TagsPage::acceptNavigationRequest(const QUrl& url, NavigationType type, boo
   return false;
 }
 
-TagsWindow::TagsWindow(MainWindow& owner) : QWidget(&owner, Qt::Tool), owner_(owner) {
+TagsWindow::TagsWindow(QWidget& owner) : QWidget(&owner, Qt::Tool), owner_(owner) {
   setObjectName(QStringLiteral("窗口_Tags"));
   setWindowTitle(QStringLiteral("Tags"));
   setAttribute(Qt::WA_ShowWithoutActivating);
@@ -69,19 +72,19 @@ TagsWindow* tagsWindow() {
   return window && window->isVisible() ? window : nullptr;
 }
 
-void TagsBoxChanged(MainWindow& w) { chosenTags() = chosenTagsOf(fromQ(w.tagsEdit->text())); }
+void TagsBoxChanged(QWidget& w) { blogSession().chosenTags = chosenTagsOf(ArticleForm::of(w).tags()); }
 
-void TagsBoxReleased(MainWindow& w) { w.tagsTimer->start(1); }
+void TagsBoxReleased(QWidget& w) { tagsTimer(w)->start(1); }
 
-void TagsBoxKeyDown(MainWindow& w, int qtKey) {
+void TagsBoxKeyDown(QWidget& w, int qtKey) {
   if (qtKey != Qt::Key_Comma) return;
   // Reopen after the separator has reached the box, with fresh highlights.
   if (TagsWindow* window = tagsWindow()) window->close();
-  w.tagsTimer->start(1);
+  tagsTimer(w)->start(1);
 }
 
-void OpenTagsWindow(MainWindow& w) {
-  w.tagsTimer->stop();
+void OpenTagsWindow(QWidget& w) {
+  tagsTimer(w)->stop();
   TagsWindow* window = theWindow().data();
   if (!window || &window->owner() != &w) {
     delete window;
@@ -92,14 +95,15 @@ void OpenTagsWindow(MainWindow& w) {
   window->show();
   // Typing goes on in the box.
   w.activateWindow();
-  w.tagsEdit->setFocus(Qt::OtherFocusReason);
+  ArticleForm::of(w).tagsBox()->setFocus(Qt::OtherFocusReason);
 }
 
 void TagsWindowCreated(TagsWindow& window) {
-  MainWindow& w = window.owner();
+  QWidget& w = window.owner();
   // Right under the box, 2 pixels in from its left edge.
-  window.move(w.tagsEdit->mapToGlobal(QPoint(2, w.tagsEdit->height())));
-  std::string page = tagsPage(blogTags(), chosenTags());
+  const QLineEdit* box = ArticleForm::of(w).tagsBox();
+  window.move(box->mapToGlobal(QPoint(2, box->height())));
+  std::string page = tagsPage(blogSession().tags, blogSession().chosenTags);
   page.insert(page.find("<head>") + 6, std::string("<base href='") + kTagsLinkBase + "'>");
   window.viewer()->setHtml(toQ(page));
 }
@@ -107,7 +111,7 @@ void TagsWindowCreated(TagsWindow& window) {
 bool TagClicked(TagsWindow& window, const QString& address) {
   const std::string tag = tagFromAddress(fromQ(address));
   if (tag.empty()) return false;  // not a tag link
-  const bool chosen = tagChosen(chosenTags(), tag);
+  const bool chosen = tagChosen(blogSession().chosenTags, tag);
   window.viewer()->page()->runJavaScript(toQ(tagClassScript(tag, !chosen)));
   if (chosen)
     RemoveTag(window.owner(), tag);
@@ -116,12 +120,14 @@ bool TagClicked(TagsWindow& window, const QString& address) {
   return false;
 }
 
-void AddTag(MainWindow& w, const std::string& tag) {
-  w.tagsEdit->setText(toQ(addTag(fromQ(w.tagsEdit->text()), tag)));
+void AddTag(QWidget& w, const std::string& tag) {
+  ArticleForm& form = ArticleForm::of(w);
+  form.setTags(addTag(form.tags(), tag));
 }
 
-void RemoveTag(MainWindow& w, const std::string& tag) {
-  w.tagsEdit->setText(toQ(removeTag(fromQ(w.tagsEdit->text()), tag)));
+void RemoveTag(QWidget& w, const std::string& tag) {
+  ArticleForm& form = ArticleForm::of(w);
+  form.setTags(removeTag(form.tags(), tag));
 }
 
 }  // namespace inkpost

@@ -1,5 +1,5 @@
 // The Tags picker: a small owned window under 编辑框_Tags that lists the
-// blog's tags (blogTags() of the login) in its viewer 超文本浏览框1; clicking
+// blog's tags (blogSession().tags of the login) in its viewer 超文本浏览框1; clicking
 // a tag adds it to the box or takes it out again.
 #pragma once
 
@@ -16,7 +16,6 @@ class QWebEngineView;
 
 namespace inkpost {
 
-class MainWindow;
 
 // The tag links of the page carry this base address so that a click reaches
 // the page's navigation check (a bare "#..." link in a page written straight
@@ -40,12 +39,12 @@ class TagsPage : public QWebEnginePage {
 class TagsWindow : public QWidget {
   Q_OBJECT
  public:
-  explicit TagsWindow(MainWindow& owner);
+  explicit TagsWindow(QWidget& owner);
   QWebEngineView* viewer() const { return viewer_; }  // 超文本浏览框1
-  MainWindow& owner() const { return owner_; }
+  QWidget& owner() const { return owner_; }
 
  private:
-  MainWindow& owner_;
+  QWidget& owner_;
   QWebEngineView* viewer_;
 };
 
@@ -65,17 +64,17 @@ class TagsBoxEvents : public QObject {
 };
 
 // Handlers.
-void TagsBoxChanged(MainWindow& w);              // 编辑框_Tags content changed
-void TagsBoxReleased(MainWindow& w);             // left button released in it
-void TagsBoxKeyDown(MainWindow& w, int qtKey);   // key pressed in it
-void OpenTagsWindow(MainWindow& w);              // tick of 时钟_载入tags窗口
+void TagsBoxChanged(QWidget& window);              // 编辑框_Tags content changed
+void TagsBoxReleased(QWidget& window);             // left button released in it
+void TagsBoxKeyDown(QWidget& window, int qtKey);   // key pressed in it
+void OpenTagsWindow(QWidget& window);              // tick of 时钟_载入tags窗口
 // Every time the window opens: places it under the box and writes the page.
 void TagsWindowCreated(TagsWindow& window);
 // Before-navigation of 超文本浏览框1: toggles the clicked tag; always false
 // (the navigation is cancelled and the page stays).
 bool TagClicked(TagsWindow& window, const QString& address);
-void AddTag(MainWindow& w, const std::string& tag);
-void RemoveTag(MainWindow& w, const std::string& tag);
+void AddTag(QWidget& window, const std::string& tag);
+void RemoveTag(QWidget& window, const std::string& tag);
 
 // The Tags window while it is shown, or null.
 TagsWindow* tagsWindow();

@@ -1,7 +1,7 @@
 #include "images/ui/acquire.h"
 
 #include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
+#include "app/ui/unit.h"
 #include "app/ui/toast.h"
 #include "images/convert.h"
 #include "images/fetch.h"
@@ -32,7 +32,7 @@ bool writeBytes(const std::string& nativePath, const std::string& bytes) {
   return ok;
 }
 
-void dropOne(MainWindow& w, const std::string& path, bool autoName) {
+void dropOne(QWidget& w, const std::string& path, bool autoName) {
   std::string address;
   if (autoName) {
     std::string bytes;
@@ -48,8 +48,8 @@ void dropOne(MainWindow& w, const std::string& path, bool autoName) {
 
 }  // namespace
 
-void DropFiles(MainWindow& w, const std::string& fileList) {
-  const bool autoName = w.autoNameCheck->isChecked();
+void DropFiles(QWidget& w, const std::string& fileList) {
+  const bool autoName = unitOf<QCheckBox>(w, "选择框_自动命名")->isChecked();
   size_t pos = 0;
   while (pos < fileList.size()) {
     size_t end = fileList.find("\r\n", pos);
@@ -60,7 +60,7 @@ void DropFiles(MainWindow& w, const std::string& fileList) {
   }
 }
 
-void DropFiles(MainWindow& w, const QStringList& paths) {
+void DropFiles(QWidget& w, const QStringList& paths) {
   std::string list;
   for (const QString& p : paths) {
     list += fromQ(p);
@@ -69,7 +69,7 @@ void DropFiles(MainWindow& w, const QStringList& paths) {
   DropFiles(w, list);
 }
 
-void UploadFromAddress(MainWindow& w) {
+void UploadFromAddress(QWidget& w) {
   bool ok = false;
   QString address = QInputDialog::getText(&w, QStringLiteral("上传图片"), QStringLiteral("输入网络图片地址直接上传！(jpg、gif)"),
                                           QLineEdit::Normal, QStringLiteral("http://"), &ok);
@@ -77,7 +77,7 @@ void UploadFromAddress(MainWindow& w) {
   UploadFromAddress(w, fromQ(address));
 }
 
-void UploadFromAddress(MainWindow& w, const std::string& address) {
+void UploadFromAddress(QWidget& w, const std::string& address) {
   ShowToast(&w, gbkText("准备上传，请销后…"), 1.2);
   const std::string staging = stagingFileFor(address);
   std::remove(staging.c_str());

@@ -6,20 +6,21 @@
 
 #include <string>
 
+class QWidget;
+
 namespace inkpost {
 
-class MainWindow;
 
 // Uploads every dropped file in the order given; successful ones are
 // recorded in the gallery. Nothing is shown to the user. fileList holds the
 // GBK paths separated by CR LF.
-void DropFiles(MainWindow& w, const std::string& fileList);
-void DropFiles(MainWindow& w, const QStringList& paths);
+void DropFiles(QWidget& window, const std::string& fileList);
+void DropFiles(QWidget& window, const QStringList& paths);
 
 // Click handler of 按钮_链接上传: asks for an address, fetches it and
 // uploads it content-named.
-void UploadFromAddress(MainWindow& w);
+void UploadFromAddress(QWidget& window);
 // The same after the address has been asked for (the input box left out).
-void UploadFromAddress(MainWindow& w, const std::string& address);
+void UploadFromAddress(QWidget& window, const std::string& address);
 
 }  // namespace inkpost

@@ -1,7 +1,7 @@
 #include "images/ui/capturewindow.h"
 
 #include "app/programdir.h"
-#include "app/ui/mainwindow.h"
+#include "app/ui/unit.h"
 #include "app/ui/toast.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
@@ -207,17 +207,17 @@ void CaptureWindow::SelectionDoubleClick() {
   accept();
 }
 
-void StartCapture(MainWindow& w) {
+void StartCapture(QWidget& w) {
   QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return;
   const QPixmap shot = screen->grabWindow(0);
   CaptureWindow window(shot.toImage(), shot.devicePixelRatio(), &w);
-  window.onCaptured = [&w] { w.captureTimer->start(100); };
+  window.onCaptured = [&w] { unitOf<QTimer>(w, "时钟_上传截图")->start(100); };
   window.exec();
 }
 
-void UploadCapture(MainWindow& w) {
-  w.captureTimer->stop();  // fires once
+void UploadCapture(QWidget& w) {
+  unitOf<QTimer>(w, "时钟_上传截图")->stop();  // fires once
   ShowToast(&w, fromUtf8("准备上传，请销后…"), 1.2);
   const std::string path = fromUtf8(programPath("temp/img.jpg"));
   std::string bytes;

@@ -14,7 +14,6 @@
 
 namespace inkpost {
 
-class MainWindow;
 class CaptureWindow;
 
 // 画板1: shows the snapshot under itself, the frame and, when large
@@ -100,9 +99,9 @@ class CaptureWindow : public QDialog {
 };
 
 // 按钮_截图上传: snapshot of the whole screen, then the capture window.
-void StartCapture(MainWindow& w);
+void StartCapture(QWidget& window);
 
 // 时钟_上传截图 tick: uploads temp/img.jpg once.
-void UploadCapture(MainWindow& w);
+void UploadCapture(QWidget& window);
 
 }  // namespace inkpost

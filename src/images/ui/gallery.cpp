@@ -1,8 +1,8 @@
 #include "images/ui/gallery.h"
 
 #include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
-#include "blog/ui/editorbody.h"
+#include "app/ui/unit.h"
+#include "blog/ui/articleform.h"
 #include "images/ui/gallerypage.h"
 
 #include <QClipboard>
@@ -94,7 +94,9 @@ bool isGalleryPage(const QString& target) {
   return QDir::cleanPath(path) == pagePath();
 }
 
-GalleryPage* galleryPage(MainWindow& w) { return qobject_cast<GalleryPage*>(w.galleryView->page()); }
+QWebEngineView* galleryViewOf(QWidget& w) { return unitOf<QWebEngineView>(w, "超文本浏览框_图片上传"); }
+
+GalleryPage* galleryPage(QWidget& w) { return qobject_cast<GalleryPage*>(galleryViewOf(w)->page()); }
 
 }  // namespace
 
@@ -172,26 +174,26 @@ bool GalleryPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
   return false;
 }
 
-void installGalleryView(MainWindow& w) {
+void installGalleryView(QWidget& w) {
   if (galleryPage(w)) return;
-  auto* page = new GalleryPage(w.galleryView);
-  w.galleryView->setPage(page);
+  auto* page = new GalleryPage(galleryViewOf(w));
+  galleryViewOf(w)->setPage(page);
   // A file dropped on the viewer must not be opened in it.
-  w.galleryView->setAcceptDrops(false);
+  galleryViewOf(w)->setAcceptDrops(false);
 }
 
-void setGalleryHandler(MainWindow& w, std::function<bool(const QString&)> handler) {
+void setGalleryHandler(QWidget& w, std::function<bool(const QString&)> handler) {
   installGalleryView(w);
   galleryPage(w)->setHandler(std::move(handler));
 }
 
-void RebuildGallery(MainWindow& w) {
+void RebuildGallery(QWidget& w) {
   installGalleryView(w);
-  writeGalleryPage(galleryList());
+  writeGalleryPage(blogSession().gallery);
   galleryPage(w)->showPageFile(pagePath());
 }
 
-bool GalleryNavigating(MainWindow& w, const QString& target) {
+bool GalleryNavigating(QWidget& w, const QString& target) {
   if (target == QLatin1String("about:blank") || isGalleryPage(target)) return true;
   const GalleryLink link = classifyGalleryNavigation(fromQ(target), fromQ(pagePath()));
   switch (link.kind) {
@@ -201,9 +203,7 @@ bool GalleryNavigating(MainWindow& w, const QString& target) {
       QGuiApplication::clipboard()->setText(toQ(link.address));
       return false;
     case GalleryLink::Insert: {
-      std::string html = editorBody(w.editorView);
-      html += galleryInsertElement(link.address);
-      setEditorBody(w.editorView, html);
+      ArticleForm::of(w).appendToBody(galleryInsertElement(link.address));
       RebuildGallery(w);
       return false;
     }

@@ -1,5 +1,5 @@
 // The gallery viewer 超文本浏览框_图片上传: shows the page built from
-// galleryList(); a click on a thumbnail copies its address, a double click
+// blogSession().gallery; a click on a thumbnail copies its address, a double click
 // appends the image to the article body.
 #pragma once
 
@@ -10,13 +10,14 @@
 #include <functional>
 #include <string>
 
+class QWidget;
+
 namespace inkpost {
 
-class MainWindow;
 
 // Prepares the viewer once (the page object that hands navigations and link
 // clicks to the handler below). Safe to call again; RebuildGallery calls it.
-void installGalleryView(MainWindow& w);
+void installGalleryView(QWidget& window);
 
 // The viewer's before-navigation handler (bound by the binding table to
 // GalleryNavigating). It is asked synchronously about the gallery page
@@ -24,15 +25,15 @@ void installGalleryView(MainWindow& w);
 // the page's links, is cancelled at once and handed to the handler right
 // after (its answer is then moot). Without a handler the viewer only loads
 // the gallery page.
-void setGalleryHandler(MainWindow& w, std::function<bool(const QString& target)> handler);
+void setGalleryHandler(QWidget& window, std::function<bool(const QString& target)> handler);
 
-// Writes temp/index.html from galleryList() and shows it in the viewer.
-void RebuildGallery(MainWindow& w);
+// Writes temp/index.html from blogSession().gallery and shows it in the viewer.
+void RebuildGallery(QWidget& window);
 
 // The viewer's before-navigation decision for `target` (the address it is
 // about to open, fragment raw): true allows, false cancels. Copy links put
 // the address on the clipboard; insert links append the image to the
 // article body and rebuild the gallery.
-bool GalleryNavigating(MainWindow& w, const QString& target);
+bool GalleryNavigating(QWidget& window, const QString& target);
 
 }  // namespace inkpost

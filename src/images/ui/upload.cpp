@@ -1,11 +1,11 @@
 #include "images/ui/upload.h"
 
-#include "app/ui/mainwindow.h"
+#include <QWidget>
+#include "app/session.h"
 #include "app/ui/toast.h"
+#include "app/ui/wait.h"
 #include "blog/publish.h"
-#include "blog/session.h"
 #include "blog/ui/login.h"
-#include "blog/ui/offthread.h"
 #include "blog/ui/publish.h"
 #include "sites/ui/sitechooser.h"
 
@@ -17,36 +17,36 @@ namespace {
 // Disables the main window for its lifetime; enabled again on every way out.
 class WindowDisabled {
  public:
-  explicit WindowDisabled(MainWindow& w) : w_(w) { w_.setEnabled(false); }
+  explicit WindowDisabled(QWidget& w) : w_(w) { w_.setEnabled(false); }
   ~WindowDisabled() { w_.setEnabled(true); }
   WindowDisabled(const WindowDisabled&) = delete;
   WindowDisabled& operator=(const WindowDisabled&) = delete;
 
  private:
-  MainWindow& w_;
+  QWidget& w_;
 };
 
 }  // namespace
 
-std::string UploadImageFile(MainWindow& w, const std::string& path, const std::string& givenName,
+std::string UploadImageFile(QWidget& w, const std::string& path, const std::string& givenName,
                             bool useGivenName) {
-  const std::string siteUrl = chooserEntryValues(w.siteChooser).weburl;
+  const std::string siteUrl = chooserEntryValues(siteChooserOf(w)).weburl;
   const auto upload = [&](std::string& answer) {
     WindowDisabled disabled(w);
     std::string address;
-    const std::string cookie = sessionCookie();
+    const std::string cookie = blogSession().cookie;
     runOffWindowThread([&] { address = UploadImageFile(siteUrl, cookie, path, givenName, useGivenName, 15, &answer); });
     return address;
   };
   std::string answer;
   std::string address = upload(answer);
-  if (address.empty() && sessionReady() && answerWantsLogin(answer)) {
+  if (address.empty() && blogSession().ready && answerWantsLogin(answer)) {
     // The session of a login that went through has expired, and the blog
     // refused before storing: log in quietly (the window enabled, for the
     // captcha dialog) and send the same file once more.
     answer.clear();
     if (logInToChosenSite(w, true)) address = upload(answer);
-    if (address.empty() && (answerWantsLogin(answer) || !sessionReady()))
+    if (address.empty() && (answerWantsLogin(answer) || !blogSession().ready))
       ShowToast(&w, sessionExpiredNotice(), kLoginProblemSeconds);
   }
   return address;

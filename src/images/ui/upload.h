@@ -6,15 +6,16 @@
 
 #include <string>
 
+class QWidget;
+
 namespace inkpost {
 
-class MainWindow;
 
 // Uploads the file at `path` (GBK) to the site selected in the chooser with
 // the login's session cookie. The main window is disabled during the
 // exchange and enabled again whatever happens. Returns the image address or
 // empty.
-std::string UploadImageFile(MainWindow& w, const std::string& path, const std::string& givenName,
+std::string UploadImageFile(QWidget& window, const std::string& path, const std::string& givenName,
                             bool useGivenName);
 
 }  // namespace inkpost

@@ -1,6 +1,7 @@
 #include "sites/ui/sitechooser.h"
 
 #include "app/ui/gbk.h"
+#include "app/ui/unit.h"
 #include "sites/sitestore.h"
 
 #include <QComboBox>
@@ -8,6 +9,8 @@
 #include <QStandardItemModel>
 
 namespace inkpost {
+
+QComboBox* siteChooserOf(QWidget& window) { return unitOf<QComboBox>(window, "组合框_网站名称"); }
 namespace {
 
 int resolve(const QComboBox* chooser, int index) { return index == -2 ? chooser->currentIndex() : index; }

@@ -12,6 +12,7 @@
 #include <optional>
 
 class QComboBox;
+class QWidget;
 
 Q_DECLARE_METATYPE(inkpost::SiteRecord)
 
@@ -20,6 +21,9 @@ namespace inkpost {
 // Item data roles of a chooser entry.
 inline constexpr int kSiteIdRole = Qt::UserRole;          // int ID
 inline constexpr int kSiteRecordRole = Qt::UserRole + 1;  // SiteRecord
+
+// The site chooser of a main window (by its unit name).
+QComboBox* siteChooserOf(QWidget& window);
 
 // Rebuilds the chooser from table web in table order. No entry is selected
 // afterwards and no selection signal is emitted.

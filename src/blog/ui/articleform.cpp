@@ -1,0 +1,149 @@
+#include "blog/ui/articleform.h"
+
+#include "app/ui/gbk.h"
+#include "app/ui/unit.h"
+#include "blog/alias.h"
+#include "blog/publish.h"
+#include "blog/ui/editorbody.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QLineEdit>
+#include <QVariant>
+#include <QWebEngineView>
+
+namespace inkpost {
+namespace {
+
+const char kFormName[] = "inkpostArticleForm";
+
+// The item value of entry `index`, in decimal; empty when there is no such
+// entry. An entry of the article type list without one stands for its fixed
+// level (草稿文章 1 ... 普通文章 4).
+std::string itemValue(const QComboBox* box, int index) {
+  if (index < 0 || index >= box->count()) return {};
+  const QVariant v = box->itemData(index);
+  if (!v.isValid()) return articleLevel(fromQ(box->itemText(index)));
+  return fromQ(v.toString());
+}
+
+std::string chosenValue(const QComboBox* box) { return itemValue(box, box->currentIndex()); }
+
+// Chooses the first entry whose item value is `value`; an empty value or
+// none found leaves the list alone.
+void choose(QComboBox* box, const std::string& value) {
+  if (value.empty()) return;
+  for (int i = 0; i < box->count(); ++i) {
+    if (itemValue(box, i) == value) {
+      box->setCurrentIndex(i);
+      return;
+    }
+  }
+}
+
+std::string text(const QLineEdit* edit) { return fromQ(edit->text()); }
+
+}  // namespace
+
+ArticleForm& ArticleForm::of(QWidget& window) {
+  auto* form = window.findChild<ArticleForm*>(QLatin1String(kFormName), Qt::FindDirectChildrenOnly);
+  return form ? *form : *new ArticleForm(window);
+}
+
+ArticleForm::ArticleForm(QWidget& window)
+    : QObject(&window),
+      window_(window),
+      title_(unitOf<QLineEdit>(window, "编辑框_标题")),
+      tags_(unitOf<QLineEdit>(window, "编辑框_Tags")),
+      category_(unitOf<QComboBox>(window, "组合框_分类")),
+      author_(unitOf<QComboBox>(window, "组合框_用户")),
+      type_(unitOf<QComboBox>(window, "组合框_类型")),
+      sticky_(unitOf<QCheckBox>(window, "选择框_置顶")),
+      year_(unitOf<QLineEdit>(window, "编辑框_日期年")),
+      month_(unitOf<QLineEdit>(window, "编辑框_日期月")),
+      day_(unitOf<QLineEdit>(window, "编辑框_日期日")),
+      time_(unitOf<QLineEdit>(window, "编辑框_日期时间")),
+      alias_(unitOf<QLineEdit>(window, "编辑框_别名")),
+      autoAlias_(unitOf<QCheckBox>(window, "选择框_自动别名")),
+      editor_(unitOf<QWebEngineView>(window, "互联网浏览器1")) {
+  setObjectName(QLatin1String(kFormName));
+}
+
+Article ArticleForm::fields() const {
+  Article a;
+  a.title = text(title_);
+  a.tags = text(tags_);
+  a.category = chosenValue(category_);
+  a.author = chosenValue(author_);
+  a.type = chosenValue(type_);
+  a.sticky = sticky_->isChecked();
+  a.year = text(year_);
+  a.month = text(month_);
+  a.day = text(day_);
+  a.time = text(time_);
+  a.alias = text(alias_);
+  a.autoAlias = autoAlias_->isChecked();
+  return a;
+}
+
+Article ArticleForm::article() const {
+  Article a = fields();
+  a.body = body();
+  return a;
+}
+
+void ArticleForm::setArticle(const Article& a) {
+  title_->setText(toQ(a.title));
+  choose(category_, a.category);
+  tags_->setText(toQ(a.tags));  // the Tags picker follows the change
+  choose(author_, a.author);
+  alias_->setText(toQ(a.alias));
+  choose(type_, a.type);
+  year_->setText(toQ(a.year));
+  month_->setText(toQ(a.month));
+  day_->setText(toQ(a.day));
+  time_->setText(toQ(a.time));
+  sticky_->setChecked(a.sticky);
+  autoAlias_->setChecked(a.autoAlias);
+  setBody(a.body);
+}
+
+std::string ArticleForm::title() const { return text(title_); }
+std::string ArticleForm::tags() const { return text(tags_); }
+void ArticleForm::setTags(const std::string& gbkTags) { tags_->setText(toQ(gbkTags)); }
+bool ArticleForm::autoAlias() const { return autoAlias_->isChecked(); }
+void ArticleForm::setAutoAlias(bool on) { autoAlias_->setChecked(on); }
+
+void ArticleForm::followTitle() {
+  if (autoAlias_->isChecked()) alias_->setText(toQ(makeAlias(text(title_))));
+}
+
+void ArticleForm::setCategories(const std::vector<PageOption>& options) {
+  category_->clear();
+  for (const PageOption& o : options) category_->addItem(toQ(o.name), o.value);
+}
+
+void ArticleForm::setAuthors(const std::vector<PageOption>& options) {
+  author_->clear();
+  for (const PageOption& o : options) {
+    author_->addItem(toQ(o.name), o.value);
+    if (o.selected) author_->setCurrentIndex(author_->count() - 1);
+  }
+}
+
+void ArticleForm::fillDates(const QDateTime& now) {
+  const QDate d = now.date();
+  const QTime t = now.time();
+  year_->setText(QString::number(d.year()));
+  month_->setText(QString::number(d.month()));
+  day_->setText(QString::number(d.day()));
+  time_->setText(QStringLiteral("%1:%2:%3").arg(t.hour()).arg(t.minute()).arg(t.second()));
+}
+
+std::string ArticleForm::body() const { return editorBody(editor_); }
+void ArticleForm::setBody(const std::string& gbkHtml) { setEditorBody(editor_, gbkHtml); }
+void ArticleForm::appendToBody(const std::string& gbkHtml) { setBody(body() + gbkHtml); }
+std::string ArticleForm::editorRoot() const { return editorRootAddress(editor_); }
+
+}  // namespace inkpost

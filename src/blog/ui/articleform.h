@@ -1,0 +1,90 @@
+// The article form of the main window: the panel that owns the article's
+// fields (标题, Tags, 分类, 用户, 类型, 置顶, the four date boxes, 别名 and its
+// 自动 box) and reaches the body through the editor bridge. Publishing,
+// drafts, recovery, the Tags picker and the gallery insert read and write
+// the article through it, never through a field's widget.
+#pragma once
+
+#include "blog/article.h"
+#include "blog/editpage.h"
+
+#include <QObject>
+
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QDateTime;
+class QLineEdit;
+class QWebEngineView;
+class QWidget;
+
+namespace inkpost {
+
+class ArticleForm : public QObject {
+  Q_OBJECT
+ public:
+  // The form of a main window, made on first use from the window's units
+  // (found by their unit names).
+  static ArticleForm& of(QWidget& window);
+
+  // The whole article, body included (a short wait for the editor page).
+  Article article() const;
+  // Every field but the body; never waits.
+  Article fields() const;
+  // Puts an article back, field by field in the order drafts store them
+  // (title first, so an alias that follows the title is then overwritten by
+  // the stored one); the body goes to the editor.
+  void setArticle(const Article& article);
+
+  std::string title() const;
+  std::string tags() const;
+  void setTags(const std::string& gbkTags);
+  bool autoAlias() const;
+  void setAutoAlias(bool on);
+  // With 自动 ticked, the alias is made from the title again.
+  void followTitle();
+
+  // 组合框_分类 and 组合框_用户 from an edit page (emptied first; the author
+  // marked selected is chosen).
+  void setCategories(const std::vector<PageOption>& options);
+  void setAuthors(const std::vector<PageOption>& options);
+  // The date boxes from `now`, numbers without leading zeros ("9:5:3").
+  void fillDates(const QDateTime& now);
+
+  // The body through the editor bridge (blog/ui/editorbody.h).
+  std::string body() const;
+  void setBody(const std::string& gbkHtml);
+  void appendToBody(const std::string& gbkHtml);
+  std::string editorRoot() const;
+
+  // The units the binding table connects to and the Tags picker places
+  // itself under.
+  QLineEdit* titleBox() const { return title_; }
+  QLineEdit* tagsBox() const { return tags_; }
+  QCheckBox* autoAliasBox() const { return autoAlias_; }
+  QComboBox* categoryBox() const { return category_; }
+  QWebEngineView* editor() const { return editor_; }
+  QWidget& window() const { return window_; }
+
+ private:
+  explicit ArticleForm(QWidget& window);
+
+  QWidget& window_;
+  QLineEdit* title_;
+  QLineEdit* tags_;
+  QComboBox* category_;
+  QComboBox* author_;
+  QComboBox* type_;
+  QCheckBox* sticky_;
+  QLineEdit* year_;
+  QLineEdit* month_;
+  QLineEdit* day_;
+  QLineEdit* time_;
+  QLineEdit* alias_;
+  QCheckBox* autoAlias_;
+  QWebEngineView* editor_;
+};
+
+}  // namespace inkpost

@@ -45,8 +45,7 @@ const std::string& sessionExpiredNotice() {
 
 namespace {
 
-PostOutcome postWithSession(QWidget& window, const std::string& site, const PostForm& form) {
-  BusyScope busy(StatusLine::of(window), publishBusyText());
+PostOutcome postWithSession(const std::string& site, const PostForm& form) {
   PostOutcome outcome = kPostNoAnswer;
   std::string cookie = blogSession().cookie;
   runOffWindowThread([&] { outcome = postArticle(site, form, cookie); });
@@ -73,17 +72,18 @@ void publishArticle(QWidget& window) {
     return;
   }
 
+  BusyScope busy(StatusLine::of(window), publishBusyText());
   ArticleForm& article = ArticleForm::of(window);
   const std::string body = article.body();
   const std::string site = selectedSiteAddress(window);
   PostForm form = postFields(article.fields());
   completeArticle(form, body, article.editorRoot(), site);
 
-  PostOutcome outcome = postWithSession(window, site, form);
+  PostOutcome outcome = postWithSession(site, form);
   if (outcome == kPostNeedsLogin) {
     // The session expired, and the blog said so before storing anything: a
     // fresh login, then the very same form once more.
-    if (logInToChosenSite(window, true)) outcome = postWithSession(window, site, form);
+    if (logInToChosenSite(window, true)) outcome = postWithSession(site, form);
     if (outcome == kPostNeedsLogin || !blogSession().ready) {
       ShowToast(&window, sessionExpiredNotice(), kLoginProblemSeconds);
       return;

@@ -7,6 +7,7 @@
 #include "support/mainunits.h"
 #include "app/ui/process.h"
 #include "sites/sitestore.h"
+#include "startbench.h"
 #include "support/tempdir.h"
 
 #include <QApplication>
@@ -45,10 +46,8 @@ int child(int argc, char** argv, const char* dir) {
 
 void BM_ColdStartToIdle(benchmark::State& state) {
   for (auto _ : state) {
-    std::string mode = "--child";
-    char* args[] = {self.data(), mode.data(), programFolder.data(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, args, environ) != 0) {
+    const pid_t pid = inkpost::bench::startChild(self, programFolder);
+    if (pid == 0) {
       state.SkipWithError("cannot start the child");
       break;
     }
@@ -66,22 +65,10 @@ BENCHMARK(BM_ColdStartToIdle)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--child") == 0) return child(argc, argv, argv[2]);
-  char buf[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return 1;
-  self.assign(buf, static_cast<size_t>(n));
+  self = inkpost::bench::selfPath();
   inkpost::test::TempDir tmp;
   programFolder = tmp.path();
-  const std::string db = tmp.file("data.mdb");
-  if (!inkpost::createSiteDatabase(db)) return 1;
-  for (int i = 0; i < 20; ++i) {
-    inkpost::SiteRecord s;
-    s.webname = "blog " + std::to_string(i);
-    s.weburl = "http://blog" + std::to_string(i) + ".example.org/";
-    s.admin = "admin";
-    s.pass = "pw";
-    if (!inkpost::addOrUpdateSite(db, s)) return 1;
-  }
+  if (self.empty() || !inkpost::bench::prepareSites(tmp, 20)) return 1;
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -8,15 +8,18 @@ namespace {
 
 char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
-// Walks the source character by character (a byte >= 0x80 and the next one
-// form a character) and compares the needle at each character start.
+bool lead(char c) { return static_cast<unsigned char>(c) >= 0x81 && static_cast<unsigned char>(c) <= 0xFE; }
+
+// Walks the source character by character (a byte 0x81..0xFE and the next
+// one form a character; 0x80 and 0xFF stand alone) and compares the needle at
+// each character start.
 int naiveFind(const std::string& s, const std::string& needle, bool caseSensitive) {
   if (needle.empty()) return -1;
-  for (size_t i = 0; i < s.size(); i += (static_cast<unsigned char>(s[i]) >= 0x80 && i + 1 < s.size()) ? 2 : 1) {
+  for (size_t i = 0; i < s.size(); i += (lead(s[i]) && i + 1 < s.size()) ? 2 : 1) {
     if (i + needle.size() > s.size()) return -1;
     bool same = true;
     for (size_t j = 0; j < needle.size() && same; ++j) {
-      if (static_cast<unsigned char>(needle[j]) >= 0x80) {
+      if (lead(needle[j])) {
         same = s[i + j] == needle[j] && (j + 1 >= needle.size() || s[i + j + 1] == needle[j + 1]);
         ++j;
       } else {

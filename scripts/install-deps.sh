@@ -15,6 +15,8 @@ DEB_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   unicode-data bzip2
   zlib1g-dev
+  libpsl-dev publicsuffix libsecret-1-dev
+  gnome-keyring libsecret-tools dbus-daemon
   librsvg2-bin dpkg-dev desktop-file-utils appstream x11-utils
 )
 

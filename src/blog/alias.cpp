@@ -2,24 +2,28 @@
 
 #include "blog/pinyin_table.h"
 #include "net/encoding.h"
+#include "net/gbktext.h"
 
 namespace inkpost {
 
 namespace {
 
-bool aliasChar(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == '-';
+// A GB2312 Chinese character starts at wide[i] (rows B0..F7, cells A1..FE).
+bool hanziAt(std::string_view wide, size_t i) {
+  return i + 1 < wide.size() && pinyinOf(static_cast<unsigned char>(wide[i]), static_cast<unsigned char>(wide[i + 1]));
 }
 
-// Appends the characters of text that may stand in an alias; a two-byte
-// character never does, whatever its trail byte looks like.
+// Appends the characters of text that may stand in an alias: digits,
+// lower-case letters and "-", with upper-case letters lowered. A two-byte
+// character never counts, whatever its trail byte looks like.
 void appendKept(std::string& out, std::string_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (static_cast<unsigned char>(text[i]) >= 0x81 && i + 1 < text.size()) {
-      ++i;
-      continue;
-    }
-    if (aliasChar(text[i])) out += text[i];
+  for (size_t i = 0; i < text.size(); i += gbkCharLength(text, i)) {
+    const char c = text[i];
+    if (gbkCharLength(text, i) == 2) continue;
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || c == '-')
+      out += c;
+    else if (c >= 'A' && c <= 'Z')
+      out += static_cast<char>(c - 'A' + 'a');
   }
 }
 
@@ -27,23 +31,29 @@ void appendKept(std::string& out, std::string_view text) {
 
 std::string makeAlias(std::string_view gbkTitle) {
   const std::string wide = toFullWidth(gbkTitle);
+  const std::string_view w = wide;
   std::string alias;
-  alias.reserve(wide.size() * 2);
+  alias.reserve(wide.size() * 3);
   size_t i = 0;
-  while (i < wide.size()) {
-    const auto lead = static_cast<unsigned char>(wide[i]);
-    if (lead >= 0x81 && i + 1 < wide.size()) {
-      const auto trail = static_cast<unsigned char>(wide[i + 1]);
-      if (const char* reading = pinyinOf(lead, trail))
-        alias += reading;
-      else
-        appendKept(alias, toHalfWidth(wide.substr(i, 2)));
-      i += 2;
-    } else {
-      // Control characters stay single bytes in the full-width form.
-      appendKept(alias, toHalfWidth(wide.substr(i, 1)));
-      ++i;
+  while (i < w.size()) {
+    if (hanziAt(w, i)) {
+      // Chinese is read by words: the longest phrase of the table that
+      // starts here, else the character's own reading.
+      const PhraseMatch phrase = longestPhrase(w.substr(i));
+      if (phrase.length) {
+        alias += phrase.reading;
+        i += phrase.length;
+      } else {
+        alias += pinyinOf(static_cast<unsigned char>(w[i]), static_cast<unsigned char>(w[i + 1]));
+        i += 2;
+      }
+      continue;
     }
+    // Everything else in its half-width form; control characters, the euro
+    // sign and 0xFF stay single bytes in the full-width form.
+    const size_t len = gbkCharLength(w, i);
+    appendKept(alias, toHalfWidth(w.substr(i, len)));
+    i += len;
   }
   return alias;
 }

@@ -6,10 +6,12 @@
 
 namespace inkpost {
 
-// The alias of a GBK title: each GB2312 Chinese character becomes its first
-// pinyin reading (lower case, no tone), every other character its half-width
-// form; then only digits, lower-case letters and "-" are kept.
-// "中文 V2" gives "zhongwen2".
+// The alias of a GBK title. Chinese (GB2312) is read by words: the longest
+// phrase of the phrase table at each point gives its reading, any other
+// character its own most common reading (lower case, no tone). Every other
+// character is taken in its half-width form, upper-case letters lowered;
+// then only digits, lower-case letters and "-" are kept.
+// "重庆银行" gives "chongqingyinhang", "中文 V2" gives "zhongwenv2".
 std::string makeAlias(std::string_view gbkTitle);
 
 }  // namespace inkpost

@@ -12,7 +12,8 @@ std::string fetchCaptchaImage(std::int32_t handle, const std::string& url, const
   const CaptchaSettings s = captchaSettings(handle);
   std::string responseHeaders;
   std::string cookieCopy = cookies;  // the image's own cookies are not kept
-  return WinHttpEngine(url, "GET", "", "", "", "", "", s.timeout, responseHeaders, &cookieCopy, true);
+  return WinHttpEngine(url, "GET", "", "", "", "", "", s.timeout, responseHeaders, &cookieCopy, true,
+                       kCaptchaAnswerCap);
 }
 
 int GetVcodeFromURL(std::int32_t handle, const std::string& url, char* buffer, std::size_t size,

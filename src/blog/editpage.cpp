@@ -4,8 +4,57 @@
 #include "net/gbktext.h"
 #include "net/http.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
 namespace inkpost {
 namespace {
+
+// The pieces listed so far, as views: an open-addressing table of their
+// hashes (one cache line touched per look-up on a page of 100,000 options,
+// where a node-based set touches two).
+class PieceSet {
+ public:
+  bool contains(std::string_view piece) const {
+    if (keys_.empty()) return false;
+    const size_t h = std::hash<std::string_view>{}(piece);
+    for (size_t i = h & mask_;; i = (i + 1) & mask_) {
+      const Slot& s = slots_[i];
+      if (!s.used) return false;
+      if (s.hash == h && keys_[s.key] == piece) return true;
+    }
+  }
+  void insert(std::string_view piece) {
+    if ((keys_.size() + 1) * 2 > slots_.size()) grow();
+    keys_.push_back(piece);
+    place(std::hash<std::string_view>{}(piece), static_cast<uint32_t>(keys_.size() - 1));
+  }
+
+ private:
+  struct Slot {
+    size_t hash = 0;
+    uint32_t key = 0;
+    bool used = false;
+  };
+  void place(size_t h, uint32_t key) {
+    size_t i = h & mask_;
+    while (slots_[i].used) i = (i + 1) & mask_;
+    slots_[i] = {h, key, true};
+  }
+  void grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(std::max<size_t>(64, old.size() * 2), Slot{});
+    mask_ = slots_.size() - 1;
+    for (const Slot& s : old)
+      if (s.used) place(s.hash, s.key);
+  }
+  std::vector<std::string_view> keys_;
+  std::vector<Slot> slots_;
+  size_t mask_ = 0;
+};
 
 // The number at the start of a text: digits up to the first non-digit.
 int leadingNumber(const std::string& text) {
@@ -18,9 +67,18 @@ int leadingNumber(const std::string& text) {
   return static_cast<int>(n);
 }
 
+// textBetween(page, start, end) as a view: a block of a large page is not copied.
+std::string_view blockOf(std::string_view page, std::string_view start, std::string_view end) {
+  const size_t a = gbkFind(page, start, 0, false);
+  if (a == std::string_view::npos) return {};
+  const size_t b = gbkFind(page, end, a + start.size(), false);
+  if (b == std::string_view::npos) return {};
+  return page.substr(a + start.size(), b - a - start.size());
+}
+
 std::vector<PageOption> options(std::string_view page, std::string_view blockStart) {
   std::vector<PageOption> out;
-  const std::string block = textBetween(page, blockStart, "</select>");
+  const std::string_view block = blockOf(page, blockStart, "</select>");
   for (const std::string& item : collectAll(block, "<option ", "</option>", true, false, false)) {
     PageOption o;
     o.name = textBetween(item, ">", "<");
@@ -38,27 +96,47 @@ std::vector<std::string> collectAll(std::string_view text, std::string_view left
                                     bool includeMarkers, bool caseSensitive, bool firstOnly) {
   std::vector<std::string> out;
   if (left.empty() || right.empty()) return out;
-  std::string work(text);
+  // One pass from left to right: each search resumes where the last piece
+  // ended, which is a character boundary whenever the marker is made of
+  // whole characters (markers always are; a broken one costs a walk from
+  // the top instead).
+  auto finder = [&](std::string_view marker) {
+    return [whole = gbkWholeCharacters(marker), marker, text, caseSensitive](size_t from) {
+      return whole ? gbkFindFrom(text, marker, from, caseSensitive) : gbkFind(text, marker, from, caseSensitive);
+    };
+  };
+  const auto findLeft = finder(left);
+  const auto findRight = finder(right);
+  // The pieces listed so far, with the given markers: a later copy of one of
+  // them (exact case) is not listed again. A key is a view of the text where
+  // the markers stand there in the given case (nearly always), else a copy.
+  PieceSet listed;
+  std::deque<std::string> copiedKeys;
+  size_t pos = 0;
   for (;;) {
-    const size_t from = gbkFind(work, left, 0, caseSensitive);
-    if (from == std::string::npos) break;
-    const size_t to = gbkFind(work, right, from + left.size(), caseSensitive);
-    if (to == std::string::npos) break;
-    out.push_back(textBetween(work, left, right, includeMarkers, caseSensitive));
-    const std::string piece = std::string(left) + work.substr(from + left.size(), to - from - left.size()) +
-                              std::string(right);
-    std::string rest;
-    if (firstOnly) {
-      const size_t at = gbkFind(work, piece, 0, true);
-      rest = at == std::string::npos ? work : work.substr(0, at) + work.substr(at + piece.size());
+    const size_t from = findLeft(pos);
+    if (from == std::string_view::npos) break;
+    const size_t inner = from + left.size();
+    const size_t to = findRight(inner);
+    if (to == std::string_view::npos) break;
+    pos = to + right.size();
+    const std::string_view span = text.substr(from, pos - from);
+    if (!firstOnly && listed.contains(span)) continue;
+    const std::string_view between = text.substr(inner, to - inner);
+    if (includeMarkers) {
+      std::string piece;
+      piece.reserve(left.size() + between.size() + right.size());
+      out.push_back(std::move(piece.append(left).append(between).append(right)));
     } else {
-      rest = gbkReplaceAll(work, piece, "");
+      out.emplace_back(between);
     }
-    // A match whose markers differ in case from the given ones is not found
-    // by the exact removal: cut it out where it stands, so the loop always
-    // moves on.
-    if (rest.size() == work.size()) rest = work.substr(0, from) + work.substr(to + right.size());
-    work = std::move(rest);
+    if (firstOnly) continue;
+    if (span.starts_with(left) && span.ends_with(right)) {
+      listed.insert(span);
+    } else {
+      copiedKeys.push_back(std::string(left).append(between).append(right));
+      listed.insert(copiedKeys.back());
+    }
   }
   return out;
 }
@@ -69,15 +147,15 @@ EditPage parseEditPage(std::string_view page) {
   EditPage p;
   p.categories = options(page, kCategories);
   p.authors = options(page, kAuthors);
-  const std::string tagBlock = textBetween(page, "<ul id=\"ulTag\" style=\"display:none;\">", "</ul></p>");
+  const std::string_view tagBlock = blockOf(page, "<ul id=\"ulTag\" style=\"display:none;\">", "</ul></p>");
   p.tags = collectAll(tagBlock, "<a href='#'>", "</a>", false, false, false);
   return p;
 }
 
 std::string fetchEditPage(const std::string& site, std::string& sessionCookie) {
   std::string headers, responseHeaders;
-  std::string body = HttpEngine(site + kEditPage, "GET", "", "", "", "", headers, "", 0, responseHeaders,
-                                sessionCookie, true);
+  std::string body = HttpEngine(site + kEditPage, "GET", "", "", "", "", headers, "", kEditPageBudgetSeconds,
+                                responseHeaders, sessionCookie, true);
   return fromUtf8(body);
 }
 

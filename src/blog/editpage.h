@@ -36,8 +36,12 @@ struct EditPage {
 // Parses the page (already GBK). A page without the markers gives empty lists.
 EditPage parseEditPage(std::string_view gbkPage);
 
-// GETs site + kEditPage with HttpEngine (redirects followed, default
-// timeout), sending sessionCookie and merging the cookies the blog sets into
+// The budget of reading the edit page: a slow blog may be silent for up to a
+// third of it (30 s) before the page starts.
+inline constexpr int kEditPageBudgetSeconds = 90;
+
+// GETs site + kEditPage with HttpEngine (redirects followed,
+// kEditPageBudgetSeconds), sending sessionCookie and merging the cookies the blog sets into
 // it. Returns the page as GBK, empty on failure.
 std::string fetchEditPage(const std::string& site, std::string& sessionCookie);
 

@@ -1,6 +1,7 @@
 #include "blog/publish.h"
 
 #include "net/encoding.h"
+#include "net/gbktext.h"
 #include "net/http.h"
 
 #include <array>
@@ -9,15 +10,13 @@ namespace inkpost {
 
 namespace {
 
-bool isLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-
 // Finds needle in hay on character boundaries (a two-byte character is
 // stepped over as one unit).
 bool containsGbk(std::string_view hay, std::string_view needle) {
   if (needle.empty()) return true;
   for (size_t i = 0; i + needle.size() <= hay.size();) {
     if (hay.compare(i, needle.size(), needle) == 0) return true;
-    i += (isLead(static_cast<unsigned char>(hay[i])) && i + 1 < hay.size()) ? 2 : 1;
+    i += gbkCharLength(hay, i);
   }
   return false;
 }
@@ -56,7 +55,7 @@ std::string makeIntro(std::string_view gbkBody) {
   constexpr size_t kIntroBytes = 400;
   size_t cut = 0;
   while (cut < wide.size()) {
-    const size_t step = (isLead(static_cast<unsigned char>(wide[cut])) && cut + 1 < wide.size()) ? 2 : 1;
+    const size_t step = gbkCharLength(wide, cut);
     if (cut + step > kIntroBytes) break;
     cut += step;
   }
@@ -79,7 +78,7 @@ std::string replaceRootAddress(std::string_view gbkBody, std::string_view root, 
       copied = i;
       continue;
     }
-    i += (isLead(static_cast<unsigned char>(c)) && i + 1 < gbkBody.size()) ? 2 : 1;
+    i += gbkCharLength(gbkBody, i);
   }
   out.append(gbkBody.substr(copied));
   return out;
@@ -176,7 +175,8 @@ PostOutcome postArticle(const std::string& site, const PostForm& form, std::stri
   std::string headers = articlePostHeaders(site);
   std::string responseHeaders;
   const std::string answer = HttpEngine(articlePostAddress(site), "POST", "", "", "", "", headers,
-                                        articleFormBody(form), 0, responseHeaders, sessionCookie, true);
+                                        articleFormBody(form), kPostBudgetSeconds, responseHeaders, sessionCookie,
+                                        true, kPostAnswerCap);
   return judgeAnswer(fromUtf8(answer));
 }
 

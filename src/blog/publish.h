@@ -68,8 +68,15 @@ PostOutcome judgeAnswer(std::string_view gbkAnswer);
 // The blog's login page or its "没有权限" refusal: the session is gone.
 bool answerWantsLogin(std::string_view gbkAnswer);
 
-// Posts the form with HttpEngine (POST, redirects followed, default timeout);
-// the cookies the blog sets are merged into sessionCookie.
+// The budget of an article post. HttpEngine gives connecting and each silent
+// wait a third of it, so the blog may take a full minute before it answers;
+// a slow blog that is cut off sooner still stores the article, and the user
+// would post it twice.
+inline constexpr int kPostBudgetSeconds = 180;
+
+// Posts the form with HttpEngine (POST, redirects followed, kPostBudgetSeconds,
+// answers up to kPostAnswerCap); the cookies the blog sets are merged into
+// sessionCookie.
 PostOutcome postArticle(const std::string& site, const PostForm& form, std::string& sessionCookie);
 
 // The notices of the three outcomes and of the cross-post start (GBK).

@@ -1,5 +1,7 @@
 #include "drafts/profile.h"
 
+#include "net/gbktext.h"
+
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -20,7 +22,7 @@ bool sameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     unsigned char x = a[i], y = b[i];
-    if (x >= 0x81 && i + 1 < a.size()) {
+    if (gbkLead(x) && i + 1 < a.size()) {
       if (x != y || a[i + 1] != b[i + 1]) return false;
       ++i;
       continue;

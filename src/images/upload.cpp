@@ -241,7 +241,7 @@ std::string UploadImageFile(const std::string& siteUrl, const std::string& cooki
   std::string responseHeaders;
   std::string cookies = cookie;  // the answer's cookies land in this copy only
   std::string answer = WinHttpEngine(uploadUrl(siteUrl, names), "post", "", "", "", uploadRequestHeaders(), body,
-                                     timeoutSeconds, responseHeaders, &cookies);
+                                     timeoutSeconds, responseHeaders, &cookies, true, kPostAnswerCap);
   body.clear();
   body.shrink_to_fit();
   const std::string page = fromUtf8(answerBody(answer, responseHeaders));

@@ -36,6 +36,10 @@ std::string uploadAnswerAddress(const std::string& answer, const std::string& si
 // Reads a whole file given by its GBK path. False when it cannot be read.
 bool readImageFile(const std::string& path, std::string& bytes);
 
+// The time an upload may take, sending and waiting for the blog's answer
+// together: a blog on shared hosting can take well over half a minute.
+inline constexpr int kUploadBudgetSeconds = 120;
+
 // Uploads the file at `path` to the blog at `siteUrl` (ends with "/") with
 // the session cookie text `cookie` (sent as is; the answer's cookies are
 // not kept). givenName is used only when useGivenName is set. Returns the
@@ -44,7 +48,7 @@ bool readImageFile(const std::string& path, std::string& bytes);
 // (GBK) goes to *gbkAnswer when given, so a caller can tell an expired
 // session from other refusals.
 std::string UploadImageFile(const std::string& siteUrl, const std::string& cookie, const std::string& path,
-                            const std::string& givenName, bool useGivenName, int timeoutSeconds = 15,
+                            const std::string& givenName, bool useGivenName, int timeoutSeconds = kUploadBudgetSeconds,
                             std::string* gbkAnswer = nullptr);
 
 }  // namespace inkpost

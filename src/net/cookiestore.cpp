@@ -1,6 +1,7 @@
 #include "net/cookiestore.h"
 
 #include <curl/curl.h>
+#include <libpsl.h>
 
 #include <algorithm>
 #include <ctime>
@@ -39,6 +40,27 @@ bool domainMatches(const std::string& cookieHost, const std::string& host) {
          (host.size() > cookieHost.size() && host.compare(host.size() - cookieHost.size(), cookieHost.size(), cookieHost) == 0);
 }
 
+// The public-suffix list: the newer of the system's list and the one built
+// into libpsl.
+const psl_ctx_t* suffixList() {
+  static const psl_ctx_t* list = [] {
+    const psl_ctx_t* l = psl_latest(nullptr);
+    return l ? l : psl_builtin();
+  }();
+  return list;
+}
+
+// May `host` set a cookie for the whole of `domain` (no leading dot)?
+bool domainAcceptable(const std::string& host, const std::string& domain) {
+  if (!(host == domain || (host.size() > domain.size() &&
+                           host.compare(host.size() - domain.size() - 1, domain.size() + 1, "." + domain) == 0)))
+    return false;  // a domain attribute must cover the host that set it
+  if (const psl_ctx_t* list = suffixList()) return psl_is_cookie_domain_acceptable(list, host.c_str(), domain.c_str()) != 0;
+  return domain.find('.') != std::string::npos;  // no list at all: at least never a top-level domain
+}
+
+bool isSecureUrl(const std::string& url) { return lowerAscii(url.substr(0, 8)) == "https://"; }
+
 bool pathMatches(const std::string& cookiePath, const std::string& path) {
   if (path == cookiePath) return true;
   if (path.rfind(cookiePath, 0) != 0) return false;
@@ -47,12 +69,21 @@ bool pathMatches(const std::string& cookiePath, const std::string& path) {
 
 void upsert(StoredCookie c) {
   auto& all = cookies();
-  for (auto& have : all) {
-    if (have.host == c.host && have.name == c.name && have.path == c.path) {
+  size_t sameHost = 0, oldestOfHost = all.size();
+  for (size_t i = 0; i < all.size(); ++i) {
+    auto& have = all[i];
+    if (have.host != c.host) continue;
+    if (have.name == c.name && have.path == c.path) {
       have.value = std::move(c.value);
+      have.secure = c.secure;
       return;
     }
+    if (sameHost++ == 0) oldestOfHost = i;
   }
+  if (sameHost >= kMaxCookiesPerHost)
+    all.erase(all.begin() + static_cast<std::ptrdiff_t>(oldestOfHost));
+  else if (all.size() >= kMaxCookies)
+    all.erase(all.begin());
   all.push_back(std::move(c));
 }
 
@@ -66,10 +97,10 @@ void erase(const std::string& host, const std::string& name, const std::string& 
 }  // namespace
 
 void storeCookie(const std::string& host, const std::string& name, const std::string& value,
-                 const std::string& path) {
+                 const std::string& path, bool secure) {
   if (name.empty() || host.empty()) return;
   std::lock_guard<std::mutex> lock(storeMutex);
-  upsert({lowerAscii(host), name, value, path.empty() || path[0] != '/' ? "/" : path});
+  upsert({lowerAscii(host), name, value, path.empty() || path[0] != '/' ? "/" : path, secure});
 }
 
 std::vector<StoredCookie> storedCookies() {
@@ -80,14 +111,17 @@ std::vector<StoredCookie> storedCookies() {
 std::string cookieHeaderFor(const std::string& url) {
   std::string host = urlHost(url);
   std::string path = plainPath(url);
+  const bool secure = isSecureUrl(url);
   std::vector<const StoredCookie*> hits;
   std::lock_guard<std::mutex> lock(storeMutex);
   for (const auto& c : cookies())
-    if (domainMatches(c.host, host) && pathMatches(c.path, path)) hits.push_back(&c);
+    if ((secure || !c.secure) && domainMatches(c.host, host) && pathMatches(c.path, path)) hits.push_back(&c);
   std::stable_sort(hits.begin(), hits.end(),
                    [](const StoredCookie* a, const StoredCookie* b) { return a->path.size() > b->path.size(); });
   std::string out;
   for (const StoredCookie* c : hits) {
+    // The header stays within the size any cookie text is kept to.
+    if (out.size() + c->name.size() + c->value.size() + 3 >= kCookieTextCap) continue;
     if (!out.empty()) out += "; ";
     out += c->name + "=" + c->value;
   }
@@ -107,9 +141,10 @@ bool storeSetCookie(const std::string& requestUrl, const std::string& value) {
   if (eq == std::string::npos || host.empty()) return false;
   std::string name = trimBlanks(pair.substr(0, eq));
   std::string val = trimBlanks(pair.substr(eq + 1));
-  if (name.empty()) return false;
+  if (name.empty() || name.size() + val.size() > kMaxCookieBytes) return false;
 
   std::string cookieHost = host;
+  bool secure = false;
   std::string path;
   bool remove = false;
   size_t pos = semi;
@@ -124,10 +159,10 @@ bool storeSetCookie(const std::string& requestUrl, const std::string& value) {
     if (key == "domain" && !arg.empty()) {
       std::string d = lowerAscii(arg);
       if (d[0] == '.') d.erase(0, 1);
-      // A domain attribute must cover the host that set it.
-      if (!(host == d || (host.size() > d.size() && host.compare(host.size() - d.size() - 1, d.size() + 1, "." + d) == 0)))
-        return false;
+      if (d.empty() || !domainAcceptable(host, d)) return false;
       cookieHost = "." + d;
+    } else if (key == "secure") {
+      secure = true;
     } else if (key == "path" && !arg.empty() && arg[0] == '/') {
       path = arg;
     } else if (key == "max-age") {
@@ -145,7 +180,9 @@ bool storeSetCookie(const std::string& requestUrl, const std::string& value) {
     size_t last = path.rfind('/');
     path = last == 0 || last == std::string::npos ? "/" : path.substr(0, last);
   }
-  StoredCookie cookie{cookieHost, name, val, path};
+  // Only a secure exchange may set a Secure cookie.
+  if (secure && !isSecureUrl(requestUrl)) return false;
+  StoredCookie cookie{cookieHost, name, val, path, secure};
   {
     std::lock_guard<std::mutex> lock(storeMutex);
     if (remove)

@@ -13,6 +13,7 @@
 #include <openssl/evp.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -205,7 +206,7 @@ bool matchesAt(std::string_view source, size_t p, std::string_view needle, bool 
   const auto* t = reinterpret_cast<const unsigned char*>(needle.data());
   if (caseSensitive) return std::memcmp(s, t, needle.size()) == 0;
   for (size_t j = 0; j < needle.size(); ++j) {
-    if (t[j] >= 0x80) {  // a two-byte character compares exactly, trail included
+    if (gbkLead(t[j])) {  // a two-byte character compares exactly, trail included
       if (s[j] != t[j]) return false;
       if (j + 1 < needle.size()) {
         ++j;
@@ -228,14 +229,30 @@ void replaceAllExact(std::string& text, std::string_view what) {
 // ---------------------------------------------------------------------------
 // GBK-aware search (declared in gbktext.h)
 
-size_t gbkFind(std::string_view source, std::string_view needle, size_t from, bool caseSensitive) {
+namespace {
+
+// gbkFind with the character walk starting at `walkFrom`, a character
+// boundary at or before `from`.
+size_t findFromBoundary(std::string_view source, std::string_view needle, size_t from, bool caseSensitive,
+                        size_t walkFrom) {
   if (needle.empty()) return from <= source.size() ? from : std::string_view::npos;
   const auto* s = reinterpret_cast<const unsigned char*>(source.data());
   const size_t n = source.size();
   // Boundary walker: `b` is always the start of a character.
-  size_t b = 0;
+  size_t b = walkFrom;
   auto onBoundary = [&](size_t p) {
-    while (b < p) b += (s[b] >= 0x80 && b + 1 < n) ? 2 : 1;
+    while (b < p) {
+      // Runs of ASCII (each byte a character) eight at a time.
+      if (b + 8 <= p) {
+        uint64_t w;
+        std::memcpy(&w, s + b, 8);
+        if (!(w & 0x8080808080808080ULL)) {
+          b += 8;
+          continue;
+        }
+      }
+      b += (gbkLead(s[b]) && b + 1 < n) ? 2 : 1;
+    }
     return b == p;
   };
   const unsigned char first = static_cast<unsigned char>(needle[0]);
@@ -262,13 +279,35 @@ size_t gbkFind(std::string_view source, std::string_view needle, size_t from, bo
   return std::string_view::npos;
 }
 
+}  // namespace
+
+bool gbkWholeCharacters(std::string_view text) {
+  size_t i = 0, last = 0;
+  while (i < text.size()) {
+    last = i;
+    i += gbkCharLength(text, i);
+  }
+  return text.empty() || last != text.size() - 1 || !gbkLead(static_cast<unsigned char>(text.back()));
+}
+
+size_t gbkFind(std::string_view source, std::string_view needle, size_t from, bool caseSensitive) {
+  return findFromBoundary(source, needle, from, caseSensitive, 0);
+}
+
+size_t gbkFindFrom(std::string_view source, std::string_view needle, size_t from, bool caseSensitive) {
+  return findFromBoundary(source, needle, from, caseSensitive, std::min(from, source.size()));
+}
+
 std::string gbkReplaceAll(std::string_view text, std::string_view what, std::string_view with) {
   if (what.empty()) return std::string(text);
   std::string out;
   out.reserve(text.size());
+  // After a match of whole characters the next character starts right
+  // behind it, so each search resumes there instead of walking from the top.
+  const bool resume = gbkWholeCharacters(what);
   size_t pos = 0;
   while (true) {
-    size_t hit = gbkFind(text, what, pos, true);
+    size_t hit = resume ? gbkFindFrom(text, what, pos, true) : gbkFind(text, what, pos, true);
     if (hit == std::string_view::npos) break;
     out.append(text.substr(pos, hit - pos));
     out.append(with);
@@ -438,7 +477,7 @@ bool removeRunsFast(std::string& t, char head, char tail) {
   bool removed = false;
   for (size_t i = 0; i < n;) {
     unsigned char c = s[i];
-    if (c >= 0x80 && i + 1 < n) {
+    if (gbkLead(c) && i + 1 < n) {
       i += 2;
       continue;
     }
@@ -454,9 +493,9 @@ bool removeRunsFast(std::string& t, char head, char tail) {
     ++i;
   }
   // A lone lead byte at the very end pairs with the frame's bracket.
-  if (n && s[n - 1] >= 0x80) {
+  if (n && gbkLead(s[n - 1])) {
     size_t b = 0;
-    while (b + 1 < n) b += s[b] >= 0x80 ? 2 : 1;
+    while (b + 1 < n) b += gbkLead(s[b]) ? 2 : 1;
     if (b == n - 1) return false;
   }
   out.append(inner.substr(copied));
@@ -514,9 +553,11 @@ std::string toFullWidth(std::string_view text) {
   out.reserve(text.size() * 2);
   for (size_t i = 0; i < text.size(); ++i) {
     unsigned char c = text[i];
-    if (c >= 0x80) {
+    if (gbkLead(c)) {
       out += static_cast<char>(c);
       if (i + 1 < text.size()) out += text[++i];
+    } else if (c >= 0x80) {  // the euro sign and 0xFF are one byte wide
+      out += static_cast<char>(c);
     } else if (c == ' ') {
       out += "\xA1\xA1";
     } else if (c >= '!' && c <= '}') {
@@ -536,7 +577,7 @@ std::string toHalfWidth(std::string_view text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     unsigned char c = text[i];
-    if (c < 0x80 || i + 1 >= text.size()) {
+    if (!gbkLead(c) || i + 1 >= text.size()) {
       out += static_cast<char>(c);
       continue;
     }

@@ -1,7 +1,8 @@
 // Conversions between the client's GBK texts and the UTF-8 that servers
 // speak, plus the small text tools the protocol code cuts values with.
-// Texts are GBK byte strings; a byte >= 0x80 starts a two-byte character,
-// and every search and cut steps over such a character as one unit.
+// Texts are GBK byte strings; a byte 0x81..0xFE starts a two-byte character
+// (0x80, the euro sign, and 0xFF stand alone), and every search and cut
+// steps over such a character as one unit.
 // Positions count from 1; a failed search gives -1.
 #pragma once
 

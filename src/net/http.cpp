@@ -8,7 +8,7 @@
 // store and the header block of the final answer is the one returned.
 // Up to 20 hops; 303, and 301/302 after a POST, go on as GET without body.
 // A caller's cookie text and server credentials are not carried to another
-// host.
+// origin (host, port or scheme).
 //
 // Each call drives its own easy handle through a private multi handle and
 // polls every few milliseconds, which keeps the time budget precise
@@ -17,8 +17,10 @@
 //  - the connection must be made within the connect time;
 //  - no byte may come or go for longer than the idle time (received header
 //    bytes count once their line is complete);
-//  - HttpEngine only: the body must be complete within the whole budget
-//    counted from its first byte.
+//  - the whole exchange, every hop included, ends by the deadline the budget
+//    sets at the call; a server that trickles headers or body ends there too.
+// Each answer is also bounded in size: the header block by kHeaderBlockCap,
+// the body by the caller's cap (a larger Content-Length fails at once).
 //
 // Outcomes when the transfer fails:
 //  HttpEngine: no answer at all (unreachable, refused, nothing received in
@@ -35,6 +37,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -141,7 +144,9 @@ struct Hop {
   std::vector<std::string> proxy;     // address, user, password
   std::string user, password;
   bool credentials = false;
-  int connectMs = 0, idleMs = 0, bodyBudgetMs = 0;
+  int connectMs = 0, idleMs = 0;
+  Clock::time_point deadline;  // of the whole exchange
+  size_t cap = kPageAnswerCap;
 };
 
 struct Answer {
@@ -150,13 +155,15 @@ struct Answer {
   std::string body;
   long status = 0;
   bool timedOut = false;
+  bool tooLarge = false;
 };
 
 struct Progress {
   Answer* answer;
   CURL* easy;
   Clock::time_point lastActivity;
-  Clock::time_point bodyStart;
+  Clock::time_point deadline;
+  size_t cap;
   bool bodyStarted = false;
   curl_off_t uploaded = 0;
 };
@@ -170,6 +177,10 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     p->answer->headers.clear();
     p->answer->body.clear();
   }
+  if (p->answer->headers.size() + n > kHeaderBlockCap) {
+    p->answer->tooLarge = true;
+    return 0;  // aborts the transfer
+  }
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
   p->answer->headers += line;
   p->answer->headers += "\r\n";
@@ -182,10 +193,17 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
   p->lastActivity = Clock::now();
   if (!p->bodyStarted) {
     p->bodyStarted = true;
-    p->bodyStart = p->lastActivity;
     curl_off_t announced = -1;
     curl_easy_getinfo(p->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    if (announced > 0 && announced < (curl_off_t{1} << 30)) p->answer->body.reserve(static_cast<size_t>(announced));
+    if (announced > 0 && static_cast<unsigned long long>(announced) > p->cap) {
+      p->answer->tooLarge = true;
+      return 0;
+    }
+    if (announced > 0) p->answer->body.reserve(static_cast<size_t>(announced));
+  }
+  if (p->answer->body.size() + n > p->cap) {
+    p->answer->tooLarge = true;
+    return 0;
   }
   p->answer->body.append(data, n);
   return n;
@@ -193,9 +211,14 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
 
 int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
   auto* p = static_cast<Progress*>(user);
+  const auto now = Clock::now();
   if (ulnow != p->uploaded) {
     p->uploaded = ulnow;
-    p->lastActivity = Clock::now();
+    p->lastActivity = now;
+  }
+  if (now >= p->deadline) {
+    p->answer->timedOut = true;
+    return 1;  // aborts the transfer inside libcurl too
   }
   return 0;
 }
@@ -217,7 +240,9 @@ Answer perform(const Hop& hop) {
     if (multi) curl_multi_cleanup(multi);
     return answer;  // NotStarted
   }
-  Progress progress{&answer, easy, Clock::now(), {}, false, 0};
+  Progress progress{&answer, easy, Clock::now(), hop.deadline, hop.cap, false, 0};
+  const long long leftMs =
+      std::max<long long>(1, std::chrono::duration_cast<std::chrono::milliseconds>(hop.deadline - Clock::now()).count());
 
   curl_slist* headerList = nullptr;
   for (const std::string& line : hop.lines) headerList = curl_slist_append(headerList, line.c_str());
@@ -236,7 +261,13 @@ Answer perform(const Hop& hop) {
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
   if (connectTo) curl_easy_setopt(easy, CURLOPT_CONNECT_TO, connectTo);
   if (!hop.agent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, hop.agent.c_str());
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(hop.connectMs));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::min<long long>(hop.connectMs, leftMs)));
+  // A backstop behind the polling below and the progress callback: libcurl
+  // itself ends the transfer at the deadline. (Its low-speed limit is not
+  // used: it does not count header bytes, so it would cut off a blog that
+  // sends its header lines slowly but within the idle time.)
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(leftMs + 50));
+  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(hop.cap));
   curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &progress);
@@ -282,9 +313,7 @@ Answer perform(const Hop& hop) {
     }
     if (!running) break;
     auto now = Clock::now();
-    if (now - progress.lastActivity > std::chrono::milliseconds(hop.idleMs) ||
-        (hop.bodyBudgetMs > 0 && progress.bodyStarted &&
-         now - progress.bodyStart > std::chrono::milliseconds(hop.bodyBudgetMs))) {
+    if (now - progress.lastActivity > std::chrono::milliseconds(hop.idleMs) || now >= hop.deadline) {
       answer.timedOut = true;
       aborted = true;
       break;
@@ -329,6 +358,16 @@ std::string resolveLocation(const std::string& base, bool secure, const std::str
   return origin + path.substr(0, last + 1) + loc;
 }
 
+// Scheme, host and port of a url: cookies and credentials given for one
+// origin stay with it across redirects.
+std::string originOf(const std::string& url) {
+  const bool secure = lowerAscii(url).find("https://") != std::string::npos;
+  const std::string hostPort = urlHost(url, true);
+  const bool explicitPort = hostPort.find(':') != std::string::npos;
+  const int port = explicitPort ? urlPort(url) : secure ? 443 : 80;
+  return std::string(secure ? "https://" : "http://") + urlHost(url) + ":" + std::to_string(port);
+}
+
 // A url that would end the request line early and smuggle header lines in.
 bool breaksRequestLine(const std::string& url) { return url.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
 
@@ -366,7 +405,7 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
                        const std::string& serverUser, const std::string& serverPassword,
                        const std::string& userAgent, std::string& headers, const std::string& body,
                        int timeoutSeconds, std::string& responseHeaders, std::string& cookies,
-                       bool followRedirects) {
+                       bool followRedirects, size_t answerCap) {
   ensureCurl();
   if (breaksRequestLine(url)) {
     responseHeaders.clear();
@@ -375,6 +414,7 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
   long long totalMs = timeoutSeconds < 1 ? 15000 : static_cast<long long>(timeoutSeconds) * 1000;
   if (totalMs > 24LL * 3600 * 1000) totalMs = 24LL * 3600 * 1000;
   const int partMs = static_cast<int>(totalMs / 3);
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(totalMs);
   const std::string verb = method.empty() ? "GET" : upperAscii(method);
   const std::string agent = trimBlanks(userAgent).empty() ? kDefaultUserAgent : userAgent;
 
@@ -400,7 +440,7 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
   std::vector<std::string> proxyParts;
   if (!withoutBlanks(proxy).empty()) proxyParts = splitAt(proxy, '\x01');
   const bool credentials = !withoutBlanks(serverUser).empty();
-  const std::string firstHost = urlHost(url);
+  const std::string firstOrigin = originOf(url);
 
   std::string current = url;
   std::string currentVerb = verb;
@@ -409,7 +449,7 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
   for (int hops = 0;; ++hops) {
     const bool secure = lowerAscii(current).find("https://") != std::string::npos;
     const std::string host = urlHost(current);
-    const bool sameHost = host == firstHost;
+    const bool sameHost = originOf(current) == firstOrigin;
     Hop hop;
     hop.connectUrl = std::string(secure ? "https://" : "http://") + host + ":" + std::to_string(urlPort(current)) + "/";
     hop.target = urlPath(current);
@@ -431,7 +471,8 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
     hop.password = withoutBlanks(serverPassword).empty() ? std::string() : serverPassword;
     hop.connectMs = partMs;
     hop.idleMs = partMs;
-    hop.bodyBudgetMs = static_cast<int>(totalMs);
+    hop.deadline = deadline;
+    hop.cap = answerCap;
 
     answer = perform(hop);
     if (answer.kind == Answer::NoAnswer || answer.kind == Answer::NotStarted) {
@@ -455,6 +496,7 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
   bool any = false;
   std::string fresh = freshCookies(answer.headers, &any);
   if (any) cookies = mergeCookies(cookies, fresh);
+  else if (cookies.size() > kCookieTextCap) cookies = mergeCookies(cookies, {});
   if (answer.kind != Answer::Complete) return {};
   return std::move(answer.body);
 }
@@ -511,7 +553,8 @@ ObjectUrl parseObjectUrl(const std::string& url) {
 std::string WinHttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
                           const std::string& serverUser, const std::string& serverPassword,
                           const std::string& headers, const std::string& body, int timeoutSeconds,
-                          std::string& responseHeaders, std::string* cookies, bool followRedirects) {
+                          std::string& responseHeaders, std::string* cookies, bool followRedirects,
+                          size_t answerCap) {
   ensureCurl();
   std::string fullUrl = url;
   // A scheme in capitals is still a scheme: prefixing it would make a url
@@ -520,6 +563,7 @@ std::string WinHttpEngine(const std::string& url, const std::string& method, con
   const std::string verb = method.empty() ? "GET" : upperAscii(method);
   long long totalMs = timeoutSeconds < 1 ? 15000 : static_cast<long long>(timeoutSeconds) * 1000;
   if (totalMs > 24LL * 3600 * 1000) totalMs = 24LL * 3600 * 1000;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(totalMs);
 
   auto noLink = [&] {
     responseHeaders = "_nolink_";
@@ -558,7 +602,7 @@ std::string WinHttpEngine(const std::string& url, const std::string& method, con
   for (int hops = 0;; ++hops) {
     ObjectUrl u = parseObjectUrl(current);
     if (!u.ok) return noLink();
-    const bool sameHost = u.hostOnly == first.hostOnly;
+    const bool sameHost = u.hostOnly == first.hostOnly && u.port == first.port && u.secure == first.secure;
     Hop hop;
     hop.connectUrl = std::string(u.secure ? "https://" : "http://") + u.hostOnly + ":" + std::to_string(u.port) + "/";
     hop.target = u.target;
@@ -573,7 +617,8 @@ std::string WinHttpEngine(const std::string& url, const std::string& method, con
     hop.password = serverPassword;
     hop.connectMs = static_cast<int>(totalMs);
     hop.idleMs = static_cast<int>(totalMs);
-    hop.bodyBudgetMs = 0;
+    hop.deadline = deadline;
+    hop.cap = answerCap;
 
     answer = perform(hop);
     if (answer.kind == Answer::NotStarted) return noLink();
@@ -599,7 +644,7 @@ std::string WinHttpEngine(const std::string& url, const std::string& method, con
       fresh += setCookieValue(value);
       fresh += ';';
     }
-    *cookies = fresh;
+    *cookies = fresh.size() > kCookieTextCap ? mergeCookies({}, fresh) : fresh;
   }
   return std::move(answer.body);
 }

@@ -3,11 +3,29 @@
 // received as they are; no character-set conversion happens here.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace inkpost {
 
 inline constexpr const char* kDefaultUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
+
+// The largest answer body each kind of exchange accepts. A longer answer (or
+// one that announces a longer Content-Length) ends the exchange with the
+// failure result, so a broken or hostile server cannot fill memory.
+inline constexpr std::size_t kPageAnswerCap = 16u << 20;    // pages: login, edit page, redirects
+inline constexpr std::size_t kCaptchaAnswerCap = 2u << 20;  // captcha images
+inline constexpr std::size_t kPostAnswerCap = 1u << 20;     // answers to an article post or an upload
+inline constexpr std::size_t kImageAnswerCap = 64u << 20;   // image downloads
+// The header block of one answer is never longer than this.
+inline constexpr std::size_t kHeaderBlockCap = 256u << 10;
+// The cookie text a routine keeps after merging an answer's cookies.
+inline constexpr std::size_t kCookieTextCap = 16u << 10;
+
+// Time: `timeoutSeconds` (15 when below 1) is one budget for the whole
+// exchange, every redirect hop included; when it is spent the exchange ends
+// as a failure however steadily bytes are still trickling in.
 
 // One request, one connection: sends, reads the whole answer, closes.
 // `headers` is extended in place with the default lines; `responseHeaders`
@@ -23,7 +41,7 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
                        const std::string& serverUser, const std::string& serverPassword,
                        const std::string& userAgent, std::string& headers, const std::string& body,
                        int timeoutSeconds, std::string& responseHeaders, std::string& cookies,
-                       bool followRedirects = true);
+                       bool followRedirects = true, std::size_t answerCap = kPageAnswerCap);
 
 // The request-object routine used for the login page and uploads: five
 // default headers, the body sent with every method, the full time budget on
@@ -37,7 +55,8 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
 std::string WinHttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
                           const std::string& serverUser, const std::string& serverPassword,
                           const std::string& headers, const std::string& body, int timeoutSeconds,
-                          std::string& responseHeaders, std::string* cookies, bool followRedirects = true);
+                          std::string& responseHeaders, std::string* cookies, bool followRedirects = true,
+                          std::size_t answerCap = kPageAnswerCap);
 
 std::string urlHost(const std::string& url, bool keepPort = false);
 std::string urlPath(const std::string& url);
@@ -48,8 +67,14 @@ int urlPort(const std::string& url);
 std::string setCookieValue(const std::string& line);
 // Merges fresh "name=value;" entries into a stored cookie text. A fresh entry
 // replaces the stored entry of the same cookie name (ASCII case ignored,
-// whole names only) or is appended with ";".
-std::string mergeCookies(std::string stored, const std::string& fresh);
+// whole names only) or is appended with ";"; later entries of a name already
+// present are dropped. Linear in the two lengths. A result longer than
+// kCookieTextCap loses whole entries, oldest (leftmost) first, those of the
+// blog session's own names (isSessionCookieName) last, until it fits.
+std::string mergeCookies(const std::string& stored, const std::string& fresh);
+// The names that make up a blog session: the server's ASPSESSIONID* and the
+// login cookie's username and password (ASCII case ignored).
+bool isSessionCookieName(std::string_view name);
 
 // Requests (both routines) to `host` connect to 127.0.0.1:port instead; the
 // Host header and everything else of the request stay unchanged. For tests

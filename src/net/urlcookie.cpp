@@ -1,6 +1,8 @@
 // URL splitting and the cookie-text helpers shared by the request routines.
 #include <cstdlib>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "net/asciitext.h"
@@ -11,11 +13,6 @@ namespace inkpost {
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-// Equal texts, ASCII letters folded; bytes of two-byte characters compare exactly.
-bool equalsFold(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && (a.empty() || gbkFind(a, b, 0, false) == 0);
-}
 
 // One entry of a cookie text: [begin, end) without the closing ";", and the
 // name that starts after any leading blanks.
@@ -31,13 +28,63 @@ std::vector<Entry> splitEntries(const std::string& text) {
     size_t end = semi == std::string::npos ? text.size() : semi;
     Entry e{pos, end, pos, pos};
     while (e.nameBegin < end && isBlank(text[e.nameBegin])) ++e.nameBegin;
-    size_t eq = text.find('=', e.nameBegin);
-    e.nameEnd = (eq == std::string::npos || eq > end) ? e.nameBegin : eq;
+    size_t eq = std::string_view(text).substr(0, end).find('=', e.nameBegin);
+    e.nameEnd = eq == std::string_view::npos ? e.nameBegin : eq;
     entries.push_back(e);
     if (semi == std::string::npos) break;
     pos = semi + 1;
   }
   return entries;
+}
+
+// A cookie name for comparison: ASCII letters folded, the bytes of two-byte
+// characters kept as they are.
+std::string foldName(std::string_view name) {
+  std::string out(name);
+  for (size_t i = 0; i < out.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(out[i]);
+    if (c >= 0x80) {
+      ++i;  // the trail byte of a two-byte character
+    } else if (c >= 'A' && c <= 'Z') {
+      out[i] = static_cast<char>(c + 32);
+    }
+  }
+  return out;
+}
+
+// Drops whole entries until the text is shorter than kCookieTextCap: first
+// entries without a name, then cookies the blog session does not need, then
+// the session's own, each group from the oldest (leftmost) on.
+std::string capCookieText(const std::string& text) {
+  const std::vector<Entry> entries = splitEntries(text);
+  auto sizeOf = [&](const Entry& e) { return e.end - e.begin + (e.end < text.size() ? 1 : 0); };
+  std::vector<int> rank(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const Entry& e = entries[i];
+    if (e.nameEnd == e.nameBegin)
+      rank[i] = 0;
+    else
+      rank[i] = isSessionCookieName(std::string_view(text).substr(e.nameBegin, e.nameEnd - e.nameBegin)) ? 2 : 1;
+  }
+  std::vector<bool> dropped(entries.size(), false);
+  size_t size = text.size();
+  for (int r = 0; r <= 2 && size >= kCookieTextCap; ++r) {
+    for (size_t i = 0; i < entries.size() && size >= kCookieTextCap; ++i) {
+      if (rank[i] != r) continue;
+      dropped[i] = true;
+      size -= sizeOf(entries[i]);
+    }
+  }
+  std::string out;
+  out.reserve(size);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (dropped[i]) continue;
+    out.append(text, entries[i].begin, sizeOf(entries[i]));
+  }
+  // What stands first keeps no leading blank of an entry that went before it.
+  size_t lead = out.find_first_not_of(" \t");
+  out.erase(0, lead == std::string::npos ? out.size() : lead);
+  return out;
 }
 
 }  // namespace
@@ -90,49 +137,63 @@ std::string setCookieValue(const std::string& line) {
   return line.substr(a, b - a + 1);
 }
 
-std::string mergeCookies(std::string stored, const std::string& fresh) {
+bool isSessionCookieName(std::string_view name) {
+  const std::string low = lowerAscii(std::string(name));
+  return low.rfind("aspsessionid", 0) == 0 || low == "username" || low == "password";
+}
+
+std::string mergeCookies(const std::string& stored, const std::string& fresh) {
+  // The fresh entries by folded name, in order of first appearance; a later
+  // entry of the same name wins.
+  std::vector<std::pair<std::string, std::string>> incoming;  // folded name, entry text from the name on
+  std::unordered_map<std::string, size_t> incomingAt;
   for (const Entry& f : splitEntries(fresh)) {
     std::string_view entryView = std::string_view(fresh).substr(f.begin, f.end - f.begin);
-    if (entryView.find('=') == std::string_view::npos) continue;
-    std::string_view name = std::string_view(fresh).substr(f.nameBegin, f.nameEnd - f.nameBegin);
-    if (name.empty()) continue;
-    // The entry from its name on: replacements start at a stored name too.
+    if (entryView.find('=') == std::string_view::npos || f.nameEnd == f.nameBegin) continue;
+    std::string key = foldName(std::string_view(fresh).substr(f.nameBegin, f.nameEnd - f.nameBegin));
     std::string entry = fresh.substr(f.nameBegin, f.end - f.nameBegin);
-    // The first stored entry of that name decides the old text.
-    std::vector<Entry> have = splitEntries(stored);
-    const Entry* found = nullptr;
-    for (const Entry& e : have) {
-      if (e.nameEnd > e.nameBegin &&
-          equalsFold(std::string_view(stored).substr(e.nameBegin, e.nameEnd - e.nameBegin), name)) {
-        found = &e;
-        break;
-      }
-    }
-    if (!found) {
-      // A text that does not end its last entry (callers append " username=..."
-      // entries without a closing ";") gets the separator first, so the new
-      // entry is not glued onto the last one.
-      size_t last = stored.find_last_not_of(" \t");
-      if (last != std::string::npos && stored[last] != ';') stored += ';';
-      stored += entry;
-      stored += ';';
-      continue;
-    }
-    std::string old = stored.substr(found->nameBegin, found->end - found->nameBegin);
-    // Every whole entry holding that same old text (case ignored) takes the new one.
-    std::string out;
-    size_t copied = 0;
-    for (const Entry& e : have) {
-      if (equalsFold(std::string_view(stored).substr(e.nameBegin, e.end - e.nameBegin), old)) {
-        out.append(stored, copied, e.nameBegin - copied);
-        out += entry;
-        copied = e.end;
-      }
-    }
-    out.append(stored, copied, std::string::npos);
-    stored.swap(out);
+    auto [it, added] = incomingAt.emplace(key, incoming.size());
+    if (added)
+      incoming.emplace_back(std::move(key), std::move(entry));
+    else
+      incoming[it->second].second = std::move(entry);
   }
-  return stored;
+
+  // The stored entries in place, each name once; a fresh entry takes the
+  // place of the stored entry of its name (what stands before the name, such
+  // as a blank, stays).
+  std::string out;
+  out.reserve(stored.size() + fresh.size());
+  std::vector<bool> placed(incoming.size(), false);
+  std::unordered_set<std::string> seen;
+  for (const Entry& e : splitEntries(stored)) {
+    const bool closed = e.end < stored.size();
+    if (e.nameEnd > e.nameBegin) {
+      std::string key = foldName(std::string_view(stored).substr(e.nameBegin, e.nameEnd - e.nameBegin));
+      if (!seen.insert(key).second) continue;  // a later entry of a name already there
+      auto it = incomingAt.find(key);
+      if (it != incomingAt.end()) {
+        out.append(stored, e.begin, e.nameBegin - e.begin);
+        out += incoming[it->second].second;
+        placed[it->second] = true;
+        if (closed) out += ';';
+        continue;
+      }
+    }
+    out.append(stored, e.begin, e.end - e.begin);
+    if (closed) out += ';';
+  }
+  for (size_t i = 0; i < incoming.size(); ++i) {
+    if (placed[i]) continue;
+    // A text that does not end its last entry (callers append " username=..."
+    // entries without a closing ";") gets the separator first, so the new
+    // entry is not glued onto the last one.
+    size_t last = out.find_last_not_of(" \t");
+    if (last != std::string::npos && out[last] != ';') out += ';';
+    out += incoming[i].second;
+    out += ';';
+  }
+  return out.size() < kCookieTextCap ? out : capCookieText(out);
 }
 
 }  // namespace inkpost

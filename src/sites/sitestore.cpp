@@ -2,6 +2,7 @@
 
 #include "app/programdir.h"
 #include "net/encoding.h"
+#include "sites/secrets.h"
 #include "sites/statements.h"
 
 #include <sqlcipher/sqlite3.h>
@@ -17,6 +18,27 @@ namespace {
 sqlite3*& connection() {
   static sqlite3* db = nullptr;
   return db;
+}
+
+bool gReadOnly = false;
+std::string gLastPath;
+
+// What the secret notice has to tell; each is told once per run.
+enum class SecretNotice { None, SavedInFile, Unreadable };
+SecretNotice gPendingNotice = SecretNotice::None;
+bool gToldSaved = false, gToldUnreadable = false;
+
+void noteSecret(SecretNotice n) {
+  if (n == SecretNotice::SavedInFile && !gToldSaved) gPendingNotice = n;
+  if (n == SecretNotice::Unreadable && !gToldUnreadable) gPendingNotice = n;
+}
+
+// A password column as the user knows it: a reference is looked up.
+std::string resolvedPassword(const std::string& column) {
+  if (!isSecretReference(column)) return column;
+  if (auto secret = lookupSecret(column)) return *secret;
+  noteSecret(SecretNotice::Unreadable);
+  return {};
 }
 
 struct StmtDeleter {
@@ -52,7 +74,7 @@ std::string columnText(sqlite3_stmt* s, int i) {
 }
 
 // Reads the current row by column name; columns an older table lacks stay empty.
-SiteRecord readRow(sqlite3_stmt* s) {
+SiteRecord readRawRow(sqlite3_stmt* s) {
   SiteRecord r;
   const int n = sqlite3_column_count(s);
   for (int i = 0; i < n; ++i) {
@@ -71,19 +93,66 @@ SiteRecord readRow(sqlite3_stmt* s) {
   return r;
 }
 
+SiteRecord readRow(sqlite3_stmt* s) {
+  SiteRecord r = readRawRow(s);
+  r.pass = resolvedPassword(r.pass);
+  r.bdpass = resolvedPassword(r.bdpass);
+  return r;
+}
+
 // Opens an existing file with the key. The key is only checked by the first
-// read, so the schema is read here.
-Db openKeyed(const std::string& path, bool create) {
+// read, so the schema is read here; a file another program holds is waited
+// for up to kSiteStoreBusyMs. `result` gets the code of the failing step.
+Db openKeyed(const std::string& path, bool create, int* result = nullptr, bool readOnly = false) {
+  int ignored = 0;
+  int& rc = result ? *result : ignored;
   sqlite3* raw = nullptr;
-  int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-  int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+  int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+  rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
   Db db(raw);
   if (rc != SQLITE_OK) return nullptr;
-  if (sqlite3_key(raw, kSiteStorePassword, static_cast<int>(std::strlen(kSiteStorePassword))) != SQLITE_OK)
-    return nullptr;
-  if (sqlite3_exec(raw, "select count(*) from sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
-    return nullptr;
+  sqlite3_busy_timeout(raw, kSiteStoreBusyMs);
+  rc = sqlite3_key(raw, kSiteStorePassword, static_cast<int>(std::strlen(kSiteStorePassword)));
+  if (rc != SQLITE_OK) return nullptr;
+  rc = sqlite3_exec(raw, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) return nullptr;
   return db;
+}
+
+enum class Check { Sound, Damaged, Busy };
+
+// PRAGMA quick_check: every page readable and well formed.
+Check quickCheck(sqlite3* db) {
+  Stmt s = prepareOne(db, "PRAGMA quick_check");
+  if (!s) return sqlite3_errcode(db) == SQLITE_BUSY ? Check::Busy : Check::Damaged;
+  int rc = sqlite3_step(s.get());
+  if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return Check::Busy;
+  if (rc != SQLITE_ROW || columnText(s.get(), 0) != "ok") return Check::Damaged;
+  return sqlite3_step(s.get()) == SQLITE_DONE ? Check::Sound : Check::Damaged;
+}
+
+// The first row that satisfies the criterion, passwords as stored.
+std::optional<SiteRecord> findRaw(const std::string& criterion) {
+  Stmt s = prepareOne(connection(), "select * from web where " + criterion + " order by ID limit 1");
+  if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
+  return readRawRow(s.get());
+}
+
+// Puts the row's passwords into the secret service when one runs; the row
+// then holds their references, which `fresh` lists too.
+void keepSecrets(SiteRecord& row, std::vector<std::string>& fresh) {
+  auto keep = [&](std::string& password, const char* kind) {
+    if (password.empty()) return;
+    const std::string label = "inkpost-client: " + toUtf8(row.webname) + " (" + kind + ")";
+    if (auto reference = storeSecret(label, password)) {
+      password = *reference;
+      fresh.push_back(*reference);
+    } else {
+      noteSecret(SecretNotice::SavedInFile);
+    }
+  };
+  keep(row.pass, "blog");
+  keep(row.bdpass, "second service");
 }
 
 bool hasWebTable(sqlite3* db) {
@@ -97,9 +166,22 @@ void setError(std::string* error, const std::string& text) {
 
 }  // namespace
 
+bool siteStoreUsable(SiteStoreOpen result) {
+  return result == SiteStoreOpen::Ok || result == SiteStoreOpen::Created || result == SiteStoreOpen::Damaged;
+}
+
 std::string siteStoreOpenMessage(SiteStoreOpen result) {
   switch (result) {
     case SiteStoreOpen::Ok: return {};
+    case SiteStoreOpen::Created:
+      return fromUtf8("没有找到网站数据库，已新建一个空的：") + fromUtf8(gLastPath) +
+             fromUtf8("\n请从“网站管理”菜单添加网站。");
+    case SiteStoreOpen::Damaged:
+      return fromUtf8("网站数据库已损坏：") + fromUtf8(gLastPath) +
+             fromUtf8("\n已按只读方式打开：能读出的网站照常可用，但不能添加、修改或删除。请用备份替换这个文件。");
+    case SiteStoreOpen::Busy:
+      return fromUtf8("数据库被其他程序占用：") + fromUtf8(gLastPath) +
+             fromUtf8("\n请关闭正在使用它的程序，然后重新启动本程序。");
     case SiteStoreOpen::ConnectFailed: return fromUtf8("连接数据库失败_ON.1！");
     case SiteStoreOpen::TableFailed: return fromUtf8("连接数据库失败_ON.2！");
   }
@@ -110,19 +192,95 @@ SiteStoreOpen OpenSiteStore() { return OpenSiteStore(programPath("data.mdb")); }
 
 SiteStoreOpen OpenSiteStore(const std::string& path) {
   CloseSiteStore();
-  Db db = openKeyed(path, false);
-  if (!db) return SiteStoreOpen::ConnectFailed;
+  gLastPath = path;
+  bool created = false;
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec) && !ec) {
+    // A user who removed the file has no tool to make a new one.
+    if (!createSiteDatabase(path)) return SiteStoreOpen::ConnectFailed;
+    created = true;
+  }
+  int rc = SQLITE_OK;
+  Db db = openKeyed(path, false, &rc);
+  if (!db) return rc == SQLITE_BUSY || rc == SQLITE_LOCKED ? SiteStoreOpen::Busy : SiteStoreOpen::ConnectFailed;
+  switch (quickCheck(db.get())) {
+    case Check::Busy: return SiteStoreOpen::Busy;
+    case Check::Damaged: {
+      db.reset();
+      Db readOnly = openKeyed(path, false, &rc, true);
+      if (!readOnly) return SiteStoreOpen::ConnectFailed;
+      gReadOnly = true;
+      connection() = readOnly.release();
+      return SiteStoreOpen::Damaged;
+    }
+    case Check::Sound: break;
+  }
   if (!hasWebTable(db.get())) return SiteStoreOpen::TableFailed;
   connection() = db.release();
-  return SiteStoreOpen::Ok;
+  return created ? SiteStoreOpen::Created : SiteStoreOpen::Ok;
 }
 
 void CloseSiteStore() {
   if (connection()) sqlite3_close_v2(connection());
   connection() = nullptr;
+  gReadOnly = false;
 }
 
 bool siteStoreIsOpen() { return connection() != nullptr; }
+
+bool siteStoreIsReadOnly() { return connection() != nullptr && gReadOnly; }
+
+bool saveNewSite(const SiteRecord& site) {
+  SiteRecord row = site;
+  std::vector<std::string> fresh;
+  keepSecrets(row, fresh);
+  if (ExecuteSiteStatement(sql::insertSite(row))) return true;
+  for (const std::string& r : fresh) clearSecret(r);
+  return false;
+}
+
+bool saveSite(const SiteRecord& site, int id) {
+  const std::optional<SiteRecord> old = findRaw(sql::byId(id));
+  SiteRecord row = site;
+  std::vector<std::string> fresh;
+  keepSecrets(row, fresh);
+  if (!ExecuteSiteStatement(sql::updateSite(row, id)) || sqlite3_changes(connection()) == 0) {
+    for (const std::string& r : fresh) clearSecret(r);
+    return false;
+  }
+  if (old) {
+    clearSecret(old->pass);
+    clearSecret(old->bdpass);
+  }
+  return true;
+}
+
+bool removeSites(const std::vector<int>& ids) {
+  std::vector<SiteRecord> old;
+  for (int id : ids)
+    if (auto row = findRaw(sql::byId(id))) old.push_back(*row);
+  if (!ExecuteSiteStatement(sql::deleteSites(ids))) return false;
+  for (const SiteRecord& row : old) {
+    clearSecret(row.pass);
+    clearSecret(row.bdpass);
+  }
+  return true;
+}
+
+std::string takeSecretNotice() {
+  const SecretNotice n = gPendingNotice;
+  gPendingNotice = SecretNotice::None;
+  switch (n) {
+    case SecretNotice::None: return {};
+    case SecretNotice::SavedInFile:
+      gToldSaved = true;
+      return fromUtf8("没有运行中的系统密钥环，密码已保存在本机的网站数据库中");
+    case SecretNotice::Unreadable:
+      gToldUnreadable = true;
+      return fromUtf8("无法从系统密钥环读取已保存的密码，请在“修改网站”中重新填写");
+  }
+  return {};
+}
 
 std::vector<SiteRecord> listSites() {
   std::vector<SiteRecord> out;

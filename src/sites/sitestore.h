@@ -15,19 +15,33 @@ inline constexpr const char* kSiteStorePassword = "k3#b8%t1&w5(r2%n9*h6";
 
 enum class SiteStoreOpen {
   Ok,
-  ConnectFailed,  // missing file, wrong key, not a database: "连接数据库失败_ON.1！"
+  Created,        // the file was missing and has been made, empty and keyed (a notice)
+  Damaged,        // the integrity check failed: open read-only, "网站数据库已损坏：<path>"
+  Busy,           // another program holds it past the busy wait: "数据库被其他程序占用"
+  ConnectFailed,  // wrong key, not a database, cannot be made: "连接数据库失败_ON.1！"
   TableFailed,    // the file opens but table web cannot be read: "连接数据库失败_ON.2！"
 };
 
-// The message for a failed open, GBK; empty for Ok.
+// How long opening waits for another program that holds the file locked.
+inline constexpr int kSiteStoreBusyMs = 5000;
+
+// The store can be used after this result (Ok, Created; Damaged read-only).
+bool siteStoreUsable(SiteStoreOpen result);
+
+// The message for an open, GBK; empty for Ok. The damaged, busy and created
+// messages name the file of the last open.
 std::string siteStoreOpenMessage(SiteStoreOpen result);
 
-// Opens <programDir>/data.mdb (or `path`). Never creates a file. Closes a
-// connection that is still open first.
+// Opens <programDir>/data.mdb (or `path`), creating it empty and keyed when
+// it is missing. Runs the quick integrity check: a damaged file is opened
+// read-only so nothing writes into it. Waits up to kSiteStoreBusyMs for a
+// file another program holds. Closes a connection that is still open first.
 SiteStoreOpen OpenSiteStore();
 SiteStoreOpen OpenSiteStore(const std::string& path);
 void CloseSiteStore();
 bool siteStoreIsOpen();
+// The open store refuses every write (it was found damaged).
+bool siteStoreIsReadOnly();
 
 // Every row in table order (by ID). Empty when the store is closed.
 std::vector<SiteRecord> listSites();
@@ -39,6 +53,24 @@ std::optional<SiteRecord> FindSite(const std::string& criterion);
 // Runs exactly one statement; false on any failure (also when the text holds
 // more than one statement, or the store is closed).
 bool ExecuteSiteStatement(const std::string& statement);
+
+// ---- Site rows with their passwords -----------------------------------------
+// The two passwords of a row go into the desktop's secret service when one
+// runs (the row holds a reference, sites/secrets.h); otherwise into the
+// keyed file as before. Rows of either kind read back the same: listSites and
+// FindSite give the passwords themselves.
+
+// Inserts the site as a new row; false when the statement fails.
+bool saveNewSite(const SiteRecord& site);
+// Replaces name, address, account and the passwords of row `id`.
+bool saveSite(const SiteRecord& site, int id);
+// Deletes the rows and the secrets they name; false when nothing was deleted.
+bool removeSites(const std::vector<int>& ids);
+
+// A notice (GBK) to show once per run: a password was saved into the keyed
+// file because no secret service runs, or a stored password could not be
+// read from it. Empty afterwards, and when there is nothing to tell.
+std::string takeSecretNotice();
 
 // Stores one option flag of the site with the given ID (-1: no site, the
 // statement names no row). Callers do not report the outcome; true when the

@@ -78,16 +78,19 @@ TEST_F(StartUp, OpensTheStoreFillsTheChooserAndClosesOnShutDown) {
   EXPECT_FALSE(fileExists(dir.file("inkpost.cds")));
 }
 
-TEST_F(StartUp, WithoutDatabaseShowsTheMessageAndStaysUsable) {
+// This used to assert that no file is created; a missing data.mdb is now
+// made empty and keyed, with a notice, and start-up goes on.
+TEST_F(StartUp, WithoutDatabaseCreatesAnEmptyOneWithANotice) {
   ModalAnswerer answer;
   auto w = createMainWindow();
   ASSERT_EQ(answer.boxes.size(), 1);
   EXPECT_EQ(answer.boxes[0].title, QStringLiteral("提示"));
-  EXPECT_EQ(answer.boxes[0].text, QStringLiteral("连接数据库失败_ON.1！"));
-  EXPECT_FALSE(fileExists(dir.file("data.mdb")));
+  EXPECT_TRUE(answer.boxes[0].text.startsWith(QStringLiteral("没有找到网站数据库，已新建一个空的：")));
+  EXPECT_TRUE(fileExists(dir.file("data.mdb")));
+  EXPECT_TRUE(siteStoreIsOpen());
   EXPECT_FALSE(fileExists(dir.file("inkpost.cds")));
   EXPECT_EQ(inkpost::test::units(*w).siteChooser->count(), 0);
-  EXPECT_EQ(inkpost::test::units(*w).dropTarget->registeredWidget(), nullptr);  // start-up stopped before it
+  EXPECT_EQ(inkpost::test::units(*w).dropTarget->registeredWidget(), inkpost::test::units(*w).dropBox);
   w->show();
   EXPECT_TRUE(w->isVisible());
   EXPECT_TRUE(w->isEnabled());

@@ -2,8 +2,11 @@
 #include "blog/editpage.h"
 
 #include "net/encoding.h"
+#include "net/gbktext.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace inkpost {
 namespace {
@@ -99,6 +102,98 @@ TEST(EditPage, HostileValuesDoNotOverflow) {
   EditPage p = parseEditPage(g("<p>分类:<option value=\"99999999999999999999\">big</option></select>"));
   ASSERT_EQ(p.categories.size(), 1u);
   EXPECT_EQ(p.categories[0].value, 0);
+}
+
+TEST(EditPage, EuroSignInsideAnOption) {
+  // "€" is the one byte 0x80: the "<" after it still closes the option.
+  const std::string page = g("<p>分类:<select><option value=\"3\">5€</option><option value=\"4\">六</option>"
+                             "</select></p><ul id=\"ulTag\" style=\"display:none;\"><a href='#'>€</a>"
+                             "<a href='#'>税</a></ul></p>");
+  EditPage p = parseEditPage(page);
+  std::vector<PageOption> expected = {{g("5€"), 3, false}, {g("六"), 4, false}};
+  EXPECT_EQ(p.categories, expected);
+  EXPECT_EQ(p.tags, gbkList({"€", "税"}));
+  EXPECT_EQ(collectAll("<b>\xFF</b><b>x</b>", "<b>", "</b>", false, false, false),
+            (std::vector<std::string>{"\xFF", "x"}));
+}
+
+// A page the size a hostile or very large blog sends: 100,000 categories and
+// 40,000 tags (every tenth repeated).
+std::string largePage(int options, int tags) {
+  std::string page = g("<p>分类:<select name=\"edtCateID\">\r\n");
+  for (int i = 0; i < options; ++i)
+    page += "<option value=\"" + std::to_string(i) + "\">" + g("分类") + std::to_string(i) + "</option>\r\n";
+  page += g("</select></p>\r\n<p>用户:<select><option value=\"1\" selected=\"selected\">admin</option></select>");
+  page += "<ul id=\"ulTag\" style=\"display:none;\">";
+  for (int i = 0; i < tags; ++i) page += "<li><a href='#'>" + g("标签") + std::to_string(i % 10 == 9 ? 0 : i) + "</a></li>";
+  page += "</ul></p>";
+  return page;
+}
+
+TEST(EditPage, HundredThousandOptionsAndFortyThousandTags) {
+  EditPage p = parseEditPage(largePage(100000, 40000));
+  ASSERT_EQ(p.categories.size(), 100000u);
+  EXPECT_EQ(p.categories.back().name, g("分类") + "99999");
+  EXPECT_EQ(p.categories.back().value, 99999);
+  ASSERT_EQ(p.authors.size(), 1u);
+  EXPECT_TRUE(p.authors[0].selected);
+  EXPECT_EQ(p.tags.size(), 36000u) << "repeated tags listed once";
+  EXPECT_EQ(p.tags[1], g("标签") + "1");
+}
+
+// collectAll done step by step: cut the first piece, remove every copy of it
+// from the working text, repeat. The one-pass form must list the same pieces
+// on pages made of whole pieces.
+std::vector<std::string> collectStepByStep(std::string work, const std::string& left, const std::string& right,
+                                           bool includeMarkers, bool caseSensitive, bool firstOnly) {
+  std::vector<std::string> out;
+  for (;;) {
+    const int from = findText(work, left, 1, caseSensitive);
+    if (from < 0) break;
+    const int to = findText(work, right, from + static_cast<int>(left.size()), caseSensitive);
+    if (to < 0) break;
+    out.push_back(textBetween(work, left, right, includeMarkers, caseSensitive));
+    const std::string piece = left + work.substr(from - 1 + left.size(), to - from - left.size()) + right;
+    std::string rest;
+    if (firstOnly) {
+      const int at = findText(work, piece, 1, true);
+      rest = at < 0 ? work : work.substr(0, at - 1) + work.substr(at - 1 + piece.size());
+    } else {
+      rest = gbkReplaceAll(work, piece, "");  // every copy, exact case
+    }
+    if (rest.size() == work.size()) rest = work.substr(0, from - 1) + work.substr(to - 1 + right.size());
+    work = rest;
+  }
+  return out;
+}
+
+TEST(CollectAll, OnePassListsWhatTheStepByStepCutDoes) {
+  std::mt19937 rng(5);
+  const std::vector<std::string> pieces = {"<b>1</b>", "<b>2</b>", "<B>1</B>", "<b>" + g("中") + "</b>",
+                                           "<b>\x80</b>", "<b></b>"};
+  const std::vector<std::string> noise = {"", " ", "x", g("文"), "\x80", "\xFF", "\r\n"};
+  for (int round = 0; round < 3000; ++round) {
+    const bool include = rng() % 2, exact = rng() % 2, firstOnly = rng() % 4 == 0;
+    std::string text;
+    for (int i = rng() % 10; i > 0; --i) {
+      const std::string& piece = pieces[rng() % pieces.size()];
+      // Markers in another case are compared separately below. (Under exact
+      // case they are plain text.)
+      if (!exact && piece.find_first_of("B") != std::string::npos) continue;
+      text += noise[rng() % noise.size()] + piece;
+    }
+    if (rng() % 4 == 0) text += "<b>open";
+    ASSERT_EQ(collectAll(text, "<b>", "</b>", include, exact, firstOnly),
+              collectStepByStep(text, "<b>", "</b>", include, exact, firstOnly))
+        << text << " include=" << include << " exact=" << exact << " firstOnly=" << firstOnly;
+  }
+}
+
+TEST(CollectAll, PieceInAnotherCaseAndItsExactCopyAreListedOnce) {
+  // The step-by-step cut removes the exact copy but not the piece itself,
+  // finds that piece again and lists it twice; the one pass lists it once.
+  EXPECT_EQ(collectAll("<B>1</B><b>1</b><b>2</b>", "<b>", "</b>", false, false, false),
+            (std::vector<std::string>{"1", "2"}));
 }
 
 }  // namespace

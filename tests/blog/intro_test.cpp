@@ -1,6 +1,7 @@
 // makeIntro: the first 200 characters of the tag-free body.
 #include "blog/publish.h"
 #include "net/encoding.h"
+#include "net/gbktext.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ std::string referenceIntro(const std::string& body) {
   const std::string wide = toFullWidth(removePatterns(body, "<*>"));
   size_t cut = 0;
   while (cut < wide.size()) {
-    const size_t step = static_cast<unsigned char>(wide[cut]) >= 0x81 ? 2 : 1;
+    const size_t step = gbkCharLength(wide, cut);
     if (cut + step > 400) break;
     cut += step;
   }
@@ -36,6 +37,16 @@ TEST(MakeIntro, RemovesTagsAndTrims) {
   EXPECT_EQ(makeIntro("<p></p><br>"), "");
   // A "<" without a closing ">" stays, with what follows it.
   EXPECT_EQ(makeIntro("<b>x</b> < y"), "x < y");
+}
+
+TEST(MakeIntro, EuroSignBeforeATag) {
+  // "€" is one byte (0x80): the "<" after it still opens a tag.
+  EXPECT_EQ(makeIntro("\x80<b>x</b>"), "\x80x");
+  EXPECT_EQ(makeIntro(gbk("<p>价格：100€</p><p>含税</p>")), gbk("价格:100€含税"));
+  EXPECT_EQ(makeIntro("\xFF<i>y</i>"), "\xFFy");
+  // It counts as one byte of the 400, like a control character.
+  const std::string body = "\x80" + repeat(gbk("字"), 250);
+  EXPECT_EQ(makeIntro(body), "\x80" + repeat(gbk("字"), 199));
 }
 
 TEST(MakeIntro, KeepsTwoHundredCharacters) {

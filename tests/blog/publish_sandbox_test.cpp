@@ -53,7 +53,7 @@ TEST(PublishToSandbox, EveryFieldArrivesAsTyped) {
   EXPECT_EQ(blog.articleField(1, "edtMonth"), "12");
   EXPECT_EQ(blog.articleField(1, "edtDay"), "8");
   EXPECT_EQ(blog.articleField(1, "edtTime"), "9:5:3");
-  EXPECT_EQ(blog.articleField(1, "edtAlias"), "zhongwenbiaotityinhao100");
+  EXPECT_EQ(blog.articleField(1, "edtAlias"), "zhongwenbiaotiqtyinhao100");
   EXPECT_EQ(blog.articleField(1, "txaContent"), toUtf8(f.body));
   EXPECT_EQ(blog.articleField(1, "txaIntro"), toUtf8(f.intro));
   EXPECT_EQ(blog.articleField(1, "edtIstop"), "true");

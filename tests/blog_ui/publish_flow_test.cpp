@@ -75,7 +75,7 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   // Title (the alias follows it), tags, and a body typed into the editor.
   inkpost::test::units(w).titleEdit->setText(QString::fromUtf8("我的第一篇文章 Hello 2"));
   onTitleChanged(w);
-  EXPECT_EQ(inkpost::test::units(w).aliasEdit->text(), "wodediyipianwenzhangello2");
+  EXPECT_EQ(inkpost::test::units(w).aliasEdit->text(), "wodediyipianwenzhanghello2");
   inkpost::test::units(w).tagsEdit->setText(QString::fromUtf8("日记"));
   ASSERT_TRUE(waitUntil([&] { return editorReady(inkpost::test::units(w).editorView); }, 30000));
   w.activateWindow();
@@ -97,7 +97,7 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
 
   ASSERT_EQ(blog.articleCount(), 1);
   EXPECT_EQ(blog.articleField(1, "edtTitle"), "我的第一篇文章 Hello 2");
-  EXPECT_EQ(blog.articleField(1, "edtAlias"), "wodediyipianwenzhangello2");
+  EXPECT_EQ(blog.articleField(1, "edtAlias"), "wodediyipianwenzhanghello2");
   EXPECT_EQ(blog.articleField(1, "edtTag"), "日记");
   EXPECT_EQ(blog.articleField(1, "edtCateID"), inkpost::test::units(w).categoryBox->currentData().toString().toStdString());
   // The type as the list shows it.
@@ -107,7 +107,7 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   EXPECT_EQ(blog.articleField(1, "txaIntro"), "typed it's");
   const std::string index = blog.get("");
   EXPECT_NE(index.find("我的第一篇文章 Hello 2"), std::string::npos);
-  EXPECT_NE(index.find("wodediyipianwenzhangello2"), std::string::npos);
+  EXPECT_NE(index.find("wodediyipianwenzhanghello2"), std::string::npos);
   setToastTimeScale(1.0);
 }
 

@@ -114,7 +114,7 @@ TEST_F(Publishing, PostsEveryFieldAndTellsSuccess) {
   EXPECT_EQ(blog.articleField(1, "edtAuthorID"), "1");
   EXPECT_EQ(blog.articleField(1, "edtLevel"), "3");
   EXPECT_EQ(blog.articleField(1, "edtTime"), "9:5:3");
-  EXPECT_EQ(blog.articleField(1, "edtAlias"), "zhongwen2biaoti");
+  EXPECT_EQ(blog.articleField(1, "edtAlias"), "zhongwenv2biaoti");
   EXPECT_EQ(blog.articleField(1, "txaContent"), "<p>正文 it's \"quoted\" \\ </p>\r\n<p>&#128512;</p>");
   EXPECT_EQ(blog.articleField(1, "txaIntro"), "正文 it's \"quoted\" \\ \r\n&#128512;");
   EXPECT_EQ(blog.articleField(1, "edtIstop"), "true");
@@ -214,11 +214,11 @@ TEST_F(Publishing, AliasFollowsTheTitleOnlyWhenAutomatic) {
   EXPECT_EQ(inkpost::test::units(*w_).aliasEdit->text(), "xinbiaoti");
   inkpost::test::units(*w_).titleEdit->setText(q("Ｈｅｌｌｏ 世界！"));
   onTitleChanged(*w_);
-  EXPECT_EQ(inkpost::test::units(*w_).aliasEdit->text(), "elloshijie");
+  EXPECT_EQ(inkpost::test::units(*w_).aliasEdit->text(), "helloshijie");
   // Unticking leaves the alias alone.
   inkpost::test::units(*w_).autoAliasCheck->setChecked(false);
   onAutoAliasClicked(*w_);
-  EXPECT_EQ(inkpost::test::units(*w_).aliasEdit->text(), "elloshijie");
+  EXPECT_EQ(inkpost::test::units(*w_).aliasEdit->text(), "helloshijie");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "imagedata.h"
 #include "net/encoding.h"
+#include "net/http.h"
 #include "support/capture_server.h"
 #include "support/tempdir.h"
 
@@ -232,6 +233,27 @@ TEST(UploadWithoutServer, NoSiteAndServerDownGiveEmpty) {
     port = gone.port();
   }
   EXPECT_EQ(UploadImageFile("http://127.0.0.1:" + std::to_string(port) + "/", "", dir.file("a.jpg"), "", false, 2), "");
+}
+
+}  // namespace
+}  // namespace inkpost
+
+namespace inkpost {
+namespace {
+
+// A blog on shared hosting may think for many seconds before it answers an
+// upload; the upload waits for it (it used to give up after 5 s).
+TEST_F(UploadToCaptureServer, SlowBlogIsWaitedFor) {
+  server.setResponse(successAnswer(server.url("/blog/upload/slow.gif")));
+  server.setStallMs(6500);
+  EXPECT_EQ(UploadImageFile(site(), "", file("slow.gif", test::makeGif(2, 2)), "", false),
+            server.url("/blog/upload/slow.gif"));
+}
+
+// An answer over the cap is a failed upload, however it ends.
+TEST_F(UploadToCaptureServer, OversizedAnswerIsAFailure) {
+  server.setResponse(answer(std::string(kPostAnswerCap + 10, ' ') + "已上传文件:<a href=\"x\">x</a>"));
+  EXPECT_EQ(UploadImageFile(site(), "", file("big.gif", test::makeGif(2, 2)), "", false), "");
 }
 
 }  // namespace

@@ -187,6 +187,45 @@ TEST(Width, FullAndHalf) {
   EXPECT_EQ(toHalfWidth("\xA3" + kTrailAt), "\xA3" + kTrailAt);
 }
 
+// "€" is the one-byte character 0x80 and 0xFF stands alone as well: in every
+// search, cut and width conversion the byte after either is a character of
+// its own.
+TEST(SingleHighBytes, NeverTakeTheNextByteAlong) {
+  for (const std::string b : {std::string("\x80"), std::string("\xFF")}) {
+    SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(b[0])));
+    EXPECT_EQ(findText(b + "<b>", "<b>"), 2);
+    EXPECT_EQ(findText("x" + b + "A", b + "a"), 2) << "letters after it still fold";
+    EXPECT_EQ(gbkFind(b + "a", "a", 0, true), 1u);
+    EXPECT_EQ(gbkFindFrom(b + "a" + kZhong + "a", "a", 2, true), 4u);
+    EXPECT_EQ(textBetween("<p>5" + b + "</p><p>6</p>", "<p>", "</p>"), "5" + b);
+    EXPECT_EQ(textBetween(b + "k=v", "k=", ""), "v");
+    EXPECT_EQ(textBetween(b + "k=v", "", "="), b + "k");
+    EXPECT_EQ(removePatterns(b + "<b>x</b>", "<*>"), b + "x");
+    EXPECT_EQ(removePatternsLiteral(b + "<b>x</b>", "<*>"), b + "x");
+    EXPECT_EQ(removePatterns("<i>" + b + "</i>y" + b, "<*>"), b + "y" + b);
+    EXPECT_EQ(gbkReplaceAll(b + "ab" + b + "a", "a", "-"), b + "-b" + b + "-");
+    EXPECT_EQ(toFullWidth(b + "A"), b + "\xA3\xC1");
+    EXPECT_EQ(toHalfWidth(b + "\xA3\xC1"), b + "A");
+    EXPECT_EQ(toHalfWidth(toFullWidth(b + "Ab 1" + b)), b + "Ab 1" + b);
+  }
+  EXPECT_EQ(toUtf8("\x80"), "\xE2\x82\xAC");
+  EXPECT_EQ(fromUtf8("5\xE2\x82\xAC<"), "5\x80<");
+}
+
+TEST(SingleHighBytes, ResumedSearchesAgreeWithSearchesFromTheTop) {
+  std::mt19937 rng(17);
+  const std::vector<std::string> atoms = {"a", "A", "<", ">", "\x80", "\xFF", kZhong, kTrailA, kTrailAt, "\x81"};
+  const std::vector<std::string> needles = {"a", "<", "A>", "\x80" "a", kTrailA, "\x81"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int i = rng() % 12; i > 0; --i) text += atoms[rng() % atoms.size()];
+    const std::string& needle = needles[rng() % needles.size()];
+    // Resuming at each character boundary finds what a search from the top does.
+    for (size_t at = 0; at <= text.size(); at = at < text.size() ? at + gbkCharLength(text, at) : at + 1)
+      ASSERT_EQ(gbkFindFrom(text, needle, at, false), gbkFind(text, needle, at, false)) << text << " at " << at;
+  }
+}
+
 TEST(C99AndMd5, Forms) {
   EXPECT_EQ(c99Escape("ab" + kZhong), "ab\\u4e2d");
   EXPECT_EQ(c99Escape("\x80"), "\\u20ac");

@@ -41,8 +41,9 @@ TEST(Cookies, MergeAsDescribed) {
   // Entries the caller added in another layout are kept.
   EXPECT_EQ(mergeCookies("a=1; username=x; password=y", "a=2;"), "a=2; username=x; password=y");
   EXPECT_EQ(mergeCookies("a=1; username=x;", "username=z;"), "a=1; username=z;");
-  // Every whole entry holding the old text takes the new one.
-  EXPECT_EQ(mergeCookies("a=1;b=2;a=1;", "a=9;"), "a=9;b=2;a=9;");
+  // A name is kept once: the first entry takes the new value, later ones
+  // of that name go (they used to take the new value too, repeating it).
+  EXPECT_EQ(mergeCookies("a=1;b=2;a=1;", "a=9;"), "a=9;b=2;");
 }
 
 TEST(Cookies, MergeNeverGluesOntoAnOpenLastEntry) {
@@ -96,5 +97,58 @@ TEST(CookieStore, ObserverHearsAnswersButNotOwnWrites) {
   setCookieStoreObserver(nullptr);
   storeSetCookie("http://blog.example/", "t=3");
   EXPECT_EQ(heard, (std::vector<std::string>{"+blog.example s=2 /a", "-blog.example s= /a"}));
+  clearCookieStore();
+}
+
+TEST(Cookies, MergeKeepsEachNameOnceAndStaysUnderTheCap) {
+  // Later entries of a name already present go; the fresh value takes the
+  // first one's place.
+  EXPECT_EQ(mergeCookies("a=1;b=2;A=3;", "a=9;"), "a=9;b=2;");
+  // The same answer setting a cookie twice: the last value wins.
+  EXPECT_EQ(mergeCookies("x=0;", "c=1;c=2;"), "x=0;c=2;");
+  std::string stored = "ASPSESSIONIDAA=s; username=me; password=pw";
+  for (int i = 0; i < 30; ++i) stored = mergeCookies(stored, "junk" + std::to_string(i) + "=" + std::string(1000, 'v') + ";");
+  EXPECT_LT(stored.size(), kCookieTextCap);
+  EXPECT_EQ(stored.rfind("ASPSESSIONIDAA=s;", 0), 0u);
+  EXPECT_NE(stored.find("username=me;"), std::string::npos);
+  EXPECT_NE(stored.find("password=pw;"), std::string::npos);
+  EXPECT_NE(stored.find("junk29="), std::string::npos);
+  EXPECT_EQ(stored.find("junk0="), std::string::npos);
+  // A single entry larger than the cap does not stay either.
+  EXPECT_LT(mergeCookies("a=1;", "big=" + std::string(kCookieTextCap, 'b') + ";").size(), kCookieTextCap);
+}
+
+TEST(CookieStore, PublicSuffixDomainsAreRefused) {
+  clearCookieStore();
+  EXPECT_FALSE(storeSetCookie("http://www.example.com/", "a=1; Domain=.com"));
+  EXPECT_FALSE(storeSetCookie("http://www.example.co.uk/", "b=1; Domain=co.uk"));
+  EXPECT_FALSE(storeSetCookie("http://blog.example.test/", "c=1; Domain=test"));
+  EXPECT_TRUE(storeSetCookie("http://www.example.co.uk/", "d=1; Domain=example.co.uk"));
+  EXPECT_TRUE(storeSetCookie("http://127.0.0.1/", "e=1; Domain=127.0.0.1"));
+  EXPECT_EQ(cookieHeaderFor("http://other.com/"), "");
+  EXPECT_EQ(cookieHeaderFor("http://shop.example.co.uk/"), "d=1");
+  clearCookieStore();
+}
+
+TEST(CookieStore, SecureCookiesGoOnlyOverHttps) {
+  clearCookieStore();
+  EXPECT_TRUE(storeSetCookie("https://blog.example.com/", "s=1; Secure; path=/"));
+  EXPECT_TRUE(storeSetCookie("https://blog.example.com/", "p=2; path=/"));
+  EXPECT_EQ(cookieHeaderFor("https://blog.example.com/a"), "s=1; p=2");
+  EXPECT_EQ(cookieHeaderFor("http://blog.example.com/a"), "p=2");
+  // Plain http may not set a Secure cookie.
+  EXPECT_FALSE(storeSetCookie("http://blog.example.com/", "t=1; Secure"));
+  EXPECT_EQ(storedCookies().size(), 2u);
+  EXPECT_TRUE(storedCookies()[0].secure);
+  clearCookieStore();
+}
+
+TEST(CookieStore, BoundedPerHost) {
+  clearCookieStore();
+  for (size_t i = 0; i < kMaxCookiesPerHost + 10; ++i)
+    EXPECT_TRUE(storeSetCookie("http://blog.example.com/", "n" + std::to_string(i) + "=v"));
+  EXPECT_EQ(storedCookies().size(), kMaxCookiesPerHost);
+  EXPECT_EQ(storedCookies().front().name, "n10");  // the oldest gave way
+  EXPECT_FALSE(storeSetCookie("http://blog.example.com/", "huge=" + std::string(kMaxCookieBytes, 'h')));
   clearCookieStore();
 }

@@ -20,10 +20,12 @@ int rowCount() { return static_cast<int>(listSites().size()); }
 
 }  // namespace
 
-TEST(SiteStoreOpen, MissingFileFailsWithFirstMessageAndCreatesNothing) {
+// A missing file is now created (store_guard_test.cpp); a file that cannot
+// be created still fails with the first message.
+TEST(SiteStoreOpen, UncreatableFileFailsWithFirstMessage) {
   TempDir dir;
-  EXPECT_EQ(OpenSiteStore(dir.file("data.mdb")), SiteStoreOpen::ConnectFailed);
-  EXPECT_FALSE(fileExists(dir.file("data.mdb")));
+  EXPECT_EQ(OpenSiteStore(dir.file("no-such-folder/data.mdb")), SiteStoreOpen::ConnectFailed);
+  EXPECT_FALSE(fileExists(dir.file("no-such-folder/data.mdb")));
   EXPECT_FALSE(siteStoreIsOpen());
   EXPECT_EQ(siteStoreOpenMessage(SiteStoreOpen::ConnectFailed), fromUtf8("连接数据库失败_ON.1！"));
   EXPECT_EQ(siteStoreOpenMessage(SiteStoreOpen::TableFailed), fromUtf8("连接数据库失败_ON.2！"));

@@ -98,14 +98,24 @@ TEST(SiteStoreStartUp, FailuresAreShownInAMessageBox) {
   const std::string saved = programDir();
   setProgramDir(dir.path());
   {
+    // A missing file is made (this used to fail with "连接数据库失败_ON.1！").
+    ModalAnswerer answer;
+    EXPECT_TRUE(openSiteStoreReporting(nullptr));
+    ASSERT_EQ(answer.boxes.size(), 1);
+    EXPECT_EQ(answer.boxes[0].title, QStringLiteral("提示"));
+    EXPECT_TRUE(answer.boxes[0].text.startsWith(QStringLiteral("没有找到网站数据库")));
+    EXPECT_EQ(answer.boxes[0].buttons, QMessageBox::Ok);
+    EXPECT_TRUE(fileExists(dir.file("data.mdb")));
+  }
+  std::remove(dir.file("data.mdb").c_str());
+  {
+    ASSERT_TRUE(rawExec(dir.file("data.mdb"), "another key", {"create table web(x)"}));
     ModalAnswerer answer;
     EXPECT_FALSE(openSiteStoreReporting(nullptr));
     ASSERT_EQ(answer.boxes.size(), 1);
-    EXPECT_EQ(answer.boxes[0].title, QStringLiteral("提示"));
     EXPECT_EQ(answer.boxes[0].text, QStringLiteral("连接数据库失败_ON.1！"));
-    EXPECT_EQ(answer.boxes[0].buttons, QMessageBox::Ok);
-    EXPECT_FALSE(fileExists(dir.file("data.mdb")));
   }
+  std::remove(dir.file("data.mdb").c_str());
   {
     ASSERT_TRUE(rawExec(dir.file("data.mdb"), kSiteStorePassword, {"create table other(x)"}));
     ModalAnswerer answer;

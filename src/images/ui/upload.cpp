@@ -35,7 +35,7 @@ std::string UploadImageFile(QWidget& w, const std::string& path, const std::stri
     WindowDisabled disabled(w);
     std::string address;
     const std::string cookie = blogSession().cookie;
-    runOffWindowThread([&] { address = UploadImageFile(siteUrl, cookie, path, givenName, useGivenName, 15, &answer); });
+    runOffWindowThread([&] { address = UploadImageFile(siteUrl, cookie, path, givenName, useGivenName, kUploadBudgetSeconds, &answer); });
     return address;
   };
   std::string answer;

@@ -2,6 +2,7 @@
 
 #include "app/ui/gbk.h"
 #include "app/ui/unit.h"
+#include "app/ui/toast.h"
 #include "sites/sitestore.h"
 
 #include <QComboBox>
@@ -40,6 +41,9 @@ void FillSiteChooser(QComboBox* chooser) {
     }
   }
   chooser->setCurrentIndex(-1);
+  // Where the passwords went (or could not be read from), told once.
+  const std::string notice = takeSecretNotice();
+  if (!notice.empty()) ShowToast(chooser->window(), notice, 2.6, true, 0);
 }
 
 int chooserSiteId(const QComboBox* chooser, int index) {

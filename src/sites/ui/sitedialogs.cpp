@@ -113,7 +113,7 @@ void AddSiteDialog::add() {
     toast(this, "该网站已存在！", 1.0);
     return;
   }
-  if (ExecuteSiteStatement(sql::insertSite(r)))
+  if (saveNewSite(r))
     toast(this, "添加网站成功！", 1.0);
   else
     toast(this, "添加网站失败！", 1.0);
@@ -156,7 +156,7 @@ void ModifySiteDialog::modify() {
     return;
   }
   const int id = item->data(Qt::UserRole).toInt();
-  if (ExecuteSiteStatement(sql::updateSite(formRecord(), id)))
+  if (saveSite(formRecord(), id))
     toast(this, "  修改成功！  ", 1.0);
   else
     toast(this, "  修改失败！  ", 1.0);
@@ -197,7 +197,7 @@ void DeleteSitesDialog::deleteTicked() {
   std::vector<int> ids;
   for (int i = 0; i < list->count(); ++i)
     if (list->item(i)->checkState() == Qt::Checked) ids.push_back(list->item(i)->data(Qt::UserRole).toInt());
-  if (ExecuteSiteStatement(sql::deleteSites(ids)))
+  if (removeSites(ids))
     toast(this, "删除成功！", 0.8);
   else
     toast(this, "删除失败！", 0.8);

@@ -19,7 +19,7 @@ bool openSiteStoreReporting(QWidget* parent) {
   SiteStoreOpen result = OpenSiteStore();
   if (result == SiteStoreOpen::Ok) return true;
   inform(parent, QStringLiteral("提示"), toQ(siteStoreOpenMessage(result)));
-  return false;
+  return siteStoreUsable(result);
 }
 
 void runDatabaseUpgrade(QWidget* parent) {

@@ -1,0 +1,48 @@
+// Shared parts of the benchmarks that start the program as a child process:
+// a program folder with sites in a temporary folder, and the child start.
+#pragma once
+
+#include "sites/sitestore.h"
+#include "support/tempdir.h"
+
+#include <spawn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <string>
+
+extern char** environ;
+
+namespace inkpost::bench {
+
+// This executable's path, empty when it cannot be read.
+inline std::string selfPath() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+// data.mdb with `count` sites in the folder.
+inline bool prepareSites(const test::TempDir& folder, int count) {
+  const std::string db = folder.file("data.mdb");
+  if (!createSiteDatabase(db)) return false;
+  for (int i = 0; i < count; ++i) {
+    SiteRecord s;
+    s.webname = "blog " + std::to_string(i);
+    s.weburl = "http://blog" + std::to_string(i) + ".example.org/";
+    s.admin = "admin";
+    s.pass = "pw";
+    if (!addOrUpdateSite(db, s)) return false;
+  }
+  return true;
+}
+
+// Starts `self --child <folder>`; 0 when it cannot be started.
+inline pid_t startChild(std::string self, std::string folder) {
+  std::string mode = "--child";
+  char* args[] = {self.data(), mode.data(), folder.data(), nullptr};
+  pid_t pid = 0;
+  return posix_spawn(&pid, self.c_str(), nullptr, nullptr, args, environ) == 0 ? pid : 0;
+}
+
+}  // namespace inkpost::bench

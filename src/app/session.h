@@ -54,6 +54,9 @@ struct BlogSession {
   std::string cookie;
   // The site address (ending in "/") of the last login attempt; empty before.
   std::string site;
+  // True once a login to `site` has read an edit page with categories;
+  // false before, during and after a login that failed. Publishing needs it.
+  bool ready = false;
   // The tags of the last loaded edit page, in page order.
   std::vector<std::string> tags;
   // The uploads of the session, oldest first (gallery entry texts: address,

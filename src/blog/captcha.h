@@ -49,6 +49,11 @@ std::int32_t LoadCdsFromFile(const std::string& path);
 // The settings behind a handle (defaults for an unknown handle).
 CaptchaSettings captchaSettings(std::int32_t handle);
 
+// One GET of the captcha image at `url` through WinHttpEngine with the
+// handle's fetch timeout, `cookies` sent as the Cookie header (the image's
+// own cookies are not kept). The bytes as served; empty when none came.
+std::string fetchCaptchaImage(std::int32_t handle, const std::string& url, const std::string& cookies);
+
 // Fetches the captcha image at `url` (GET through WinHttpEngine, `cookies`
 // sent as the Cookie header so the image belongs to that server session) and
 // writes the recognised characters into `buffer` as a zero-terminated text

@@ -8,15 +8,19 @@
 
 namespace inkpost {
 
+std::string fetchCaptchaImage(std::int32_t handle, const std::string& url, const std::string& cookies) {
+  const CaptchaSettings s = captchaSettings(handle);
+  std::string responseHeaders;
+  std::string cookieCopy = cookies;  // the image's own cookies are not kept
+  return WinHttpEngine(url, "GET", "", "", "", "", "", s.timeout, responseHeaders, &cookieCopy, true,
+                       kCaptchaAnswerCap);
+}
+
 int GetVcodeFromURL(std::int32_t handle, const std::string& url, char* buffer, std::size_t size,
                     const std::string& cookies) {
   if (buffer && size > 0) buffer[0] = '\0';
   if (!buffer || size == 0) return -1;
-  CaptchaSettings s = captchaSettings(handle);
-  std::string responseHeaders;
-  std::string cookieCopy = cookies;  // the image's own cookies are not kept
-  std::string image = WinHttpEngine(url, "GET", "", "", "", "", "", s.timeout, responseHeaders, &cookieCopy, true,
-                                    kCaptchaAnswerCap);
+  const std::string image = fetchCaptchaImage(handle, url, cookies);
   if (image.empty()) return -2;
   std::string code = readCaptchaImage(handle, image);
   if (code.empty()) return -1;

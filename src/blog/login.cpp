@@ -32,49 +32,113 @@ const std::string& adminTitleMarker() {
   return marker;
 }
 
-std::string readLoginCaptcha(const std::string& site, const std::string& cookies) {
+namespace {
+
+bool noAnswer(const std::string& responseHeaders) {
+  return responseHeaders.empty() || responseHeaders == "_nolink_";
+}
+
+// The automatic reads of one session; the last picture fetched goes to
+// *lastImage (the one whose code the blog now expects).
+std::string readCode(const std::string& site, const std::string& cookies, std::string* lastImage, bool* imageCame) {
   const std::int32_t handle = CaptchaDataHandle();
   const int bound = captchaSettings(handle).reads;
+  if (imageCame) *imageCame = true;
   for (int read = 0; read < bound; ++read) {
-    char buffer[33];
-    int n = GetVcodeFromURL(handle, site + kCaptchaPage, buffer, sizeof buffer, cookies);
-    if (n == kCaptchaCodeLength) return std::string(buffer, static_cast<size_t>(n));
-    if (n == -2) break;  // no image at all: the server is gone, another read would only wait again
+    std::string image = fetchCaptchaImage(handle, site + kCaptchaPage, cookies);
+    if (image.empty()) {
+      // No image at all: the server is gone, another read would only wait again.
+      if (imageCame) *imageCame = false;
+      break;
+    }
+    std::string code = readCaptchaImage(handle, image);
+    if (lastImage) *lastImage = std::move(image);
+    if (code.size() == static_cast<size_t>(kCaptchaCodeLength)) return code;
   }
   return {};
 }
 
-bool blogLogin(const std::string& site, const std::string& account, const std::string& password,
-               std::string& sessionCookie) {
-  // 1. A fresh server session.
-  std::string serverCookies;
-  std::string responseHeaders;
-  WinHttpEngine(site + kLoginPage, "GET", "", "", "", "", "", 0, responseHeaders, &serverCookies, true);
-
-  // 2. The captcha of that session.
-  const std::string code = readLoginCaptcha(site, serverCookies);
-
-  // 3. The login cookie.
-  std::string cookie = loginCookie(serverCookies, account, password);
-  if (code.empty()) {
-    sessionCookie = cookie;
-    return false;
-  }
-
-  // 4. The form; 5 and 6. the two redirects, followed by hand.
-  std::string headers;
+// 4. The form; 5 and 6. the two redirects, followed by hand. `cookie` is the
+// login cookie text and takes in what the blog sets.
+LoginOutcome submitLogin(const std::string& site, const std::string& account, const std::string& password,
+                         const std::string& code, std::string& cookie) {
+  std::string headers, responseHeaders;
   std::string body = HttpEngine(site + kVerifyPage, "POST", "", "", "", "", headers, loginForm(account, password, code),
                                 0, responseHeaders, cookie, false);
+  if (noAnswer(responseHeaders)) return LoginOutcome::Unreachable;
+  const std::string verifyPage = fromUtf8(body);
   for (int hop = 0; hop < 2; ++hop) {
     const std::string location = textBetween(responseHeaders, "Location: ", "\r\n");
     headers.clear();
     body = HttpEngine(site + location, "GET", "", "", "", "", headers, "", 0, responseHeaders, cookie, false);
   }
+  if (gbkFind(fromUtf8(body), adminTitleMarker(), 0, true) != std::string::npos) return LoginOutcome::Done;
+  static const std::string kCodeWord = fromUtf8("验证码");
+  if (gbkFind(refusalReason(verifyPage), kCodeWord, 0, true) != std::string::npos) return LoginOutcome::CodeRefused;
+  return LoginOutcome::Refused;
+}
 
-  // The attempt's cookie text stays whatever the outcome; the admin page's
-  // title tells whether the login went through.
+// A person types at most this many codes for one attempt after the blog
+// refused one.
+constexpr int kTypedCodeRetries = 3;
+
+}  // namespace
+
+std::string readLoginCaptcha(const std::string& site, const std::string& cookies, bool* imageCame) {
+  return readCode(site, cookies, nullptr, imageCame);
+}
+
+std::string fetchLoginCaptcha(const std::string& site, const std::string& cookies) {
+  return fetchCaptchaImage(CaptchaDataHandle(), site + kCaptchaPage, cookies);
+}
+
+std::string refusalReason(const std::string& gbkPage) {
+  static const std::string kMarker = fromUtf8("错误原因:");
+  return textBetween(gbkPage, kMarker, "<");
+}
+
+LoginOutcome loginAttempt(const std::string& site, const std::string& account, const std::string& password,
+                          std::string& sessionCookie, const LoginAsk& ask) {
+  // 1. A fresh server session.
+  std::string serverCookies;
+  std::string responseHeaders;
+  WinHttpEngine(site + kLoginPage, "GET", "", "", "", "", "", 0, responseHeaders, &serverCookies, true);
+  if (noAnswer(responseHeaders)) return LoginOutcome::Unreachable;
+
+  // 2. The captcha of that session.
+  std::string image;
+  bool imageCame = true;
+  std::string code = readCode(site, serverCookies, &image, &imageCame);
+  const auto another = [&site, &serverCookies] { return fetchLoginCaptcha(site, serverCookies); };
+
+  // 3. The login cookie. The attempt's cookie text stays whatever the outcome.
+  std::string cookie = loginCookie(serverCookies, account, password);
   sessionCookie = cookie;
-  return gbkFind(fromUtf8(body), adminTitleMarker(), 0, true) != std::string::npos;
+  if (code.empty()) {
+    if (!ask.ask) return LoginOutcome::NoCode;
+    const std::optional<std::string> typed = ask.ask(image, another);
+    if (!typed) return LoginOutcome::Cancelled;
+    code = *typed;
+  }
+
+  LoginOutcome outcome = submitLogin(site, account, password, code, cookie);
+  sessionCookie = cookie;
+  // On the last attempt a refused code is not the end: the person reads the
+  // next picture of the same session.
+  for (int retry = 0; outcome == LoginOutcome::CodeRefused && ask.lastAttempt && ask.ask && retry < kTypedCodeRetries;
+       ++retry) {
+    const std::optional<std::string> typed = ask.ask(another(), another);
+    if (!typed) return LoginOutcome::Cancelled;
+    cookie = loginCookie(serverCookies, account, password);
+    outcome = submitLogin(site, account, password, *typed, cookie);
+    sessionCookie = cookie;
+  }
+  return outcome;
+}
+
+bool blogLogin(const std::string& site, const std::string& account, const std::string& password,
+               std::string& sessionCookie) {
+  return loginAttempt(site, account, password, sessionCookie) == LoginOutcome::Done;
 }
 
 }  // namespace inkpost

@@ -155,9 +155,17 @@ std::string articleFormBody(const PostForm& f) {
   return body;
 }
 
+bool answerWantsLogin(std::string_view gbkAnswer) {
+  // The refusal of an admin action without a session, and the login form a
+  // redirect to login.asp ends on (its captcha field is on no other page).
+  static const std::string kNoRights = fromUtf8("没有权限");
+  return containsGbk(gbkAnswer, kNoRights) || containsGbk(gbkAnswer, "name=\"edtCheckOut\"");
+}
+
 PostOutcome judgeAnswer(std::string_view gbkAnswer) {
   static const std::string kDone = fromUtf8("操作成功");
   if (containsGbk(gbkAnswer, kDone)) return kPostDone;
+  if (answerWantsLogin(gbkAnswer)) return kPostNeedsLogin;
   for (char c : gbkAnswer)
     if (!isBlank(c)) return kPostRefused;
   return kPostNoAnswer;

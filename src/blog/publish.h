@@ -38,6 +38,8 @@ enum PostOutcome : int {
   kPostRefused = 0,   // an answer without "操作成功"
   kPostDone = 1,      // the answer holds "操作成功"
   kPostNoAnswer = 2,  // empty (or blank) answer: network failure or an empty page
+  kPostNeedsLogin = 3,  // the blog's login page, or its refusal for lack of rights:
+                        // the session has expired and nothing was stored
 };
 
 // The intro of a body: tags removed, blanks trimmed, then the first 200
@@ -61,7 +63,10 @@ std::string articlePostHeaders(const std::string& site);
 std::string articleFormBody(const PostForm& form);
 
 // Judges the blog's answer, already converted to GBK.
+// Also used for uploads: answerWantsLogin tells the expired session apart.
 PostOutcome judgeAnswer(std::string_view gbkAnswer);
+// The blog's login page or its "没有权限" refusal: the session is gone.
+bool answerWantsLogin(std::string_view gbkAnswer);
 
 // The budget of an article post. HttpEngine gives connecting and each silent
 // wait a third of it, so the blog may take a full minute before it answers;

@@ -227,7 +227,8 @@ bool readImageFile(const std::string& path, std::string& bytes) {
 }
 
 std::string UploadImageFile(const std::string& siteUrl, const std::string& cookie, const std::string& path,
-                            const std::string& givenName, bool useGivenName, int timeoutSeconds) {
+                            const std::string& givenName, bool useGivenName, int timeoutSeconds,
+                            std::string* gbkAnswer) {
   // Without a site there is nowhere to send to.
   if (siteUrl.empty()) return {};
   const UploadNames names = uploadNames(path, givenName, useGivenName);
@@ -243,7 +244,9 @@ std::string UploadImageFile(const std::string& siteUrl, const std::string& cooki
                                      timeoutSeconds, responseHeaders, &cookies, true, kPostAnswerCap);
   body.clear();
   body.shrink_to_fit();
-  return uploadAnswerAddress(fromUtf8(answerBody(answer, responseHeaders)), siteUrl, names);
+  const std::string page = fromUtf8(answerBody(answer, responseHeaders));
+  if (gbkAnswer) *gbkAnswer = page;
+  return uploadAnswerAddress(page, siteUrl, names);
 }
 
 }  // namespace inkpost

@@ -44,8 +44,11 @@ inline constexpr int kUploadBudgetSeconds = 120;
 // the session cookie text `cookie` (sent as is; the answer's cookies are
 // not kept). givenName is used only when useGivenName is set. Returns the
 // public address of the stored image, empty on any failure, including a
-// file that cannot be read (nothing is sent then).
+// file that cannot be read (nothing is sent then). The blog's answer page
+// (GBK) goes to *gbkAnswer when given, so a caller can tell an expired
+// session from other refusals.
 std::string UploadImageFile(const std::string& siteUrl, const std::string& cookie, const std::string& path,
-                            const std::string& givenName, bool useGivenName, int timeoutSeconds = kUploadBudgetSeconds);
+                            const std::string& givenName, bool useGivenName, int timeoutSeconds = kUploadBudgetSeconds,
+                            std::string* gbkAnswer = nullptr);
 
 }  // namespace inkpost

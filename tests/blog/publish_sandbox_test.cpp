@@ -92,10 +92,11 @@ TEST(PublishToSandbox, RefusalAndEmptyAnswer) {
     EXPECT_EQ(blog.articleCount(), 1);
   }
   {
-    // Not logged in: the blog's refusal page.
+    // Not logged in: the blog's refusal for lack of rights, nothing stored.
     Sandbox blog(sandboxOptions());
     std::string cookie = "x=1;";
-    EXPECT_EQ(postArticle(blog.siteUrl(), typedArticle(), cookie), kPostRefused);
+    EXPECT_EQ(postArticle(blog.siteUrl(), typedArticle(), cookie), kPostNeedsLogin);
+    EXPECT_EQ(blog.articleCount(), 0);
   }
 }
 

@@ -96,6 +96,12 @@ TEST(PostAnswer, ThreeOutcomes) {
   EXPECT_EQ(judgeAnswer("   \r\n\t "), kPostNoAnswer);
   EXPECT_EQ(judgeAnswer(gbk("<p>操作失败</p>")), kPostRefused);
   EXPECT_EQ(judgeAnswer("."), kPostRefused);
+  // The session has gone: the refusal for lack of rights, or the login page
+  // a redirect ended on. Nothing was stored, so the post may be sent again.
+  EXPECT_EQ(judgeAnswer(gbk("<p>错误原因:没有权限，请先登录</p>")), kPostNeedsLogin);
+  EXPECT_EQ(judgeAnswer(gbk("<form><input name=\"edtCheckOut\"><img src=\"function/c_validcode.asp\"></form>")),
+            kPostNeedsLogin);
+  EXPECT_FALSE(answerWantsLogin(gbk("<p>错误原因:文件已存在，请先删除</p>")));
 }
 
 TEST(PostArticle, SendsTheFormAndJudgesTheAnswer) {

@@ -74,6 +74,8 @@ class Publishing : public inkpost::test::SessionTest {
     inkpost::test::units(*w_).siteChooser->setItemData(0, QVariant::fromValue(site), kSiteRecordRole);
     inkpost::test::units(*w_).siteChooser->setCurrentIndex(0);
     blogSession().cookie = sandboxLogin(blog);
+    blogSession().site = blog.siteUrl();
+    blogSession().ready = true;  // as after a login that read the edit page
 
     inkpost::test::units(*w_).categoryBox->addItem(q("未分类"), 1);
     inkpost::test::units(*w_).categoryBox->addItem(q("随笔"), 2);

@@ -168,6 +168,9 @@ class CrossPost : public inkpost::test::SessionTest {
     FillSiteChooser(inkpost::test::units(*w_).siteChooser);
     inkpost::test::units(*w_).siteChooser->setCurrentIndex(0);
     inkpost::test::units(*w_).syncSpaceCheck->setChecked(true);
+    // As after a login that read the edit page.
+    blogSession().site = site.weburl;
+    blogSession().ready = true;
   }
 
   // The requests that reached either double during this test (the
@@ -409,14 +412,16 @@ TEST_F(CrossPost, UntickedBoxSendsNothing) {
 }
 
 TEST_F(CrossPost, RefusedPublishSendsNothingToEitherHost) {
-  // Not signed in to the blog: the sandbox refuses the article.
+  // Not signed in to the blog: nothing goes out, to the blog or the second
+  // service.
   chooseSite("alice", "pw");
+  blogSession().ready = false;
   blogSession().crossPost = [](QWidget& w, const std::string& t, const std::string& b) {
     crossPostArticle(static_cast<MainWindow&>(w), t, b);
   };
   inkpost::test::units(*w_).titleEdit->setText(QStringLiteral("title"));
   publishArticle(*w_);
-  EXPECT_EQ(toastTexts(), texts({"      发布失败！      "}));
+  EXPECT_EQ(toastTexts(), texts({"请先选择网站并登录"}));
   EXPECT_TRUE(requests().empty());
 }
 

@@ -68,6 +68,7 @@ struct MainUnits {
   INKPOST_UNIT(QAction, addSiteAction, "添加网站")
   INKPOST_UNIT(QAction, modifySiteAction, "修改网站")
   INKPOST_UNIT(QAction, deleteSiteAction, "删除网站")
+  INKPOST_UNIT(QAction, reloginAction, "重新登录")
   INKPOST_UNIT(QAction, upgradeAction, "数据库升级")
   INKPOST_UNIT(QAction, mailingListAction, "订阅VIP邮箱")
   INKPOST_UNIT(QAction, officialBlogAction, "官方博客")

@@ -44,6 +44,7 @@
 #include <QWebEngineView>
 
 #include <exception>
+#include <memory>
 
 namespace inkpost {
 
@@ -114,9 +115,20 @@ void bindMainWindow(MainWindow& w) {
   // --- blog: login, title, publishing
   ArticleForm& form = ArticleForm::of(w);
   // 组合框_网站名称 selection changed: log in to the picked site.
-  QObject::connect(w.siteChooser, &QComboBox::currentIndexChanged, &w, [&w](int) {
-    guard(w, "登录", [&] { onSiteSelected(w); });
+  // Choosing the chosen site again (activated without a change), and 重新登录
+  // (F5): log in once more. A change is followed at once by its activated,
+  // which the flag holds back.
+  auto changed = std::make_shared<bool>(false);
+  QObject::connect(w.siteChooser, &QComboBox::currentIndexChanged, &w, [&w, changed](int) {
+    *changed = true;
+    guard(w, "登录", [&] { onSiteSelected(w); });  // waits run event loops: the reset comes after
+    QTimer::singleShot(0, &w, [changed] { *changed = false; });
   });
+  QObject::connect(w.siteChooser, &QComboBox::activated, &w, [&w, changed](int) {
+    if (!*changed) guard(w, "登录", [&] { loginAgain(w); });
+    *changed = false;
+  });
+  QObject::connect(w.reloginAction, &QAction::triggered, &w, [&w] { guard(w, "登录", [&] { loginAgain(w); }); });
   // 组合框_分类 selection changed: bound to a handler that does nothing.
   QObject::connect(form.categoryBox(), &QComboBox::currentIndexChanged, &w, [](int) {});
   // 编辑框_标题 content changed; 选择框_自动别名 click (after the sites

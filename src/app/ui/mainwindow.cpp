@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -112,6 +113,8 @@ void MainWindow::buildMenus() {
   addSiteAction = item(sites, "添加网站");
   modifySiteAction = item(sites, "修改网站");
   deleteSiteAction = item(sites, "删除网站");
+  reloginAction = item(sites, "重新登录");
+  reloginAction->setShortcut(QKeySequence(Qt::Key_F5));
   QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
   help->setObjectName(QStringLiteral("帮助"));
   upgradeAction = item(help, "数据库升级");

@@ -109,6 +109,7 @@ class MainWindow : public QMainWindow {
   QAction* addSiteAction;        // 添加网站
   QAction* modifySiteAction;     // 修改网站
   QAction* deleteSiteAction;     // 删除网站
+  QAction* reloginAction;        // 重新登录 (F5)
   QAction* upgradeAction;        // 数据库升级
   QAction* mailingListAction;    // 订阅VIP邮箱
   QAction* officialBlogAction;   // 官方博客

@@ -1,9 +1,14 @@
 #include "app/ui/wait.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMetaObject>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 
 namespace inkpost {
 
@@ -43,6 +48,36 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs, Wai
 void waitFor(int ms, WaitInput input) {
   Wait wait(input);
   wait.run(ms < 0 ? 0 : ms);
+}
+
+void runOffWindowThread(const std::function<void()>& work) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app || QThread::currentThread() != app->thread()) {
+    work();
+    return;
+  }
+  Wait wait;
+  QObject receiver;  // lives on the window thread: the finish is queued to it
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      work();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    QMetaObject::invokeMethod(&receiver, [&wait] { wait.finish(); }, Qt::QueuedConnection);
+  });
+  wait.run();
+  worker.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+void runOnThreadOf(QObject* context, const std::function<void()>& fn) {
+  if (!context || QThread::currentThread() == context->thread()) {
+    fn();
+    return;
+  }
+  QMetaObject::invokeMethod(context, fn, Qt::BlockingQueuedConnection);
 }
 
 }  // namespace inkpost

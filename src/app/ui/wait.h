@@ -44,6 +44,17 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 50
 // Runs the loop for ms milliseconds.
 void waitFor(int ms, WaitInput input = WaitInput::Excluded);
 
+// Runs `work` on a thread of its own and waits (a Wait, input excluded) until
+// it is done, so a blocking exchange with a slow server leaves the window
+// painted. `work` must not touch widgets: copy what it needs in, put results
+// back after the call. Off the window thread (or without an application) it
+// runs `work` right there. An exception in `work` comes out of the call.
+void runOffWindowThread(const std::function<void()>& work);
+
+// From a worker thread: runs `fn` on the thread of `context` (the window
+// thread) and returns when it has run. On that thread it runs `fn` at once.
+void runOnThreadOf(QObject* context, const std::function<void()>& fn);
+
 // Lets a handler run once at a time: the handler holds a guard on its own
 // flag, and a second entry (from a timer or callback that fired while the
 // first one waits) is refused and does nothing.

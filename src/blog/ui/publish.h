@@ -10,7 +10,6 @@ class QWidget;
 
 namespace inkpost {
 
-
 // After a post that went through (or may have) with 选择框_同步_百度空间
 // ticked, publishArticle hands over to blogSession().crossPost; a confirmed
 // post first calls blogSession().published.
@@ -22,10 +21,21 @@ void onTitleChanged(QWidget& window);
 // (Storing the flag for the site is bound separately.)
 void onAutoAliasClicked(QWidget& window);
 
-// 按钮_发布 clicked: reads the article, posts it, tells the outcome and hands
-// over to the cross-post hook. One publish at a time: a second one started
-// while the first waits (from a timer, say) does nothing.
+// 按钮_发布 clicked: reads the article, posts it (off the window thread, the
+// step in the status line), tells the outcome and hands over to the
+// cross-post hook. One publish at a time: a second one started while the
+// first waits (from a timer, say) does nothing. Without a site whose login
+// read its edit page it says "请先选择网站并登录" and sends nothing. A post
+// the blog answers with its login page or a refusal for lack of rights is
+// sent once more after a quiet login; a second such answer gives
+// "登录已过期，请重新登录". An unclear answer (it may have stored the
+// article) is never followed by a resend.
 void publishArticle(QWidget& window);
+
+// The status line's text while posting, and the notice of a session that
+// could not be renewed (GBK).
+const std::string& publishBusyText();       // "正在发布…"
+const std::string& sessionExpiredNotice();  // "登录已过期，请重新登录"
 
 // The steps of publishArticle before the post, for tests and benchmarks.
 // The site address of the chosen entry.

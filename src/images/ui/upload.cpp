@@ -2,6 +2,11 @@
 
 #include <QWidget>
 #include "app/session.h"
+#include "app/ui/toast.h"
+#include "app/ui/wait.h"
+#include "blog/publish.h"
+#include "blog/ui/login.h"
+#include "blog/ui/publish.h"
 #include "sites/ui/sitechooser.h"
 
 #include <QComboBox>
@@ -25,9 +30,26 @@ class WindowDisabled {
 
 std::string UploadImageFile(QWidget& w, const std::string& path, const std::string& givenName,
                             bool useGivenName) {
-  WindowDisabled disabled(w);
   const std::string siteUrl = chooserEntryValues(siteChooserOf(w)).weburl;
-  return UploadImageFile(siteUrl, blogSession().cookie, path, givenName, useGivenName);
+  const auto upload = [&](std::string& answer) {
+    WindowDisabled disabled(w);
+    std::string address;
+    const std::string cookie = blogSession().cookie;
+    runOffWindowThread([&] { address = UploadImageFile(siteUrl, cookie, path, givenName, useGivenName, kUploadBudgetSeconds, &answer); });
+    return address;
+  };
+  std::string answer;
+  std::string address = upload(answer);
+  if (address.empty() && blogSession().ready && answerWantsLogin(answer)) {
+    // The session of a login that went through has expired, and the blog
+    // refused before storing: log in quietly (the window enabled, for the
+    // captcha dialog) and send the same file once more.
+    answer.clear();
+    if (logInToChosenSite(w, true)) address = upload(answer);
+    if (address.empty() && (answerWantsLogin(answer) || !blogSession().ready))
+      ShowToast(&w, sessionExpiredNotice(), kLoginProblemSeconds);
+  }
+  return address;
 }
 
 }  // namespace inkpost

@@ -3,6 +3,7 @@
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
 #include "blog/session.h"
+#include "blog/ui/pageguard.h"
 #include "drafts/tags.h"
 
 #include <QEvent>
@@ -30,7 +31,10 @@ QPointer<TagsWindow>& theWindow() {
 }  // namespace
 
 TagsPage::TagsPage(std::function<void(const QUrl&)> onLink, QObject* parent)
-    : QWebEnginePage(parent), onLink_(std::move(onLink)) {}
+    : QWebEnginePage(parent), onLink_(std::move(onLink)) {
+  // The tags come from the blog: the page reaches nothing but the blog.
+  guardPage(this, std::string());
+}
 
 bool TagsPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
   // The page itself arrives as a data: address written by setHtml; a link

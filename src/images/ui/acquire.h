@@ -2,17 +2,25 @@
 // an image fetched from a web address (按钮_链接上传).
 #pragma once
 
+#include "images/upload.h"
+
 #include <QStringList>
 
 #include <string>
+#include <vector>
 
 namespace inkpost {
 
 class MainWindow;
 
-// Uploads every dropped file in the order given; successful ones are
-// recorded in the gallery. Nothing is shown to the user. fileList holds the
-// GBK paths separated by CR LF.
+// Uploads every file in the order given (native paths); successful ones
+// are recorded in the gallery, the others skipped. Only images are sent.
+std::vector<UploadReport> uploadFiles(MainWindow& w, const std::vector<std::string>& paths);
+// One notice for a batch: how many were uploaded, each failure and why.
+void showUploadSummary(MainWindow& w, const std::vector<UploadReport>& reports);
+
+// Uploads every dropped file in the order given, then shows one summary
+// notice. fileList holds the native paths separated by CR LF.
 void DropFiles(MainWindow& w, const std::string& fileList);
 void DropFiles(MainWindow& w, const QStringList& paths);
 

@@ -2,7 +2,9 @@
 
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
+#include "app/programdir.h"
 #include "blog/ui/editorbody.h"
+#include "blog/ui/pageguard.h"
 #include "images/ui/gallerypage.h"
 
 #include <QClipboard>
@@ -120,6 +122,9 @@ GalleryPage::GalleryPage(QObject* parent) : QWebEnginePage(parent) {
   scripts().insert(script);
   // The page file is GBK and names no character set.
   settings()->setDefaultTextEncoding(QStringLiteral("GBK"));
+  // The thumbnails come from the blog; nothing else but the page itself
+  // loads.
+  guardPage(this, programPath("temp/"), /*remoteImages=*/true);
   auto* channel = new QWebChannel(this);
   channel->registerObject(QStringLiteral("gallery"), new GalleryBridge(this));
   setWebChannel(channel, QWebEngineScript::MainWorld);
@@ -187,6 +192,8 @@ void setGalleryHandler(MainWindow& w, std::function<bool(const QString&)> handle
 
 void RebuildGallery(MainWindow& w) {
   installGalleryView(w);
+  // Every listed address came from the blog; the editor page may show it.
+  for (const GalleryEntry& entry : galleryList()) allowBlogAddress(parseGalleryEntry(entry).address);
   writeGalleryPage(galleryList());
   galleryPage(w)->showPageFile(pagePath());
 }
@@ -200,13 +207,10 @@ bool GalleryNavigating(MainWindow& w, const QString& target) {
     case GalleryLink::Copy:
       QGuiApplication::clipboard()->setText(toQ(link.address));
       return false;
-    case GalleryLink::Insert: {
-      std::string html = editorBody(w.editorView);
-      html += galleryInsertElement(link.address);
-      setEditorBody(w.editorView, html);
+    case GalleryLink::Insert:
+      insertIntoEditor(w.editorView, galleryInsertElement(link.address));
       RebuildGallery(w);
       return false;
-    }
     case GalleryLink::Cancel:
       break;
   }

@@ -2,6 +2,8 @@
 
 #include "app/ui/mainwindow.h"
 #include "blog/session.h"
+#include "images/gallery.h"
+#include "images/ui/gallery.h"
 #include "sites/ui/sitechooser.h"
 
 #include <QComboBox>
@@ -23,11 +25,21 @@ class WindowDisabled {
 
 }  // namespace
 
-std::string UploadImageFile(MainWindow& w, const std::string& path, const std::string& givenName,
-                            bool useGivenName) {
+UploadResult uploadImage(MainWindow& w, const std::string& path, StoreAs storeAs, const std::string& givenName) {
   WindowDisabled disabled(w);
   const std::string siteUrl = chooserEntryValues(w.siteChooser).weburl;
-  return UploadImageFile(siteUrl, sessionCookie(), path, givenName, useGivenName);
+  return uploadImage(siteUrl, sessionCookie(), path, storeAs, givenName);
+}
+
+std::string UploadImageFile(MainWindow& w, const std::string& path, const std::string& givenName,
+                            bool useGivenName) {
+  return uploadImage(w, path, useGivenName ? StoreAs::GivenName : StoreAs::OwnName, givenName).address;
+}
+
+void recordAndShow(MainWindow& w, const UploadResult& result) {
+  if (!result.ok()) return;
+  galleryList().push_back(makeGalleryEntry(result.address, result.width, result.height));
+  RebuildGallery(w);
 }
 
 }  // namespace inkpost

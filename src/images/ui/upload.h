@@ -10,11 +10,17 @@ namespace inkpost {
 
 class MainWindow;
 
-// Uploads the file at `path` (GBK) to the site selected in the chooser with
-// the login's session cookie. The main window is disabled during the
-// exchange and enabled again whatever happens. Returns the image address or
-// empty.
+// Uploads the image at `path` (native) to the site selected in the chooser
+// with the login's session cookie. The main window is disabled during the
+// exchange and enabled again whatever happens.
+UploadResult uploadImage(MainWindow& w, const std::string& path, StoreAs storeAs, const std::string& givenName = {});
+
+// The same, giving only the image address or empty.
 std::string UploadImageFile(MainWindow& w, const std::string& path, const std::string& givenName,
                             bool useGivenName);
+
+// Records a successful upload in the gallery list (with the size measured
+// from the bytes sent) and shows the gallery again.
+void recordAndShow(MainWindow& w, const UploadResult& result);
 
 }  // namespace inkpost

@@ -272,7 +272,8 @@ namespace {
 // Appends the whole regular file to `out`; false (out unchanged) when it
 // cannot be opened or read.
 bool appendFile(const std::string& path, std::string& out, size_t extraCapacity) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a FIFO dropped by mistake must not hang the read.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);

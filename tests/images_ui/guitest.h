@@ -41,7 +41,8 @@ class ProgramDirScope {
   std::string saved_;
 };
 
-// Selects a chooser entry for the blog at siteUrl and sets the session cookie.
+// Selects a chooser entry for the blog at siteUrl and sets the session
+// cookie and site, as a login does.
 inline void pointAtSite(MainWindow& w, const std::string& siteUrl, const std::string& cookie) {
   SiteRecord site;
   site.id = 1;
@@ -53,6 +54,7 @@ inline void pointAtSite(MainWindow& w, const std::string& siteUrl, const std::st
   w.siteChooser->addItem(toQ(SiteChooserEntry(site)), 1);
   w.siteChooser->setCurrentIndex(0);
   sessionCookie() = cookie;
+  sessionSite() = siteUrl;
 }
 
 // The store name of an upload request ("...&filename=NAME HTTP/1.1").

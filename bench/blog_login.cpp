@@ -1,6 +1,6 @@
-// A whole login against the loopback sandbox blog (login page, captcha read,
-// form, two redirects) followed by the edit page fetch and parse: what
-// picking a site costs before the lists fill.
+// A whole login against the loopback sandbox blog serving the engine's own
+// GIF captcha (login page, captcha read, form, two redirects) followed by the
+// edit page fetch and parse: what picking a site costs before the lists fill.
 #include "blog/captcha.h"
 #include "blog/editpage.h"
 #include "blog/login.h"
@@ -15,7 +15,6 @@ namespace {
 void BM_LoginAndEditPage(benchmark::State& state) {
   inkpost::test::TempDir dir;
   inkpost::loadCaptchaData(dir.path());
-  inkpost::warmUpCaptchaReader(inkpost::CaptchaDataHandle());  // start-up cost, not the login's
   inkpost::test::Sandbox sb;
   const std::string site = sb.siteUrl();
   size_t ok = 0, runs = 0;

@@ -70,5 +70,5 @@ function(inkpost_test name)
     INKPOST_PROGRAM_DIR="${INKPOST_PROGRAM_DIR}")
   add_test(NAME ${name} COMMAND test_${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES TIMEOUT 900
-    ENVIRONMENT "QTWEBENGINE_DISABLE_SANDBOX=1;OMP_THREAD_LIMIT=1")
+    ENVIRONMENT "QTWEBENGINE_DISABLE_SANDBOX=1")
 endfunction()

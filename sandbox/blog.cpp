@@ -229,9 +229,11 @@ struct Blog::Impl {
   std::function<void()> requestStop;
   std::string origin;  // http://127.0.0.1:PORT
 
+  using Clock = std::chrono::steady_clock;
   struct Session {
     std::string code;
     bool loggedIn = false;
+    Clock::time_point lastUsed = Clock::now();
   };
   struct Article {
     Fields fields;
@@ -275,13 +277,23 @@ struct Blog::Impl {
     return std::string(kSessionCookie) + "=" + id + "; path=" + opt.base;
   }
 
-  // The caller's session, or null.
+  // The caller's session, or null. A session left idle longer than the
+  // session time is forgotten, as the engine's server does: the caller is
+  // then treated exactly like one without a session cookie.
   Session* sessionOf(const httplib::Request& req) {
     auto cookies = parseCookies(req.get_header_value("Cookie"));
     auto it = cookies.find(kSessionCookie);
     if (it == cookies.end()) return nullptr;
     auto s = sessions.find(it->second);
-    return s == sessions.end() ? nullptr : &s->second;
+    if (s == sessions.end()) return nullptr;
+    const Clock::time_point now = Clock::now();
+    if (opt.sessionMinutes > 0 &&
+        now - s->second.lastUsed > std::chrono::duration<double, std::ratio<60>>(opt.sessionMinutes)) {
+      sessions.erase(s);
+      return nullptr;
+    }
+    s->second.lastUsed = now;
+    return &s->second;
   }
 
   // The caller's session; a new one (announced by Set-Cookie) when it has none.
@@ -332,7 +344,10 @@ struct Blog::Impl {
       for (char& c : shown) c = static_cast<char>('0' + (c - '0' + 1) % 10);
     }
     res.set_header("Cache-Control", "no-cache");
-    res.set_content(renderCaptchaBmp(shown, rng), "image/bmp");
+    if (opt.captchaStyle == "bmp")
+      res.set_content(renderCaptchaBmp(shown, rng), "image/bmp");
+    else
+      res.set_content(renderEngineCaptcha(shown, opt.engine, rng), "image/gif");
   }
 
   void verify(const httplib::Request& req, httplib::Response& res) {

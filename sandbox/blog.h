@@ -3,7 +3,8 @@
 //
 // Pages, relative to the base path:
 //   login.asp                                  fresh server session (cookie ASPSESSIONIDQSRBTCAB)
-//   function/c_validcode.asp?name=loginvalid   5-digit BMP captcha bound to the session
+//   function/c_validcode.asp?name=loginvalid   5-digit captcha bound to the session: the engine's
+//                                              GIF by default, the older BMP style on request
 //   cmd.asp?act=verify            (POST)       edtUserName, edtPassWord, edtSaveDate, edtCheckOut;
 //                                              success: Location "cmd.asp?act=login", whose page
 //                                              answers Location "admin/admin.asp"
@@ -26,6 +27,8 @@
 //   _sandbox/log                     the request log so far, one line a request
 #pragma once
 
+#include "sandbox/engine_captcha.h"
+
 #include <httplib.h>
 
 #include <functional>
@@ -43,6 +46,9 @@ struct Options {
   std::string password = "secret";
   std::string base = "/";
   std::string captcha = "random";  // random | fixed:DDDDD | blank
+  std::string captchaStyle = "engine";  // engine (the blog engine's GIF) | bmp
+  EngineCaptchaStyle engine;       // the engine style's settings
+  double sessionMinutes = 0;       // sessions idle this long are forgotten (0: never)
   int captchaMisread = 0;          // the first N images show other digits than the session holds
   bool verifyNoLocation = false;   // a successful verify answers without Location
   bool absoluteLocation = false;   // a successful verify answers an absolute Location

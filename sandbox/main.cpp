@@ -31,7 +31,13 @@ const char* kHelp =
     "\n"
     "Test hooks:\n"
     "  --captcha MODE        random (default) | fixed:DDDDD | blank (images without digits)\n"
-    "  --captcha-font FILE   TrueType font of the captcha digits (default DejaVu Sans Bold;\n"
+    "  --captcha-style S     engine (default): the blog engine's own GIF, as real blogs serve it;\n"
+    "                        bmp: the older 100x30 BMP with coloured font digits\n"
+    "  --captcha-size WxH    engine style: picture size (default 60x20)\n"
+    "  --captcha-noise P     engine style: per cent of pixels flipped, P or MIN-MAX (default 6-10)\n"
+    "  --captcha-angle DEG   engine style: largest turn of a stroke segment (default 7)\n"
+    "  --captcha-margin P    engine style: largest random margin in a digit's cell, per cent (default 5)\n"
+    "  --captcha-font FILE   bmp style: TrueType font of the digits (default DejaVu Sans Bold;\n"
     "                        empty text: the built-in pixel font)\n"
     "  --captcha-misread N   the first N captcha images show other digits than the session expects\n"
     "  --verify-no-location  a successful login answers without a Location header\n"
@@ -44,7 +50,10 @@ const char* kHelp =
     "  --tags LIST           hidden tag list, \"a,b,c\" (empty text: no tags)\n"
     "  --edit-page FILE      serve FILE's bytes as the edit page\n"
     "  --delay TEXT:MS       wait MS milliseconds before answering a request whose target contains TEXT\n"
-    "                        (may be repeated)\n"
+    "                        (may be repeated), e.g. login.asp, c_validcode, act=verify, edit_fckeditor,\n"
+    "                        act=ArticlePst, act=FileUpload\n"
+    "  --session-minutes N   forget a session left idle for N minutes (decimals allowed; default never):\n"
+    "                        its admin pages then answer as for a caller without a session\n"
     "  --stop-after N        answer N requests, then stop (later ones get an empty 503 meanwhile)\n"
     "\n"
     "The first line on stdout is \"listening on http://127.0.0.1:PORT/BASE\". SIGTERM or SIGINT stops the server.\n";
@@ -101,6 +110,11 @@ int main(int argc, char** argv) {
     else if (a == "--base") opt.base = value();
     else if (a == "--log") opt.logFile = value();
     else if (a == "--captcha") opt.captcha = value();
+    else if (a == "--captcha-style") opt.captchaStyle = value();
+    else if (a == "--captcha-size" || a == "--captcha-noise" || a == "--captcha-angle" || a == "--captcha-margin") {
+      std::string error;
+      if (!inkpost::sandbox::applyCaptchaOption(a.substr(10), value(), opt.engine, error)) usage("--captcha-" + error);
+    } else if (a == "--session-minutes") opt.sessionMinutes = std::atof(value().c_str());
     else if (a == "--captcha-font") inkpost::sandbox::setCaptchaFont(value());
     else if (a == "--captcha-misread") opt.captchaMisread = std::atoi(value().c_str());
     else if (a == "--verify-no-location") opt.verifyNoLocation = true;
@@ -128,6 +142,8 @@ int main(int argc, char** argv) {
   if (opt.captcha != "random" && opt.captcha != "blank" &&
       !(opt.captcha.rfind("fixed:", 0) == 0 && opt.captcha.size() > 6))
     usage("unknown captcha mode " + opt.captcha);
+  if (opt.captchaStyle != "engine" && opt.captchaStyle != "bmp") usage("unknown captcha style " + opt.captchaStyle);
+  if (opt.sessionMinutes < 0) usage("--session-minutes wants a number from 0");
   std::error_code ec;
   std::filesystem::create_directories(opt.dataDir, ec);
 

@@ -2,7 +2,7 @@
 # Runs every benchmark executable; GUI ones need a display, so all run under Xvfb.
 set -euo pipefail
 build=${1:-build}
-export QTWEBENGINE_DISABLE_SANDBOX=1 OMP_THREAD_LIMIT=1
+export QTWEBENGINE_DISABLE_SANDBOX=1
 status=0
 for b in "$build"/bench/bench_*; do
   [ -x "$b" ] || continue

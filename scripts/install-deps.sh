@@ -11,7 +11,6 @@ DEB_PACKAGES=(
   qt6-webchannel-dev qt6-image-formats-plugins libqt6opengl6-dev
   xvfb xauth libgl1-mesa-dri fonts-wqy-zenhei
   libcurl4-openssl-dev libssl-dev libsqlcipher-dev sqlcipher
-  libtesseract-dev libleptonica-dev tesseract-ocr-eng
   libjpeg62-turbo-dev libcpp-httplib-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   unicode-data bzip2

@@ -1,26 +1,23 @@
-// The login captcha reader: recognition settings loaded from a small data
-// file (the "cds" file written at start-up), a cleaning pass over the image
-// and Tesseract for the digits.
+// The login captcha reader: recognition data loaded from a data file (the
+// "cds" file written at start-up), tolerant decoding of the captcha image,
+// and a trained classifier for its characters (see captcha_glyphs.h).
 //
 // Data file: a text block of "key=value" lines (unknown keys ignored, "#"
-// starts a comment), padded to its fixed size with NUL bytes:
-//   inkpost-cds 1            first line, the format tag
-//   whitelist=0123456789     characters the reader may return
+// starts a comment), a NUL byte, then the classifier's model (GlyphModel's
+// file form):
+//   inkpost-cds 2            first line, the format tag
 //   length=5                 characters of a complete code
-//   dark=160                 luminance below which a pixel is ink
-//   like=64                  largest channel difference of like-coloured pixels
-//   neighbours=2             like-coloured ink neighbours an ink pixel needs
-//   min_height=9             ink components lower than this are noise
-//   min_pixels=12            ink components smaller than this are noise
-//   gap=4                    blank columns between pasted glyphs (before scaling)
-//   scale=2                  upscaling of the cleaned image
-//   border=10                white border around it (after scaling)
-//   smooth=3                 half size of the box blur that softens the outlines
-//   psm=8                    Tesseract page segmentation mode
-//   language=eng             Tesseract language
 //   reads=6                  image reads per login attempt
 //   timeout=5                seconds a captcha fetch may take
+//   max_side=1000            larger pictures are refused before decoding
+//   dark=160                 many-coloured captchas: luminance below which a pixel is ink
+//   like=64                  largest channel difference of like-coloured pixels
+//   neighbours=2             like-coloured ink neighbours an ink pixel needs
+//   min_height=9             ink pieces lower than this are noise
+//   min_pixels=12            ink pieces smaller than this are noise
 #pragma once
+
+#include "blog/captcha_glyphs.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,35 +26,24 @@
 namespace inkpost {
 
 struct CaptchaSettings {
-  std::string whitelist = "0123456789";
   int length = 5;
-  int dark = 160;
-  int like = 64;
-  int neighbours = 2;
-  int minHeight = 9;
-  int minPixels = 12;
-  int gap = 4;
-  int scale = 2;
-  int border = 10;
-  int smooth = 3;
-  int psm = 8;
-  std::string language = "eng";
   int reads = 6;
   int timeout = 5;
+  int maxSide = 1000;
+  GlyphCleaning cleaning;
 };
 
-// Parses a data block; false when it does not carry the format tag.
+// Parses the text part of a data block; false when it does not carry the
+// format tag.
 bool parseCaptchaSettings(const std::string& block, CaptchaSettings& out);
 
-// The recognition data the program carries and the filler written over the
-// data file after loading; both kCaptchaDataSize bytes.
-inline constexpr std::size_t kCaptchaDataSize = 3208;
+// The recognition data the program carries (settings and model), and the
+// filler of the same size written over the data file after loading.
 const std::string& captchaDataBlock();
 const std::string& captchaFillerBlock();
 
-// Loads the settings of a data file. Returns a handle (> 0), or 0 when the
-// file cannot be read or is not a data file. Tesseract itself starts on the
-// handle's first read.
+// Loads a data file. Returns a handle (> 0), or 0 when the file cannot be
+// read, is not a data file or carries no usable model.
 std::int32_t LoadCdsFromFile(const std::string& path);
 
 // The settings behind a handle (defaults for an unknown handle).
@@ -72,11 +58,12 @@ CaptchaSettings captchaSettings(std::int32_t handle);
 int GetVcodeFromURL(std::int32_t handle, const std::string& url, char* buffer, std::size_t size,
                     const std::string& cookies = {});
 
-// Recognises an image already in memory (BMP, GIF, PNG, JPEG). Empty when
-// nothing could be read.
+// Recognises an image already in memory (the engine's GIF, and BMP, PNG,
+// JPEG, ...). The size in the image's header is checked before anything is
+// decoded. Empty when nothing could be read.
 std::string readCaptchaImage(std::int32_t handle, const std::string& imageBytes);
 
-// Starts Tesseract for the handle now instead of on its first read.
+// True when the handle can read (its data is loaded and holds a model).
 bool warmUpCaptchaReader(std::int32_t handle);
 
 // The handle start-up loaded (0 until then, and when loading failed).

@@ -34,26 +34,26 @@ std::string sessionCookieOf(const Sandbox& sb) {
   return headers.substr(p, headers.find(';', p) - p) + ";";
 }
 
-TEST(CaptchaData, BlocksHaveTheFixedSizeAndTheDataParses) {
-  EXPECT_EQ(captchaDataBlock().size(), kCaptchaDataSize);
-  EXPECT_EQ(captchaFillerBlock().size(), kCaptchaDataSize);
+TEST(CaptchaData, FillerCoversTheDataAndTheDataParses) {
+  EXPECT_EQ(captchaFillerBlock().size(), captchaDataBlock().size());
+  EXPECT_GT(captchaDataBlock().size(), 1000u) << "settings and model";
   EXPECT_NE(captchaDataBlock(), captchaFillerBlock());
   CaptchaSettings s;
   ASSERT_TRUE(parseCaptchaSettings(captchaDataBlock(), s));
-  EXPECT_EQ(s.whitelist, "0123456789");
   EXPECT_EQ(s.length, 5);
+  EXPECT_EQ(s.maxSide, 1000);
   EXPECT_GE(s.reads, 1);
   EXPECT_FALSE(parseCaptchaSettings(captchaFillerBlock(), s));
 }
 
 TEST(CaptchaData, SettingsIgnoreUnknownKeysAndKeepDefaultsForBadValues) {
   CaptchaSettings s;
-  ASSERT_TRUE(parseCaptchaSettings("inkpost-cds 1\r\n# note\r\nfuture=1\r\nscale=x\r\nreads=3\r\npsm=99\r\n", s));
-  EXPECT_EQ(s.scale, CaptchaSettings{}.scale);
+  ASSERT_TRUE(parseCaptchaSettings("inkpost-cds 2\r\n# note\r\nfuture=1\r\ndark=x\r\nreads=3\r\nneighbours=99\r\n", s));
+  EXPECT_EQ(s.cleaning.dark, CaptchaSettings{}.cleaning.dark);
   EXPECT_EQ(s.reads, 3);
-  EXPECT_EQ(s.psm, 13);
+  EXPECT_EQ(s.cleaning.neighbours, 8);
   EXPECT_FALSE(parseCaptchaSettings("", s));
-  EXPECT_FALSE(parseCaptchaSettings("inkpost-cds 2\n", s));
+  EXPECT_FALSE(parseCaptchaSettings("inkpost-cds 3\n", s));
 }
 
 TEST(CaptchaData, LoadRefusesMissingAndForeignFiles) {
@@ -61,6 +61,13 @@ TEST(CaptchaData, LoadRefusesMissingAndForeignFiles) {
   EXPECT_EQ(LoadCdsFromFile(dir.file("none.cds")), 0);
   test::writeFile(dir.file("other.cds"), "MZ\x90\x00 not a data file");
   EXPECT_EQ(LoadCdsFromFile(dir.file("other.cds")), 0);
+  // Settings without a model, or with a damaged one, cannot read.
+  const std::string block = captchaDataBlock();
+  const size_t nul = block.find('\0');
+  test::writeFile(dir.file("nomodel.cds"), block.substr(0, nul + 1));
+  EXPECT_EQ(LoadCdsFromFile(dir.file("nomodel.cds")), 0);
+  test::writeFile(dir.file("cut.cds"), block.substr(0, block.size() / 2));
+  EXPECT_EQ(LoadCdsFromFile(dir.file("cut.cds")), 0);
   test::writeFile(dir.file("good.cds"), captchaDataBlock());
   std::int32_t a = LoadCdsFromFile(dir.file("good.cds"));
   std::int32_t b = LoadCdsFromFile(dir.file("good.cds"));
@@ -103,7 +110,7 @@ TEST(CaptchaReader, BadImagesAndHandlesGiveNothing) {
 }
 
 TEST(CaptchaReader, ReadsTheImageOfTheCallersSession) {
-  Sandbox sb({.extraArgs = {"--captcha", "fixed:30587"}});
+  Sandbox sb({.extraArgs = {"--captcha", "fixed:30587", "--captcha-style", "bmp"}});
   const std::string cookie = sessionCookieOf(sb);
   char buffer[33];
   ASSERT_EQ(GetVcodeFromURL(loadedHandle(), sb.siteUrl() + "function/c_validcode.asp?name=loginvalid", buffer,
@@ -121,16 +128,28 @@ TEST(CaptchaReader, ReadsTheImageOfTheCallersSession) {
 }
 
 TEST(CaptchaReader, AnImageWithoutDigitsReadsAsNothing) {
-  Sandbox sb({.extraArgs = {"--captcha", "blank"}});
-  char buffer[33];
-  EXPECT_EQ(GetVcodeFromURL(loadedHandle(), sb.siteUrl() + "function/c_validcode.asp?name=loginvalid", buffer,
-                            sizeof buffer, sessionCookieOf(sb)),
-            -1);
-  EXPECT_STREQ(buffer, "");
+  for (const char* style : {"engine", "bmp"}) {
+    Sandbox sb({.extraArgs = {"--captcha", "blank", "--captcha-style", style}});
+    char buffer[33];
+    EXPECT_EQ(GetVcodeFromURL(loadedHandle(), sb.siteUrl() + "function/c_validcode.asp?name=loginvalid", buffer,
+                              sizeof buffer, sessionCookieOf(sb)),
+              -1)
+        << style;
+    EXPECT_STREQ(buffer, "");
+  }
 }
 
-TEST(CaptchaReader, ReadsAtLeast99PercentOf500SandboxCaptchasExactly) {
-  Sandbox sb;
+TEST(CaptchaReader, ReadsTheEnginesGifOfTheCallersSession) {
+  Sandbox sb({.extraArgs = {"--captcha", "fixed:80512"}});
+  char buffer[33];
+  ASSERT_EQ(GetVcodeFromURL(loadedHandle(), sb.siteUrl() + "function/c_validcode.asp?name=loginvalid", buffer,
+                            sizeof buffer, sessionCookieOf(sb)),
+            5);
+  EXPECT_STREQ(buffer, "80512");
+}
+
+TEST(CaptchaReader, ReadsAtLeast99PercentOf500BmpCaptchasExactly) {
+  Sandbox sb({.extraArgs = {"--captcha-style", "bmp"}});
   const std::int32_t h = loadedHandle();
   const std::string cookie = sessionCookieOf(sb);
   const std::string url = sb.siteUrl() + "function/c_validcode.asp?name=loginvalid";

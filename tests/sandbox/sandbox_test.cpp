@@ -6,6 +6,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <string>
 
 namespace inkpost::test {
@@ -57,7 +60,7 @@ TEST(Sandbox, StartsOnAFreePortUnderItsBaseAndStopsOnSigterm) {
   EXPECT_EQ(sb.get("login.asp"), "");
 }
 
-TEST(Sandbox, EveryLoginPageVisitOpensAFreshSessionAndTheCaptchaIsABmp) {
+TEST(Sandbox, EveryLoginPageVisitOpensAFreshSessionAndTheCaptchaIsTheEnginesGif) {
   Sandbox sb;
   std::string h1, h2;
   sb.get("login.asp", {}, &h1);
@@ -66,12 +69,57 @@ TEST(Sandbox, EveryLoginPageVisitOpensAFreshSessionAndTheCaptchaIsABmp) {
   EXPECT_EQ(c1.rfind("ASPSESSIONID", 0), 0u);
   EXPECT_NE(c1, c2);
   std::string h;
-  std::string bmp = sb.get("function/c_validcode.asp?name=loginvalid", c1, &h);
-  EXPECT_EQ(headerValue(h, "Content-Type"), "image/bmp");
-  ASSERT_GT(bmp.size(), 54u);
-  EXPECT_EQ(bmp.substr(0, 2), "BM");
+  std::string gif = sb.get("function/c_validcode.asp?name=loginvalid", c1, &h);
+  EXPECT_EQ(headerValue(h, "Content-Type"), "image/gif");
+  ASSERT_GT(gif.size(), 1200u);
+  EXPECT_EQ(gif.substr(0, 10), std::string("GIF89a<\0\x14\0", 10)) << "60 x 20";
+  EXPECT_EQ(gif.substr(gif.size() - 4), std::string("\x80\x81\0;", 4)) << "clear, end, terminator, trailer";
   EXPECT_EQ(sb.get("_sandbox/captcha", c1).size(), 5u);
   EXPECT_EQ(sb.get("_sandbox/captcha", c2), "") << "the code belongs to the session that fetched the image";
+}
+
+TEST(Sandbox, CaptchaStyleAndEngineSettings) {
+  {
+    Sandbox sb({.extraArgs = {"--captcha-style", "bmp"}});
+    std::string h;
+    std::string bmp = sb.get("function/c_validcode.asp?name=loginvalid", {}, &h);
+    EXPECT_EQ(headerValue(h, "Content-Type"), "image/bmp");
+    ASSERT_GT(bmp.size(), 54u);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+  }
+  {
+    Sandbox sb({.extraArgs = {"--captcha-size", "100x30", "--captcha-noise", "0", "--captcha-angle", "0",
+                              "--captcha-margin", "0"}});
+    std::string gif = sb.get("function/c_validcode.asp?name=loginvalid");
+    EXPECT_EQ(gif.substr(0, 10), std::string("GIF89ad\0\x1e\0", 10));
+  }
+  const std::string exe = INKPOST_SANDBOX_EXE;
+  for (const char* bad : {"--captcha-style png", "--captcha-size 5x5", "--captcha-size 60", "--captcha-noise 9-3",
+                          "--captcha-angle 200", "--session-minutes -1"}) {
+    const std::string command = "timeout 5 '" + exe + "' --data /tmp --port 0 " + bad + " 2>/dev/null";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << bad;
+  }
+}
+
+TEST(Sandbox, IdleSessionsExpireAndThenAnswerLikeNoSession) {
+  Sandbox sb({.extraArgs = {"--session-minutes", "0.02"}});  // 1.2 s
+  Login l = logIn(sb, "admin", "secret");
+  ASSERT_EQ(headerValue(l.verifyHeaders, "Location"), "cmd.asp?act=login");
+  // Kept alive by use.
+  for (int i = 0; i < 4; ++i) {
+    usleep(500000);
+    EXPECT_NE(sb.get("admin/edit_fckeditor.asp", l.cookie).find("edtCateID"), std::string::npos) << i;
+  }
+  usleep(1500000);
+  std::string h, noSessionHeaders;
+  sb.get("admin/edit_fckeditor.asp", l.cookie, &h);
+  sb.get("admin/edit_fckeditor.asp", {}, &noSessionHeaders);
+  EXPECT_EQ(headerValue(h, "Location"), "../login.asp");
+  EXPECT_EQ(headerValue(h, "Location"), headerValue(noSessionHeaders, "Location"));
+  EXPECT_EQ(sb.post("cmd.asp?act=ArticlePst&type=fckeditor", "edtTitle=x", l.cookie),
+            sb.post("cmd.asp?act=ArticlePst&type=fckeditor", "edtTitle=x"));
+  EXPECT_EQ(sb.articleCount(), 0);
 }
 
 TEST(Sandbox, LoginChainEndsOnTheAdminPage) {

@@ -11,9 +11,15 @@
 #include "imagehost.h"
 #include "images/ui/acquire.h"
 #include "images/ui/gallery.h"
+#include "images/ui/paste.h"
+#include "net/encoding.h"
 #include "support/sandboxlogin.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QMimeData>
 #include <QVariant>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -273,6 +279,103 @@ TEST_F(Screen, TheEditorPageReachesOnlyTheBlogAndItsOwnFiles) {
   }
   EXPECT_TRUE(blockedOther);
   EXPECT_TRUE(blockedFile);
+}
+
+// A picture that compresses like a photo (noise), and one like a
+// screenshot (flat colours).
+QImage photoLike(int w, int h) {
+  QImage image(w, h, QImage::Format_RGB32);
+  quint32 seed = 12345;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      image.setPixel(x, y, qRgb((seed >> 16) & 255, (seed >> 8) & 255, seed & 255));
+    }
+  return image;
+}
+
+QImage screenshotLike(int w, int h) {
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  for (int y = 10; y < 30; ++y)
+    for (int x = 10; x < w - 10; ++x) image.setPixel(x, y, qRgb(40, 90, 200));
+  return image;
+}
+
+TEST_F(Screen, PastedPictureIsUploadedAndInsertedAtTheCaret) {
+  installImagePaste(w);
+  setEditorBody(w.editorView, "<p>first</p><p>second</p>");
+  ASSERT_TRUE(waitUntil([&] { return editorHtml().find("second") != std::string::npos; }));
+  clickIntoParagraph(0);
+  clearToastHistory();
+  QGuiApplication::clipboard()->setImage(screenshotLike(200, 120));
+  QWidget* target = w.editorView->focusProxy() ? w.editorView->focusProxy() : w.editorView;
+  QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+  ASSERT_TRUE(waitUntil([&] { return editorHtml().find("<img") != std::string::npos; })) << editorHtml();
+  const std::string html = editorHtml();
+  EXPECT_LT(html.find("first"), html.find("<img")) << html;
+  EXPECT_LT(html.find("<img"), html.find("second")) << html;
+  EXPECT_NE(html.find(".png"), std::string::npos) << html;
+  const std::vector<int> widths = loadedWidths(w.editorView, kEditorWidths, 1);
+  ASSERT_EQ(widths.size(), 1u);
+  EXPECT_EQ(widths[0], 200);
+  ASSERT_EQ(galleryList().size(), 1u);
+  EXPECT_NE(galleryList()[0].find(".png[200|120"), std::string::npos) << galleryList()[0];
+  EXPECT_TRUE(toastTexts().contains(QStringLiteral("已插入图片"))) << toastTexts().join(QLatin1Char('|')).toStdString();
+
+  // A photo pasted on the drop box goes as JPEG, to the same caret.
+  QGuiApplication::clipboard()->setImage(photoLike(160, 100));
+  QTest::mouseClick(w.dropBox, Qt::LeftButton, {}, QPoint(20, 40));
+  QTest::keyClick(w.dropBox, Qt::Key_V, Qt::ControlModifier);
+  ASSERT_TRUE(waitUntil([&] { return galleryList().size() == 2; }));
+  EXPECT_NE(galleryList()[1].find(".jpg[160|100"), std::string::npos) << galleryList()[1];
+  ASSERT_TRUE(waitUntil([&] {
+    return evaluate(w.editorView, QStringLiteral("tinymce.activeEditor.getBody().querySelectorAll('img').length"))
+               .toInt() == 2;
+  }));
+  // Plain text still pastes as text in the editor.
+  QGuiApplication::clipboard()->setText(QStringLiteral("plain words"));
+  clickIntoParagraph(1);
+  QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_TRUE(waitUntil([&] { return editorHtml().find("plain words") != std::string::npos; })) << editorHtml();
+  EXPECT_EQ(galleryList().size(), 2u);
+}
+
+TEST_F(Screen, FilesAndWebImagesDroppedOnTheGalleryViewerUpload) {
+  w.dropTarget->registerOn(w.dropBox);
+  w.dropTarget->alsoOn(w.galleryView);
+  QObject::connect(w.dropTarget, &DropTarget::filesDropped, &w, [this](const QStringList& p) { DropFiles(w, p); });
+  QObject::connect(w.dropTarget, &DropTarget::addressesDropped, &w,
+                   [this](const QStringList& a) { DropAddresses(w, a); });
+  RebuildGallery(w);
+  test::WebHost web;
+  const std::string gif = test::makeGif(30, 20);
+  web.server().Get("/pics/cat.gif", [&gif](const httplib::Request&, httplib::Response& res) {
+    res.set_content(gif, "image/gif");
+  });
+  web.start();
+  test::writeFile(scope.dir().file("dropped.jpg"), test::makeJpeg(50, 40));
+
+  // The page is shown by a child widget of the view: that is where a drag lands.
+  QWidget* page = w.galleryView->focusProxy() ? w.galleryView->focusProxy() : w.galleryView;
+  auto drop = [&](const QList<QUrl>& urls) {
+    QMimeData mime;
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(page, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent dropEvent(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(page, &dropEvent);
+  };
+  drop({QUrl::fromLocalFile(QString::fromStdString(scope.dir().file("dropped.jpg")))});
+  ASSERT_EQ(galleryList().size(), 1u);
+  EXPECT_EQ(galleryList()[0], blog.siteUrl() + "upload/dropped.jpg[50|40");
+  drop({QUrl(QString::fromStdString(web.url("/pics/cat.gif")))});
+  ASSERT_EQ(galleryList().size(), 2u);
+  EXPECT_EQ(galleryList()[1], blog.siteUrl() + "upload/" + md5Hex(gif) + ".gif[30|20");
+  // The viewer still shows the gallery page, with both.
+  EXPECT_EQ(loadedWidths(w.galleryView, kGalleryWidths, 2).size(), 2u);
+  EXPECT_TRUE(waitUntil([&] { return w.galleryView->url().isLocalFile(); }));
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "images/ui/acquire.h"
 #include "images/ui/capturewindow.h"
 #include "images/ui/gallery.h"
+#include "images/ui/paste.h"
 
 // drafts and tags
 #include "drafts/ui/drafts.h"
@@ -78,6 +79,11 @@ void bindMainWindow(MainWindow& w) {
   // --- images: drop, address, capture, gallery
   // 拖放对象1: files dropped on 分组框_上传图片, in drop order.
   QObject::connect(w.dropTarget, &DropTarget::filesDropped, &w, [&w](const QStringList& paths) { DropFiles(w, paths); });
+  // Images dragged from a web page arrive as their addresses.
+  QObject::connect(w.dropTarget, &DropTarget::addressesDropped, &w,
+                   [&w](const QStringList& addresses) { DropAddresses(w, addresses); });
+  // Ctrl+V and the context menus of the editor and the drop box: pasted pictures.
+  installImagePaste(w);
   QObject::connect(w.fromAddressButton, &QPushButton::clicked, &w, [&w] { UploadFromAddress(w); });
   // 按钮_截图上传 click; 时钟_上传截图 tick (armed by the capture window).
   QObject::connect(w.captureButton, &QPushButton::clicked, &w, [&w] { StartCapture(w); });

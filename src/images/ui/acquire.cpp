@@ -39,10 +39,13 @@ std::string displayName(const std::string& nativePath) {
 
 std::vector<UploadReport> uploadFiles(MainWindow& w, const std::vector<std::string>& paths) {
   const StoreAs storeAs = w.autoNameCheck->isChecked() ? StoreAs::ContentName : StoreAs::OwnName;
+  std::vector<std::string> files;
+  for (const std::string& path : paths)
+    if (!path.empty()) files.push_back(path);
   std::vector<UploadReport> reports;
-  for (const std::string& path : paths) {
-    if (path.empty()) continue;
-    UploadReport report{displayName(path), uploadImage(w, path, storeAs)};
+  for (const std::string& path : files) {
+    UploadReport report{displayName(path),
+                        uploadImage(w, path, storeAs, {}, static_cast<int>(reports.size()) + 1, static_cast<int>(files.size()))};
     recordAndShow(w, report.result);
     reports.push_back(std::move(report));
   }
@@ -73,6 +76,10 @@ void DropFiles(MainWindow& w, const QStringList& paths) {
   std::vector<std::string> native;
   for (const QString& p : paths) native.push_back(QFile::encodeName(p).toStdString());
   showUploadSummary(w, uploadFiles(w, native));
+}
+
+void DropAddresses(MainWindow& w, const QStringList& addresses) {
+  for (const QString& address : addresses) UploadFromAddress(w, fromQ(address));
 }
 
 void UploadFromAddress(MainWindow& w) {

@@ -24,6 +24,10 @@ void showUploadSummary(MainWindow& w, const std::vector<UploadReport>& reports);
 void DropFiles(MainWindow& w, const std::string& fileList);
 void DropFiles(MainWindow& w, const QStringList& paths);
 
+// Web addresses dropped on the window (images dragged from a web page):
+// each goes through the address upload, in order.
+void DropAddresses(MainWindow& w, const QStringList& addresses);
+
 // Click handler of 按钮_链接上传: asks for an address, fetches it and
 // uploads it content-named.
 void UploadFromAddress(MainWindow& w);

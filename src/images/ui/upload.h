@@ -11,9 +11,11 @@ namespace inkpost {
 class MainWindow;
 
 // Uploads the image at `path` (native) to the site selected in the chooser
-// with the login's session cookie. The main window is disabled during the
-// exchange and enabled again whatever happens.
-UploadResult uploadImage(MainWindow& w, const std::string& path, StoreAs storeAs, const std::string& givenName = {});
+// with the login's session cookie. During the exchange the main window is
+// disabled but keeps repainting, shows the wait cursor and the status line
+// "正在上传 a.jpg（index/count）…"; all of it is undone whatever happens.
+UploadResult uploadImage(MainWindow& w, const std::string& path, StoreAs storeAs, const std::string& givenName = {},
+                         int index = 1, int count = 1);
 
 // The same, giving only the image address or empty.
 std::string UploadImageFile(MainWindow& w, const std::string& path, const std::string& givenName,

@@ -2,8 +2,10 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 XVFB = xvfb-run -a -s "-screen 0 1920x1080x24"
+# make install PREFIX=... (DESTDIR=... stages it elsewhere)
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench install package clean
 
 all: build
 
@@ -26,6 +28,13 @@ test: build
 
 bench: build
 	@bash scripts/bench.sh $(BUILD)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, in $(BUILD)/: inkpost-client_<version>_<arch>.deb
+package: build
+	cd $(BUILD) && cpack
 
 clean:
 	rm -rf $(BUILD)

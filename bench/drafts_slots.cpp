@@ -97,7 +97,7 @@ BENCHMARK(BM_RestoreDraft)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 int main(int argc, char** argv) {
   inkpost::prepareProcess();
   QApplication app(argc, argv);
-  const std::string editorPage = inkpost::programDir() + "/../bin/editor/index.html";
+  const std::string editorPage = std::string(INKPOST_TEST_PROGRAM_DIR) + "/editor/index.html";
   char tmpl[] = "/tmp/inkpost-bench-XXXXXX";
   const std::string dir = mkdtemp(tmpl);
   std::filesystem::create_directory(dir + "/temp");

@@ -15,6 +15,7 @@ DEB_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   unicode-data bzip2
   zlib1g-dev
+  librsvg2-bin dpkg-dev desktop-file-utils appstream x11-utils
 )
 
 # Node.js and npm come from the machine's image or from Debian's nodejs

@@ -14,7 +14,8 @@
 // string.
 //
 // Showing the report: the box is shown by a small helper program,
-// inkpost-fault-report, started beside the executable. With the environment
+// inkpost-fault-report, started beside the executable (installed: in
+// libexec/inkpost-client/ of the prefix). With the environment
 // variable INKPOST_FAULT_REPORT=stderr (read by ConfigureFaultGuard) the
 // caption and the report are written to standard error in UTF-8 instead
 // ("[caption]" on a line of its own, then the text and a newline): tests and

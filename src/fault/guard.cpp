@@ -44,6 +44,9 @@ constexpr size_t kAltStackSize = 256 * 1024;
 constexpr size_t kArenaSize = 4 * 1024 * 1024;
 constexpr size_t kMaxShownText = 120 * 1024;  // one program argument holds at most 128 KiB
 constexpr const char* kHelperName = "inkpost-fault-report";
+#ifndef INKPOST_HELPER_FROM_BIN
+#define INKPOST_HELPER_FROM_BIN "../libexec/inkpost-client/"
+#endif
 
 std::atomic<bool> gInstalled{false};
 std::atomic<bool> gConfigured{false};
@@ -582,7 +585,17 @@ void findHelper() {
   char* slash = strrchr(path, '/');
   if (!slash) return;
   slash[1] = '\0';
-  if (strlen(path) + strlen(kHelperName) + 1 > sizeof(gHelperPath)) return;
+  // Beside the executable (the build folder), else where an installation
+  // keeps helper programs.
+  for (const char* sub : {"", INKPOST_HELPER_FROM_BIN}) {
+    if (strlen(path) + strlen(sub) + strlen(kHelperName) + 1 > sizeof(gHelperPath)) continue;
+    strcpy(gHelperPath, path);
+    strcat(gHelperPath, sub);
+    strcat(gHelperPath, kHelperName);
+    if (access(gHelperPath, X_OK) == 0) return;
+  }
+  // Neither is there: keep the first, whose failure to start sends the
+  // report to standard error.
   strcpy(gHelperPath, path);
   strcat(gHelperPath, kHelperName);
 }

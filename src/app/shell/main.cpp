@@ -1,3 +1,4 @@
+#include "app/shell/datafolder.h"
 #include "app/shell/shell.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
@@ -6,6 +7,7 @@
 #include "fault/faultguard.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdlib>
 #include <string>
@@ -42,12 +44,19 @@ void useLocalSandboxForCrossPosting() {
 int main(int argc, char** argv) {
   inkpost::prepareProcess();
   useLocalSandboxForCrossPosting();
+  inkpost::keepPortableCopyInItsFolder();
   inkpost::InstallFaultGuard();
   previousMessageHandler = qInstallMessageHandler(onQtMessage);
   QApplication app(argc, argv);
-  int rc;
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.InkpostClient"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.example.InkpostClient")));
+  int rc = 0;
+  // One copy per data folder: a second start brings the first to the front.
+  auto instance = inkpost::openDataFolder(&rc);
+  if (!instance) return rc;
   {
     auto window = inkpost::createMainWindow();
+    instance->setWindow(window.get());
     window->show();
     rc = app.exec();
   }  // the window is destroyed here: shut-down runs before the process ends

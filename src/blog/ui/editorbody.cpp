@@ -188,7 +188,7 @@ bool editorReady(QWebEngineView* view) {
 }
 
 QUrl editorPageUrl() {
-  return QUrl::fromLocalFile(QString::fromStdString(programPath("editor/index.html")));
+  return QUrl::fromLocalFile(QString::fromStdString(resourcePath("editor/index.html")));
 }
 
 void loadEditorPage(QWebEngineView* view) { loadEditorPage(view, editorPageUrl()); }

@@ -31,7 +31,7 @@ void insertIntoEditor(QWebEngineView* view, const std::string& gbkHtml);
 // True once the editor inside the page accepts SetHTML.
 bool editorReady(QWebEngineView* view);
 
-// file://<programDir>/editor/index.html
+// file://<resourceDir>/editor/index.html
 QUrl editorPageUrl();
 
 // Points view at the editor page (start-up). The page may load only its

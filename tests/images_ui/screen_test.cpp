@@ -13,6 +13,7 @@
 #include "images/ui/gallery.h"
 #include "images/ui/paste.h"
 #include "net/encoding.h"
+#include "support/capture_server.h"
 #include "support/sandboxlogin.h"
 
 #include <QCheckBox>
@@ -279,6 +280,38 @@ TEST_F(Screen, TheEditorPageReachesOnlyTheBlogAndItsOwnFiles) {
   }
   EXPECT_TRUE(blockedOther);
   EXPECT_TRUE(blockedFile);
+}
+
+// Markup in the address of an upload answer stays text wherever the address
+// goes: the gallery page, the inserted element, the article body.
+TEST_F(Screen, MarkupInAnAnswersAddressStaysText) {
+  test::CaptureServer hostile;
+  hostile.setResponse(test::okResponse(
+      "已上传文件:<a href=\"http://b/x.jpg&quot; onerror=&quot;alert(1)&quot;&gt;&lt;script&gt;bad()&lt;/script&gt;\">x</a>"));
+  test::writeFile(scope.dir().file("a.jpg"), test::makeJpeg(8, 8));
+  const UploadResult r = uploadImage(hostile.url("/"), "", scope.dir().file("a.jpg"), StoreAs::OwnName);
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r.address, "http://b/x.jpg\" onerror=\"alert(1)\"><script>bad()</script>");
+  galleryList() = {makeGalleryEntry(r.address, 8, 8)};
+  RebuildGallery(w);
+  ASSERT_TRUE(waitUntil([&] {
+    return evaluate(w.galleryView, QStringLiteral("document.querySelectorAll('img').length")).toInt() == 1;
+  }));
+  EXPECT_EQ(evaluate(w.galleryView, QStringLiteral("document.querySelectorAll('script').length")).toInt(), 0);
+  EXPECT_EQ(evaluate(w.galleryView, QStringLiteral("document.querySelector('img').getAttribute('src')")).toString(),
+            QString::fromStdString(r.address));
+
+  setEditorBody(w.editorView, "<p>x</p>");
+  GalleryNavigating(w, toQ(fromUtf8("#插入[") + r.address + "]"));
+  ASSERT_TRUE(waitUntil([&] { return editorHtml().find("<img") != std::string::npos; }));
+  const std::string body = editorBody(w.editorView);
+  EXPECT_EQ(body.find("<script"), std::string::npos) << body;
+  EXPECT_FALSE(evaluate(w.editorView,
+                        QStringLiteral("tinymce.activeEditor.getBody().querySelector('img').hasAttribute('onerror')"))
+                   .toBool());
+  EXPECT_EQ(evaluate(w.editorView, QStringLiteral("tinymce.activeEditor.getBody().querySelector('img').getAttribute('src')"))
+                .toString(),
+            QString::fromStdString(r.address));
 }
 
 // A picture that compresses like a photo (noise), and one like a

@@ -100,6 +100,12 @@ class PasteKeys : public QObject {
 
 void editorMenu(MainWindow& w, const QPoint& pos) {
   QMenu* menu = w.editorView->createStandardContextMenu();
+  if (!menu) return;
+  // Going back, reloading or saving the editor page would only lose the
+  // article being written.
+  for (auto action : {QWebEnginePage::Back, QWebEnginePage::Forward, QWebEnginePage::Reload,
+                      QWebEnginePage::SavePage, QWebEnginePage::ViewSource})
+    menu->removeAction(w.editorView->pageAction(action));
   if (!clipboardImage().isNull()) {
     auto* action = new QAction(QStringLiteral("粘贴图片"), menu);
     QObject::connect(action, &QAction::triggered, &w, [&w] { PasteImage(w); });

@@ -2,7 +2,7 @@
 // rewritten and shown again, and the new image loads from the sandbox blog
 // on the loopback. The time until its natural width is above 0.
 #include "../tests/images/imagedata.h"
-#include "bench/guibench.h"
+#include "guibench.h"
 #include "app/programdir.h"
 #include "app/ui/mainwindow.h"
 #include "blog/session.h"

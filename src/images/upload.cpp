@@ -374,7 +374,7 @@ UploadResult uploadImage(const std::string& siteUrl, const std::string& cookie, 
     result.outcome = UploadOutcome::NotAnImage;
     return result;
   }
-  ImageSize(bytes, result.width, result.height);
+  ImageSizeFromHeader(bytes, result.width, result.height);
   body += tail;
 
   std::string responseHeaders;

@@ -297,7 +297,9 @@ TEST_F(Screen, MarkupInAnAnswersAddressStaysText) {
   ASSERT_TRUE(waitUntil([&] {
     return evaluate(w.galleryView, QStringLiteral("document.querySelectorAll('img').length")).toInt() == 1;
   }));
-  EXPECT_EQ(evaluate(w.galleryView, QStringLiteral("document.querySelectorAll('script').length")).toInt(), 0);
+  // Only the page's own script, and one link per thumbnail besides the hidden one.
+  EXPECT_EQ(evaluate(w.galleryView, QStringLiteral("document.querySelectorAll('script').length")).toInt(), 1);
+  EXPECT_EQ(evaluate(w.galleryView, QStringLiteral("document.querySelectorAll('a').length")).toInt(), 2);
   EXPECT_EQ(evaluate(w.galleryView, QStringLiteral("document.querySelector('img').getAttribute('src')")).toString(),
             QString::fromStdString(r.address));
 

@@ -56,7 +56,8 @@ class ArticleForm : public QObject {
   // The body through the editor bridge (blog/ui/editorbody.h).
   std::string body() const;
   void setBody(const std::string& gbkHtml);
-  void appendToBody(const std::string& gbkHtml);
+  // An element at the caret (at the end without one), one Ctrl+Z step.
+  void insertAtCaret(const std::string& gbkHtml);
   std::string editorRoot() const;
 
   // The units the binding table connects to and the Tags picker places

@@ -44,6 +44,7 @@ void writeBigFile(const inkpost::test::TempDir& dir) {
     }
     bytes[0] = '\xff';
     bytes[1] = '\xd8';
+    bytes[2] = '\xff';  // a JPEG marker: the upload sends images only
     std::ofstream(dir.file("big.jpg"), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
 }

@@ -456,6 +456,10 @@ struct Blog::Impl {
     const httplib::MultipartFormData& file = req.get_file_value("edtFileLoad");
     auto it = q.find("filename");
     std::string name = it != q.end() && !it->second.empty() ? it->second : file.filename;
+    // The query is read in the server's code page (GBK), as the engine on
+    // a Chinese system does; the file system and the answer hold Unicode.
+    std::string unicodeName;
+    if (it != q.end() && !it->second.empty() && iconvAll("UTF-8", "GBK", name, unicodeName)) name = unicodeName;
     if (!safeName(name)) {
       html(res, page("Inkpost", "<p>错误原因:文件名无效</p>"));
       return;

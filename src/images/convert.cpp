@@ -104,6 +104,26 @@ void ImageSizeByConversion(std::string_view bytes, int& width, int& height) {
   bmpSize(bmp, width, height);
 }
 
+bool ImageSizeFromHeader(std::string_view bytes, int& width, int& height) {
+  width = height = 0;
+  if (bytes.empty()) return false;
+  if (isBmp(bytes)) {
+    bmpSize(bytes, width, height);
+    return width > 0 && height > 0;
+  }
+  QByteArray data = view(bytes);
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  reader.setAutoTransform(false);
+  if (!reader.canRead()) return false;
+  const QSize size = reader.size();
+  if (!size.isValid() || size.isEmpty()) return false;
+  width = size.width();
+  height = size.height();
+  return true;
+}
+
 void ImageSize(std::string_view bytes, int& width, int& height) {
   width = height = 0;
   if (bytes.empty()) return;

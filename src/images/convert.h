@@ -23,6 +23,11 @@ int ImageHeight(std::string_view bytes);
 // Both at once (one header read).
 void ImageSize(std::string_view bytes, int& width, int& height);
 
+// The size as the header gives it, never decoding the pixels (for images
+// about to be uploaded, which may be huge or damaged); false and 0 when the
+// header does not tell.
+bool ImageSizeFromHeader(std::string_view bytes, int& width, int& height);
+
 // The measuring done the long way: decode, convert to BMP, read the header.
 void ImageSizeByConversion(std::string_view bytes, int& width, int& height);
 

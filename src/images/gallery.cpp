@@ -55,7 +55,7 @@ int leadingInt(const std::string& s) {
   return static_cast<int>(negative ? -v : v);
 }
 
-// An attribute value inside single quotes: the characters that would end
+// An attribute value inside quotes: the characters that would end
 // the value or open markup are written as references. Ordinary addresses
 // hold none of them and pass unchanged.
 void appendAttribute(std::string& out, const std::string& value) {
@@ -158,7 +158,19 @@ std::string galleryPageText(const std::vector<GalleryEntry>& entries) {
 }
 
 std::string galleryInsertElement(const std::string& address) {
-  return "<p><img title=\"\" alt=\"\" src=" + address + " onload=\"ResizeImage(this,520)\" /></p>";
+  // The address stands unquoted, as the blog's own editor writes it, when
+  // nothing in it could end the value or open markup; otherwise it is
+  // quoted and escaped.
+  std::string src;
+  const bool plain = !address.empty() && address.find_first_of(" \t\r\n\f'\"<>=`&") == std::string::npos;
+  if (plain) {
+    src = address;
+  } else {
+    src = "\"";
+    appendAttribute(src, address);
+    src += "\"";
+  }
+  return "<p><img title=\"\" alt=\"\" src=" + src + " onload=\"ResizeImage(this,520)\" /></p>";
 }
 
 std::string galleryPagePath() { return programPath("temp/index.html"); }

@@ -1,11 +1,13 @@
 #include "images/upload.h"
 
+#include "images/convert.h"
 #include "net/encoding.h"
 #include "net/http.h"
 
 #include <zlib.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,6 +28,7 @@ struct Texts {
   std::string trailer;
   std::string duplicateAnswer;
   std::string successMarker;
+  std::string reasonMarker;
   Texts() {
     const std::string delimiter = std::string("--") + kUploadBoundary;
     partHeadBeforeName = delimiter + "\r\nContent-Disposition: form-data; name=\"edtFileLoad\"; filename=\"";
@@ -34,6 +37,7 @@ struct Texts {
                        "提交\r\n" + delimiter + "--");
     duplicateAnswer = fromUtf8("<p>错误原因:文件已存在，请先删除</p>");
     successMarker = fromUtf8("已上传文件:<a href=\"");
+    reasonMarker = fromUtf8("错误原因:");
   }
 };
 
@@ -61,28 +65,67 @@ std::string replaceAll(std::string text, const std::string& what, const std::str
   return out;
 }
 
-// The byte offset of the last `c` that starts a character (GBK: a byte
-// below 0x40 is never the second byte of a pair, so '/' and '.' found by
-// walking characters are real).
-size_t lastCharOf(const std::string& text, char c) {
-  size_t found = std::string::npos;
+// Length of the well-formed UTF-8 sequence at `i`, 0 when there is none.
+size_t utf8SequenceAt(std::string_view text, size_t i) {
+  const unsigned char c = text[i];
+  size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+  if (len == 0 || i + len > text.size()) return 0;
+  for (size_t k = 1; k < len; ++k)
+    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+  return len;
+}
+
+bool utf8Valid(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
-    unsigned char b = text[i];
-    if (b == static_cast<unsigned char>(c)) found = i;
-    i += (b >= 0x81 && b <= 0xFE && i + 1 < text.size()) ? 2 : 1;
+    const size_t len = utf8SequenceAt(text, i);
+    if (len == 0) return false;
+    i += len;
   }
-  return found;
+  return true;
 }
 
 }  // namespace
 
-UploadNames uploadNames(const std::string& path, const std::string& givenName, bool useGivenName) {
+bool gbkHolds(std::string_view utf8) {
+  if (utf8.empty()) return true;
+  const std::string gbk = fromUtf8(utf8);
+  return !gbk.empty() && toUtf8(gbk) == utf8;
+}
+
+std::string gbkReplacing(std::string_view utf8, char replacement) {
+  if (gbkHolds(utf8)) return fromUtf8(utf8);
+  // Character by character: a UTF-8 sequence that GBK holds is kept, any
+  // other character or stray byte becomes the replacement.
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t len = utf8SequenceAt(utf8, i);
+    const std::string_view ch = utf8.substr(i, len ? len : 1);
+    if (len && gbkHolds(ch))
+      out += fromUtf8(ch);
+    else
+      out += replacement;
+    i += ch.size();
+  }
+  return out;
+}
+
+UploadNames uploadNames(const std::string& path, StoreAs storeAs, const std::string& givenName,
+                        std::string_view bytes) {
   UploadNames n;
-  size_t slash = lastCharOf(path, '/');
+  size_t slash = path.rfind('/');
   n.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
-  size_t dot = lastCharOf(n.fileName, '.');
-  if (dot != std::string::npos) n.extension = n.fileName.substr(dot);
-  n.storeName = useGivenName ? givenName : replaceAll(n.fileName, n.extension, "");
+  const bool holds = gbkHolds(n.fileName);
+  // In UTF-8 every byte of a multi-byte character is >= 0x80, so the last
+  // "." found byte-wise is a real one.
+  size_t dot = n.fileName.rfind('.');
+  const std::string nativeExtension = dot == std::string::npos ? std::string() : n.fileName.substr(dot);
+  n.extension = gbkReplacing(nativeExtension);
+  if (storeAs == StoreAs::OwnName && !holds) storeAs = StoreAs::ContentName;
+  switch (storeAs) {
+    case StoreAs::GivenName: n.storeName = givenName; break;
+    case StoreAs::ContentName: n.storeName = md5Hex(bytes); break;
+    case StoreAs::OwnName: n.storeName = replaceAll(fromUtf8(n.fileName), n.extension, ""); break;
+  }
   if (n.extension == ".gif")
     n.mimeType = "image/gif";
   else if (n.extension == ".jpg" || n.extension == ".jpeg" || n.extension == ".jpe")
@@ -109,20 +152,8 @@ std::string uploadPartHeader(const std::string& fileName, const std::string& mim
 
 std::string uploadTrailer() { return texts().trailer; }
 
-namespace {
-
-// UTF-8 of a GBK text; bytes that are not valid GBK pass unchanged so a
-// malformed name never wipes out the whole part header.
-std::string utf8Or(const std::string& gbkText) {
-  if (gbkText.empty()) return gbkText;
-  std::string u = toUtf8(gbkText);
-  return u.empty() ? gbkText : u;
-}
-
-}  // namespace
-
-std::string uploadBody(const std::string& fileName, const std::string& mimeType, std::string_view fileBytes) {
-  const std::string head = utf8Or(uploadPartHeader(fileName, mimeType));
+std::string uploadBody(const std::string& utf8FileName, const std::string& mimeType, std::string_view fileBytes) {
+  const std::string head = uploadPartHeader(utf8FileName, toUtf8(mimeType));
   const std::string tail = toUtf8(uploadTrailer());
   std::string body;
   body.reserve(head.size() + fileBytes.size() + tail.size());
@@ -132,30 +163,117 @@ std::string uploadBody(const std::string& fileName, const std::string& mimeType,
   return body;
 }
 
+namespace {
+
+void appendPercent(std::string& out, unsigned char c) {
+  static const char hex[] = "0123456789ABCDEF";
+  out += '%';
+  out += hex[c >> 4];
+  out += hex[c & 15];
+}
+
+// Bytes of a stored name that an address cannot carry raw.
+bool addressNeedsEscape(unsigned char c) {
+  if (c <= 0x20 || c >= 0x7F) return true;
+  switch (c) {
+    case '"': case '#': case '%': case '<': case '>': case '?': case '\'': case '\\': case '^': case '`':
+    case '{': case '|': case '}':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The stored name as it goes into an address: its UTF-8 form with every
+// byte an address cannot carry as "%XX", the form a browser sends and the
+// blog's server reads back as the stored name.
+std::string addressName(const std::string& gbkName) {
+  std::string utf8 = toUtf8(gbkName);
+  if (utf8.empty()) utf8 = gbkName;
+  std::string out;
+  for (unsigned char c : utf8) {
+    if (addressNeedsEscape(c))
+      appendPercent(out, c);
+    else
+      out += static_cast<char>(c);
+  }
+  return out;
+}
+
+// The few character references an address in an href can hold.
+std::string decodeReferences(const std::string& text) {
+  if (text.find('&') == std::string::npos) return text;
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '&') {
+      out += text[i];
+      continue;
+    }
+    const size_t semi = text.find(';', i);
+    const std::string name = semi == std::string::npos || semi - i > 10 ? "" : text.substr(i + 1, semi - i - 1);
+    int code = -1;
+    if (name == "amp") code = '&';
+    else if (name == "quot") code = '"';
+    else if (name == "apos") code = '\'';
+    else if (name == "lt") code = '<';
+    else if (name == "gt") code = '>';
+    else if (name.size() > 1 && name[0] == '#') {
+      char* end = nullptr;
+      const bool hex = name[1] == 'x' || name[1] == 'X';
+      const long v = std::strtol(name.c_str() + (hex ? 2 : 1), &end, hex ? 16 : 10);
+      if (end && *end == '\0' && v > 0 && v < 0x80) code = static_cast<int>(v);
+    }
+    if (code < 0) {
+      out += '&';
+      continue;
+    }
+    out += static_cast<char>(code);
+    i = semi;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string uploadQueryName(std::string_view gbkName) {
+  std::string out;
+  out.reserve(gbkName.size());
+  for (unsigned char c : gbkName) {
+    if (c <= 0x20 || c == 0x7F || c == '#' || c == '%' || c == '&' || c == '+')
+      appendPercent(out, c);
+    else
+      out += static_cast<char>(c);
+  }
+  return out;
+}
+
 std::string uploadUrl(const std::string& siteUrl, const UploadNames& names) {
-  return siteUrl + kUploadQuery + names.storeName + names.extension;
+  return siteUrl + kUploadQuery + uploadQueryName(names.storeName + names.extension);
 }
 
 std::string uploadAnswerAddress(const std::string& answer, const std::string& siteUrl, const UploadNames& names) {
   if (answer.find(texts().duplicateAnswer) != std::string::npos)
-    return siteUrl + kUploadFolder + names.storeName + names.extension;
-  std::string candidate = textBetween(answer, texts().successMarker, "\"");
+    return siteUrl + kUploadFolder + addressName(names.storeName + names.extension);
+  std::string candidate = decodeReferences(textBetween(answer, texts().successMarker, "\""));
   if (candidate.find("http://") != std::string::npos || candidate.find("https://") != std::string::npos)
     return candidate;
   return {};
 }
 
-namespace {
-
-std::string nativePath(const std::string& gbkPath) {
-  std::string u = toUtf8(gbkPath);
-  return u.empty() ? gbkPath : u;
+std::string uploadRefusalReason(const std::string& answer) {
+  std::string reason = textBetween(answer, texts().reasonMarker, "<");
+  while (!reason.empty() && (reason.back() == ' ' || reason.back() == '\r' || reason.back() == '\n')) reason.pop_back();
+  if (reason.size() > 120) reason.clear();  // not a one-line reason
+  return reason;
 }
+
+namespace {
 
 // Appends the whole regular file to `out`; false (out unchanged) when it
 // cannot be opened or read.
 bool appendFile(const std::string& path, std::string& out, size_t extraCapacity) {
-  int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a FIFO dropped by mistake must not hang the read.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -226,27 +344,99 @@ bool readImageFile(const std::string& path, std::string& bytes) {
   return appendFile(path, bytes, 0);
 }
 
-std::string UploadImageFile(const std::string& siteUrl, const std::string& cookie, const std::string& path,
-                            const std::string& givenName, bool useGivenName, int timeoutSeconds,
-                            std::string* gbkAnswer) {
+UploadResult uploadImage(const std::string& siteUrl, const std::string& cookie, const std::string& path,
+                         StoreAs storeAs, const std::string& givenName, int timeoutSeconds) {
+  UploadResult result;
   // Without a site there is nowhere to send to.
-  if (siteUrl.empty()) return {};
-  const UploadNames names = uploadNames(path, givenName, useGivenName);
+  if (siteUrl.empty()) {
+    result.outcome = UploadOutcome::NoSite;
+    result.names = uploadNames(path, StoreAs::GivenName, givenName);
+    return result;
+  }
+  // The file is read straight into the body: one copy of the image in
+  // memory. The part header's length does not depend on the store name.
   const std::string tail = toUtf8(uploadTrailer());
-  // The file is read straight into the body: one copy of the image in memory.
-  std::string body = utf8Or(uploadPartHeader(names.fileName, names.mimeType));
-  if (!appendFile(path, body, tail.size())) return {};
+  const size_t slash = path.rfind('/');
+  std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (!utf8Valid(fileName)) fileName = toUtf8(gbkReplacing(fileName));
+  UploadNames provisional = uploadNames(path, StoreAs::GivenName, givenName);
+  std::string body = uploadPartHeader(fileName, provisional.mimeType);
+  const size_t headSize = body.size();
+  if (!appendFile(path, body, tail.size())) {
+    result.outcome = UploadOutcome::Unreadable;
+    result.names = std::move(provisional);
+    return result;
+  }
+  const std::string_view bytes = std::string_view(body).substr(headSize);
+  result.kind = imageKind(bytes);
+  result.names = uploadNames(path, storeAs, givenName, bytes);
+  if (result.kind == ImageKind::None) {
+    result.outcome = UploadOutcome::NotAnImage;
+    return result;
+  }
+  ImageSizeFromHeader(bytes, result.width, result.height);
   body += tail;
 
   std::string responseHeaders;
   std::string cookies = cookie;  // the answer's cookies land in this copy only
-  std::string answer = WinHttpEngine(uploadUrl(siteUrl, names), "post", "", "", "", uploadRequestHeaders(), body,
-                                     timeoutSeconds, responseHeaders, &cookies, true, kPostAnswerCap);
+  std::string answer = WinHttpEngine(uploadUrl(siteUrl, result.names), "post", "", "", "", uploadRequestHeaders(),
+                                     body, timeoutSeconds, responseHeaders, &cookies, true, kPostAnswerCap);
   body.clear();
   body.shrink_to_fit();
+  if (responseHeaders.empty() || responseHeaders == "_nolink_") {
+    result.outcome = UploadOutcome::Network;
+    return result;
+  }
   const std::string page = fromUtf8(answerBody(answer, responseHeaders));
-  if (gbkAnswer) *gbkAnswer = page;
-  return uploadAnswerAddress(page, siteUrl, names);
+  result.page = page;
+  result.address = uploadAnswerAddress(page, siteUrl, result.names);
+  if (!result.address.empty()) {
+    result.outcome = UploadOutcome::Uploaded;
+    return result;
+  }
+  result.outcome = UploadOutcome::Refused;
+  result.reason = uploadRefusalReason(page);
+  if (result.reason.empty()) {
+    // No words of the blog's own: the status line tells something.
+    const std::string status = responseHeaders.substr(0, responseHeaders.find("\r\n"));
+    const size_t sp = status.find(' ');
+    if (sp != std::string::npos && status.compare(sp + 1, 3, "200") != 0) result.reason = "HTTP " + status.substr(sp + 1);
+  }
+  return result;
+}
+
+std::string UploadImageFile(const std::string& siteUrl, const std::string& cookie, const std::string& path,
+                            const std::string& givenName, bool useGivenName, int timeoutSeconds) {
+  return uploadImage(siteUrl, cookie, path, useGivenName ? StoreAs::GivenName : StoreAs::OwnName, givenName,
+                     timeoutSeconds)
+      .address;
+}
+
+std::string uploadFailureText(const UploadResult& result) {
+  switch (result.outcome) {
+    case UploadOutcome::Uploaded: return {};
+    case UploadOutcome::NoSite: return fromUtf8("未选择网站");
+    case UploadOutcome::Unreadable: return fromUtf8("无法读取");
+    case UploadOutcome::NotAnImage: return fromUtf8("不是图片");
+    case UploadOutcome::Network: return fromUtf8("网络不通");
+    case UploadOutcome::Refused:
+      return result.reason.empty() ? fromUtf8("博客拒绝") : fromUtf8("博客拒绝（") + result.reason + fromUtf8("）");
+  }
+  return {};
+}
+
+std::string uploadSummary(const std::vector<UploadReport>& reports) {
+  size_t uploaded = 0;
+  for (const UploadReport& r : reports) uploaded += r.result.ok() ? 1 : 0;
+  const size_t failed = reports.size() - uploaded;
+  std::string text = fromUtf8("已上传 ") + std::to_string(uploaded) + fromUtf8(" 张图片");
+  if (failed == 0) return text;
+  text += fromUtf8("，") + std::to_string(failed) + fromUtf8(" 个文件未上传：");
+  for (const UploadReport& r : reports) {
+    if (r.result.ok()) continue;
+    text += "\n" + r.name + fromUtf8("：") + uploadFailureText(r.result);
+  }
+  return text;
 }
 
 }  // namespace inkpost

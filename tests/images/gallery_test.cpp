@@ -83,6 +83,12 @@ TEST(GalleryPage, QuotesAndMarkupInAnAddressAreEscaped) {
 TEST(GalleryPage, InsertElement) {
   EXPECT_EQ(galleryInsertElement("http://b/upload/a.jpg"),
             "<p><img title=\"\" alt=\"\" src=http://b/upload/a.jpg onload=\"ResizeImage(this,520)\" /></p>");
+  // An address from a hostile answer cannot leave the attribute.
+  EXPECT_EQ(galleryInsertElement("http://b/x.jpg onerror=alert(1) \"><script>"),
+            "<p><img title=\"\" alt=\"\" src=\"http://b/x.jpg onerror=alert(1) &quot;&gt;&lt;script&gt;\" "
+            "onload=\"ResizeImage(this,520)\" /></p>");
+  EXPECT_EQ(galleryInsertElement("http://b/a.jpg?x=1&y=2"),
+            "<p><img title=\"\" alt=\"\" src=\"http://b/a.jpg?x=1&amp;y=2\" onload=\"ResizeImage(this,520)\" /></p>");
 }
 
 TEST(GalleryPage, WrittenAsGbkUnderTheProgramDirectory) {

@@ -5,9 +5,11 @@
 
 #include "imagedata.h"
 #include "net/encoding.h"
+#include "net/http.h"
 #include "support/sandboxlogin.h"
 #include "support/tempdir.h"
 
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace inkpost {
@@ -23,7 +25,7 @@ class UploadToSandbox : public ::testing::Test {
   }
   std::string file(const std::string& name, const std::string& bytes) {
     test::writeFile(dir.file(name), bytes);
-    return fromUtf8(dir.file(name));
+    return dir.file(name);
   }
   test::Sandbox blog{test::sandboxOptions()};
   test::TempDir dir;
@@ -52,14 +54,62 @@ TEST_F(UploadToSandbox, ContentNameTwiceTakesTheDuplicatePath) {
 }
 
 TEST_F(UploadToSandbox, ChineseNameAndExpiredSession) {
-  const std::string address = UploadImageFile(blog.siteUrl(), cookie, file("图片.jpg", "abc"), "", false);
+  const std::string jpeg = test::makeJpeg(8, 8);
+  const std::string address = UploadImageFile(blog.siteUrl(), cookie, file("图片.jpg", jpeg), "", false);
   EXPECT_FALSE(address.empty());
-  EXPECT_EQ(test::readFile(blog.dataDir() + "/upload/" + std::string("图片.jpg")) +
-                test::readFile(blog.dataDir() + "/upload/" + gbk("图片.jpg")),
-            "abc");
+  EXPECT_EQ(test::readFile(blog.dataDir() + "/upload/图片.jpg"), jpeg);
   // Without a session the server answers its login notice: no address.
-  EXPECT_EQ(UploadImageFile(blog.siteUrl(), "", file("b.jpg", "x"), "", false), "");
+  const UploadResult refused = uploadImage(blog.siteUrl(), "", file("b.jpg", jpeg), StoreAs::OwnName);
+  EXPECT_EQ(refused.outcome, UploadOutcome::Refused);
+  EXPECT_FALSE(refused.reason.empty());
   EXPECT_FALSE(test::fileExists(blog.dataDir() + "/upload/b.jpg"));
+}
+
+// The request path a browser sends for an address (GBK) relative to the
+// site: characters as UTF-8, percent-encoded.
+std::string browserPath(const std::string& address, const std::string& site) {
+  const QUrl url(QString::fromStdString(toUtf8(address)));
+  const QByteArray encoded = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);
+  return std::string(encoded.constData(), static_cast<size_t>(encoded.size())).substr(urlPath(site).size());
+}
+
+// The path from the user's file name to the stored file and back: every
+// name is stored whole with its extension, and the address the blog (or
+// the duplicate answer) gives serves the same bytes.
+TEST_F(UploadToSandbox, AnyNameIsStoredWithItsExtensionAndServedBack) {
+  struct Case {
+    std::string file, stored;  // stored: the sandbox's file name
+  };
+  int n = 0;
+  auto image = [&n] { return test::makeJpeg(10 + ++n, 10); };  // all different
+  const std::string korean = image(), emoji = image();
+  const std::vector<Case> cases = {
+      {"my photo.jpg", "my photo.jpg"},
+      {"#1.jpg", "#1.jpg"},
+      {"100%.jpg", "100%.jpg"},
+      {"a & b.jpg", "a & b.jpg"},
+      {"1+1.jpg", "1+1.jpg"},
+      {"中文 图片.jpg", "中文 图片.jpg"},
+  };
+  for (const Case& c : cases) {
+    const std::string bytes = image();
+    const UploadResult r = uploadImage(blog.siteUrl(), cookie, file(c.file, bytes), StoreAs::OwnName);
+    ASSERT_TRUE(r.ok()) << c.file << " " << uploadFailureText(r);
+    EXPECT_EQ(test::readFile(blog.dataDir() + "/upload/" + c.stored), bytes) << c.file;
+    EXPECT_EQ(blog.get(browserPath(r.address, blog.siteUrl())), bytes) << c.file << " " << r.address;
+    // Again: the duplicate answer, whose address the client makes itself.
+    const UploadResult again = uploadImage(blog.siteUrl(), cookie, file(c.file, bytes), StoreAs::OwnName);
+    ASSERT_TRUE(again.ok()) << c.file;
+    EXPECT_EQ(blog.get(browserPath(again.address, blog.siteUrl())), bytes) << c.file << " " << again.address;
+  }
+  // Names GBK cannot hold: stored under the content name, extension kept.
+  for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"사진.jpg", korean}, {"😀 smile.png", emoji}}) {
+    const UploadResult r = uploadImage(blog.siteUrl(), cookie, file(name, bytes), StoreAs::OwnName);
+    ASSERT_TRUE(r.ok()) << name;
+    const std::string ext = name.substr(name.rfind('.'));
+    EXPECT_EQ(r.address, blog.siteUrl() + "upload/" + md5Hex(bytes) + ext);
+    EXPECT_EQ(test::readFile(blog.dataDir() + "/upload/" + md5Hex(bytes) + ext), bytes) << name;
+  }
 }
 
 }  // namespace

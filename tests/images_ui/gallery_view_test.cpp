@@ -23,6 +23,8 @@
 namespace inkpost {
 namespace {
 
+using test::evaluate;
+
 using test::gbk;
 using test::waitUntil;
 
@@ -41,17 +43,6 @@ class ImageHost {
   std::string jpeg_ = test::makeJpeg(200, 100);
   test::WebHost host_;
 };
-
-QVariant evaluate(QWebEngineView* view, const QString& script) {
-  auto result = std::make_shared<QVariant>();
-  auto done = std::make_shared<bool>(false);
-  view->page()->runJavaScript(script, [result, done](const QVariant& v) {
-    *result = v;
-    *done = true;
-  });
-  waitUntil([&] { return *done; }, 10000);
-  return *result;
-}
 
 // Centre of the thumbnail of entry `id`, in view coordinates; (-1,-1) when
 // the page does not show it.

@@ -15,9 +15,14 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QTest>
+#include <QVariant>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 namespace inkpost::test {
@@ -42,7 +47,8 @@ class ProgramDirScope {
   std::string saved_;
 };
 
-// Selects a chooser entry for the blog at siteUrl and sets the session cookie.
+// Selects a chooser entry for the blog at siteUrl and sets the session
+// cookie and site, as a login does.
 inline void pointAtSite(MainWindow& w, const std::string& siteUrl, const std::string& cookie) {
   SiteRecord site;
   site.id = 1;
@@ -54,6 +60,16 @@ inline void pointAtSite(MainWindow& w, const std::string& siteUrl, const std::st
   inkpost::test::units(w).siteChooser->addItem(toQ(SiteChooserEntry(site)), 1);
   inkpost::test::units(w).siteChooser->setCurrentIndex(0);
   blogSession().cookie = cookie;
+  blogSession().site = siteUrl;
+}
+
+// The upload requests among those a server received (the gallery fetches
+// its thumbnails from the same server meanwhile).
+inline std::vector<std::string> uploadRequests(const std::vector<std::string>& requests) {
+  std::vector<std::string> posts;
+  for (const std::string& r : requests)
+    if (r.rfind("POST ", 0) == 0) posts.push_back(r);
+  return posts;
 }
 
 // The store name of an upload request ("...&filename=NAME HTTP/1.1").
@@ -61,6 +77,19 @@ inline std::string queryName(const std::string& request) {
   size_t at = request.find("&filename=");
   size_t end = request.find(" HTTP/1.1");
   return at == std::string::npos || end == std::string::npos ? "" : request.substr(at + 10, end - at - 10);
+}
+
+// The value of a script run in the view's page (invalid after ten seconds
+// without an answer).
+inline QVariant evaluate(QWebEngineView* view, const QString& script) {
+  auto result = std::make_shared<QVariant>();
+  auto done = std::make_shared<bool>(false);
+  view->page()->runJavaScript(script, [result, done](const QVariant& v) {
+    *result = v;
+    *done = true;
+  });
+  waitUntil([&] { return *done; }, 10000);
+  return *result;
 }
 
 }  // namespace inkpost::test

@@ -20,7 +20,7 @@ class WindowUpload : public inkpost::test::SessionTest {
  protected:
   std::string file(const std::string& name, const std::string& bytes) {
     test::writeFile(scope.dir().file(name), bytes);
-    return fromUtf8(scope.dir().file(name));
+    return scope.dir().file(name);
   }
   test::ProgramDirScope scope;
   MainWindow w;
@@ -37,7 +37,7 @@ class WindowUpload : public inkpost::test::SessionTest {
 TEST_F(WindowUpload, UsesTheChosenSiteAndSessionCookie) {
   test::pointAtSite(w, server.url("/b/"), "ASPSESSIONIDQSRBTCAB=abc;");
   watchWindow(test::okResponse("已上传文件:<a href=\"http://x/b/upload/p.jpg\">p.jpg</a>"));
-  EXPECT_EQ(UploadImageFile(w, file("p.jpg", "data"), "", false), "http://x/b/upload/p.jpg");
+  EXPECT_EQ(UploadImageFile(w, file("p.jpg", test::makeJpeg(4, 4)), "", false), "http://x/b/upload/p.jpg");
   EXPECT_EQ(seenEnabled.load(), 0);
   EXPECT_TRUE(w.isEnabled());
   const auto lines = test::requestHeaderLines(server.lastRequest());
@@ -51,7 +51,7 @@ TEST_F(WindowUpload, UsesTheChosenSiteAndSessionCookie) {
 
 TEST_F(WindowUpload, EnabledAgainAfterEveryFailure) {
   test::pointAtSite(w, server.url("/b/"), "s=1;");
-  const std::string path = file("p.jpg", "data");
+  const std::string path = file("p.jpg", test::makeJpeg(4, 4));
 
   watchWindow(test::okResponse("已上传文件:<a href=\"upload/p.jpg\">"));  // relative link
   EXPECT_EQ(UploadImageFile(w, path, "", false), "");

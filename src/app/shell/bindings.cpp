@@ -26,6 +26,7 @@
 #include "images/ui/acquire.h"
 #include "images/ui/capturewindow.h"
 #include "images/ui/gallery.h"
+#include "images/ui/paste.h"
 
 // drafts and tags
 #include "drafts/ui/drafts.h"
@@ -147,6 +148,16 @@ void bindMainWindow(MainWindow& w) {
   // 拖放对象1: files dropped on 分组框_上传图片, in drop order.
   QObject::connect(w.dropTarget, &DropTarget::filesDropped, &w, [&w](const QStringList& paths) {
     guard(w, "上传图片", [&] { DropFiles(w, paths); });
+  });
+  // Images dragged from a web page arrive as their addresses.
+  QObject::connect(w.dropTarget, &DropTarget::addressesDropped, &w, [&w](const QStringList& addresses) {
+    guard(w, "上传网络图片", [&] { DropAddresses(w, addresses); });
+  });
+  // Ctrl+V and the context menus of the editor and the drop box: pasted pictures.
+  installImagePaste(w, [](QWidget& window) {
+    bool pasted = true;  // a fault was reported; no second notice
+    runGuarded(&window, fromUtf8("粘贴图片"), [&] { pasted = PasteImage(window); });
+    return pasted;
   });
   QObject::connect(w.fromAddressButton, &QPushButton::clicked, &w, [&w] {
     guard(w, "上传网络图片", [&] { UploadFromAddress(w); });

@@ -11,6 +11,7 @@
 #include "sites/ui/sitemenu.h"
 
 #include <QGroupBox>
+#include <QWebEngineView>
 #include <QTimer>
 
 #include <cstdio>
@@ -42,6 +43,8 @@ void startUp(MainWindow& w) {
 
   // 6. 分组框_上传图片 becomes the drop target of 拖放对象1.
   w.dropTarget->registerOn(w.dropBox);
+  // The gallery viewer takes drops too, as the hint above it asks.
+  w.dropTarget->alsoOn(w.galleryView);
 
   // 7. List the sites.
   FillSiteChooser(w.siteChooser);

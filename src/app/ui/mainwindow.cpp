@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QChildEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -30,8 +31,30 @@ void DropTarget::registerOn(QWidget* widget) {
   widget_->installEventFilter(this);
 }
 
+void DropTarget::alsoOn(QWidget* widget) {
+  watch(widget);
+  // A web view hands the drag to the widget that shows the page, which it
+  // may create later.
+  for (QWidget* child : widget->findChildren<QWidget*>()) watch(child);
+  widget->installEventFilter(this);
+}
+
+void DropTarget::watch(QObject* object) {
+  for (const auto& o : others_)
+    if (o == object) return;
+  others_.append(object);
+  if (auto* w = qobject_cast<QWidget*>(object)) w->setAcceptDrops(true);
+  object->installEventFilter(this);
+}
+
 bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != widget_) return false;
+  bool ours = watched == widget_;
+  for (const auto& o : others_) ours |= o == watched;
+  if (!ours) return false;
+  if (event->type() == QEvent::ChildAdded && watched != widget_) {
+    if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child())) watch(child);
+    return false;
+  }
   if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
     auto* e = static_cast<QDropEvent*>(event);
     if (e->mimeData()->hasUrls()) {
@@ -40,11 +63,16 @@ bool DropTarget::eventFilter(QObject* watched, QEvent* event) {
     }
   } else if (event->type() == QEvent::Drop) {
     auto* e = static_cast<QDropEvent*>(event);
-    QStringList paths;
-    for (const QUrl& url : e->mimeData()->urls())
-      if (url.isLocalFile()) paths << url.toLocalFile();
+    QStringList paths, addresses;
+    for (const QUrl& url : e->mimeData()->urls()) {
+      if (url.isLocalFile())
+        paths << url.toLocalFile();
+      else if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+        addresses << url.toString(QUrl::FullyEncoded);
+    }
     e->acceptProposedAction();
     if (!paths.isEmpty()) emit filesDropped(paths);
+    if (!addresses.isEmpty()) emit addressesDropped(addresses);
     return true;
   }
   return false;

@@ -3,7 +3,9 @@
 // subsystems and are bound to these units in app/shell/bindings.cpp.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
 class QAction;
 class QCheckBox;
@@ -19,22 +21,29 @@ class QWebEngineView;
 namespace inkpost {
 
 // 拖放对象1: turns files dropped on the widget it is registered on into
-// one filesDropped signal, paths in drop order.
+// one filesDropped signal, paths in drop order; web addresses dropped there
+// (an image dragged from a web page) into one addressesDropped signal.
 class DropTarget : public QObject {
   Q_OBJECT
  public:
   explicit DropTarget(QObject* parent = nullptr);
   void registerOn(QWidget* widget);
   QWidget* registeredWidget() const { return widget_; }
+  // Another widget whose drops count the same (with its child widgets,
+  // for a web view whose page receives the drag).
+  void alsoOn(QWidget* widget);
 
  signals:
   void filesDropped(const QStringList& paths);
+  void addressesDropped(const QStringList& addresses);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void watch(QObject* object);
   QWidget* widget_ = nullptr;
+  QList<QPointer<QObject>> others_;
 };
 
 class MainWindow;

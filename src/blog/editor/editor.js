@@ -33,6 +33,12 @@
   var observer = null;
   var idleTimer = null;
   var IDLE_DELAY_MS = 1200;
+  // Whether the user has put the caret somewhere since the body was last
+  // written: an image is inserted there, otherwise at the end.
+  var caretPlaced = false;
+  // The one load handler an image may carry: the resize call that the
+  // blog's article page defines. Any other handler is dropped.
+  var RESIZE_HANDLER = /^ResizeImage\(this,\s*\d{1,5}\)$/;
 
   function stale() {
     if (observer && observer.takeRecords().length) serialised = null;
@@ -68,8 +74,32 @@
     observer.observe(editor.getBody(), {subtree: true, childList: true, characterData: true, attributes: true});
   }
 
+  function keepOnlyResizeHandlers(nodes) {
+    for (var i = 0; i < nodes.length; i++) {
+      var value = nodes[i].attr('onload');
+      if (nodes[i].name !== 'img' || !RESIZE_HANDLER.test(String(value || '').trim())) nodes[i].attr('onload', null);
+    }
+  }
+
+  // Puts the caret at the very end of the body.
+  function caretToEnd() {
+    var body = editor.getBody();
+    editor.selection.select(body, true);
+    editor.selection.collapse(false);
+  }
+
+  function insertImage(html) {
+    if (!caretPlaced) caretToEnd();
+    // One step of the undo history; the earlier steps stay.
+    editor.undoManager.transact(function () {
+      editor.insertContent(html);
+    });
+    caretPlaced = true;
+  }
+
   function write(html) {
     changes++;
+    caretPlaced = false;
     editor.setContent(html);
     editor.undoManager.clear();
     editor.undoManager.add();
@@ -110,6 +140,20 @@
     },
     InsertHtml: function (html) {
       if (editor) editor.insertContent(String(html));
+    },
+    // Inserts an image element at the caret (at the end of the body when the
+    // user has not placed one), as one undo step. Before the editor exists
+    // the element is appended to the text waiting for it.
+    InsertImage: function (html) {
+      html = String(html);
+      if (!editor) {
+        pending = (pending !== null ? pending : '') + html;
+        return;
+      }
+      insertImage(html);
+    },
+    CaretPlaced: function () {
+      return caretPlaced;
     }
   };
 
@@ -146,10 +190,36 @@
       relative_urls: false,
       remove_script_host: false,
       image_advtab: true,
+      // Images never grow wider than the editor (their width attribute
+      // stays as written).
+      content_style: 'img { max-width: 100%; height: auto; }',
       browser_spellcheck: true,
       contextmenu: false,
+      setup: function (ed) {
+        // The inserted images keep their resize handler, size, title and alt
+        // through editing: the image rule of the schema gains the load
+        // handler, which the filters below allow only in its one form.
+        // Everything else is sanitised as usual.
+        ed.on('PreInit', function () {
+          var rule = ed.schema.getElementRule('img');
+          if (rule && !rule.attributes.onload) {
+            rule.attributes.onload = {};
+            rule.attributesOrder.push('onload');
+          }
+          ed.parser.addAttributeFilter('onload', keepOnlyResizeHandlers);
+          ed.serializer.addAttributeFilter('onload', keepOnlyResizeHandlers);
+        });
+        // The caret counts as placed once the user clicks or types in the
+        // body.
+        ed.on('mouseup keyup', function () {
+          caretPlaced = true;
+        });
+      },
       init_instance_callback: function (ed) {
         editor = ed;
+        // The article page defines the resize function; inside the editor
+        // the style above keeps images in bounds.
+        ed.getWin().ResizeImage = function () {};
         watch();
         if (pending !== null) {
           write(pending);

@@ -148,7 +148,7 @@ void ArticleForm::fillDates(const QDateTime& now) {
 
 std::string ArticleForm::body() const { return editorBody(editor_); }
 void ArticleForm::setBody(const std::string& gbkHtml) { setEditorBody(editor_, gbkHtml); }
-void ArticleForm::appendToBody(const std::string& gbkHtml) { setBody(body() + gbkHtml); }
+void ArticleForm::insertAtCaret(const std::string& gbkHtml) { insertIntoEditor(editor_, gbkHtml); }
 std::string ArticleForm::editorRoot() const { return editorRootAddress(editor_); }
 
 void ArticleForm::bodySnapshot(std::function<void(long, std::string)> done) const {

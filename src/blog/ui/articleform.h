@@ -58,7 +58,8 @@ class ArticleForm : public QObject {
   // The body through the editor bridge (blog/ui/editorbody.h).
   std::string body() const;
   void setBody(const std::string& gbkHtml);
-  void appendToBody(const std::string& gbkHtml);
+  // An element at the caret (at the end without one), one Ctrl+Z step.
+  void insertAtCaret(const std::string& gbkHtml);
   std::string editorRoot() const;
   // The body without holding the window up, for the recovery slot (see
   // blog/ui/editorbody.h): the body and the editor's change count once the

@@ -4,6 +4,7 @@
 #include "app/ui/gbk.h"
 #include "app/ui/wait.h"
 #include "blog/editortext.h"
+#include "blog/ui/pageguard.h"
 #include "net/encoding.h"
 
 #include <QPointer>
@@ -52,12 +53,15 @@ std::optional<QVariant> runSync(QWebEnginePage* page, const QString& script, int
   return state->value;
 }
 
-QString setScript(const std::string& gbkHtml) {
-  const QByteArray utf8 = toQ(gbkHtml).toUtf8();
+// A call of one method of the editor instance with a GBK text argument.
+QString callScript(const char* method, const std::string& gbkText) {
+  const QByteArray utf8 = toQ(gbkText).toUtf8();
   const std::string literal = jsStringLiteral(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
-  return QStringLiteral("FCKeditorAPI.GetInstance('txaContent').SetHTML(") +
+  return QStringLiteral("FCKeditorAPI.GetInstance('txaContent').") + QLatin1String(method) + QLatin1Char('(') +
          QString::fromUtf8(literal.data(), static_cast<qsizetype>(literal.size())) + QStringLiteral(");true");
 }
+
+QString setScript(const std::string& gbkHtml) { return callScript("SetHTML", gbkHtml); }
 
 // Per-view state: whether the editor is ready, and a write waiting for it.
 class EditorBridge : public QObject {
@@ -97,6 +101,14 @@ class EditorBridge : public QObject {
       view_->page()->runJavaScript(setScript(gbkHtml));
     } else {
       pending_ = gbkHtml;
+    }
+  }
+
+  void insert(const std::string& gbkHtml) {
+    if (ready()) {
+      view_->page()->runJavaScript(callScript("InsertImage", gbkHtml));
+    } else {
+      pending_ = pending_.value_or(std::string()) + gbkHtml;
     }
   }
 
@@ -212,6 +224,11 @@ void setEditorBody(QWebEngineView* view, const std::string& gbkHtml) {
   EditorBridge::of(view)->write(gbkHtml);
 }
 
+void insertIntoEditor(QWebEngineView* view, const std::string& gbkHtml) {
+  if (!view) return;
+  EditorBridge::of(view)->insert(gbkHtml);
+}
+
 bool editorReady(QWebEngineView* view) {
   return view && EditorBridge::of(view)->ready();
 }
@@ -220,10 +237,14 @@ QUrl editorPageUrl() {
   return QUrl::fromLocalFile(QString::fromStdString(resourcePath("editor/index.html")));
 }
 
-void loadEditorPage(QWebEngineView* view) {
+void loadEditorPage(QWebEngineView* view) { loadEditorPage(view, editorPageUrl()); }
+
+void loadEditorPage(QWebEngineView* view, const QUrl& page) {
   if (!view) return;
   EditorBridge::of(view);
-  view->load(editorPageUrl());
+  const QString folder = page.adjusted(QUrl::RemoveFilename).toLocalFile();
+  guardPage(view->page(), folder.toStdString());
+  view->load(page);
 }
 
 std::string editorRootAddress(QWebEngineView* view) {

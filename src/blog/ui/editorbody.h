@@ -44,14 +44,23 @@ std::string editorWaitingBody(QWebEngineView* view);
 // and applied as soon as the editor is ready; the latest write wins.
 void setEditorBody(QWebEngineView* view, const std::string& gbkHtml);
 
+// Inserts an element (GBK HTML) at the caret when the user has placed one
+// in the body, at the end otherwise, as one step that Ctrl+Z undoes; the
+// earlier undo steps are kept. Before the page is ready the element is
+// appended to the text waiting for it.
+void insertIntoEditor(QWebEngineView* view, const std::string& gbkHtml);
+
 // True once the editor inside the page accepts SetHTML.
 bool editorReady(QWebEngineView* view);
 
 // file://<resourceDir>/editor/index.html
 QUrl editorPageUrl();
 
-// Points view at the editor page (start-up).
+// Points view at the editor page (start-up). The page may load only its
+// own files and the blog's addresses.
 void loadEditorPage(QWebEngineView* view);
+// The same for the editor page at `page` (a file address).
+void loadEditorPage(QWebEngineView* view, const QUrl& page);
 
 // The absolute address the editor makes relative addresses absolute against
 // (the page's own folder, ending in "/"); empty while the page is not ready.

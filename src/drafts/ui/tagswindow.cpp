@@ -3,6 +3,7 @@
 #include "app/ui/gbk.h"
 #include "app/ui/unit.h"
 #include "blog/ui/articleform.h"
+#include "blog/ui/pageguard.h"
 #include "app/session.h"
 #include "drafts/tags.h"
 
@@ -33,7 +34,10 @@ QTimer* tagsTimer(QWidget& w) { return unitOf<QTimer>(w, "时钟_载入tags窗�
 }  // namespace
 
 TagsPage::TagsPage(std::function<void(const QUrl&)> onLink, QObject* parent)
-    : QWebEnginePage(parent), onLink_(std::move(onLink)) {}
+    : QWebEnginePage(parent), onLink_(std::move(onLink)) {
+  // The tags come from the blog: the page reaches nothing but the blog.
+  guardPage(this, std::string());
+}
 
 bool TagsPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
   // The page itself arrives as a data: address written by setHtml; a link

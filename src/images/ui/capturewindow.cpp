@@ -219,17 +219,14 @@ void StartCapture(QWidget& w) {
 void UploadCapture(QWidget& w) {
   unitOf<QTimer>(w, "时钟_上传截图")->stop();  // fires once
   ShowToast(&w, fromUtf8("准备上传，请销后…"), 1.2);
-  const std::string path = fromUtf8(programPath("temp/img.jpg"));
-  std::string bytes;
-  readImageFile(path, bytes);
-  const std::string address = UploadImageFile(w, path, md5Hex(bytes), true);
-  if (address.empty()) {
+  const UploadResult result = uploadImage(w, programPath("temp/img.jpg"), StoreAs::ContentName);
+  if (!result.ok()) {
     ShowToast(&w, fromUtf8("       上传失败！       "), 1.0);
     return;
   }
-  RecordUpload(address, path);
+  // The thumbnail shows while the notice is up.
+  recordAndShow(w, result);
   ShowToast(&w, fromUtf8("       上传成功！       "), 1.0);
-  RebuildGallery(w);
 }
 
 }  // namespace inkpost

@@ -1,8 +1,13 @@
 #include "images/ui/gallery.h"
 
 #include "app/ui/gbk.h"
+#include "app/session.h"
 #include "app/ui/unit.h"
+#include "app/ui/toast.h"
+#include "app/programdir.h"
 #include "blog/ui/articleform.h"
+#include "blog/ui/pageguard.h"
+#include "net/encoding.h"
 #include "images/ui/gallerypage.h"
 
 #include <QClipboard>
@@ -10,6 +15,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QStyleHints>
 #include <QTimer>
 #include <QUrl>
 #include <QWebChannel>
@@ -22,17 +28,20 @@ namespace inkpost {
 namespace {
 
 // Click and double click on the page's links, delivered to the bridge.
-// A single click on a link with a fragment hands over the raw fragment. A
-// double click on a thumbnail hands over its link with the copy marker
-// turned into the insert marker; the page's own double-click script is
-// stopped, since in this browser it reads the link back percent-encoded and
-// would only copy again. Links are handed over from a task of their own,
+// A single click on a link with a fragment hands over the raw fragment,
+// once the double-click time has passed without a second click (so that a
+// double click does not also copy, with a notice of its own). A double
+// click on a thumbnail hands over its link with the copy marker turned
+// into the insert marker; the page's own double-click script is stopped,
+// since in this browser it reads the link back percent-encoded and would
+// only copy again. Links are handed over from a task of their own,
 // after the event that produced them is done: a handler that reads the
 // editor page while this page is still inside a mouse event waits for an
 // answer that does not come.
 const char* const kLinkScript = R"JS(
 (function () {
-  var bridge = null, pending = [];
+  var bridge = null, pending = [], clickTimer = null;
+  var DOUBLE_CLICK_MS = %DOUBLE_CLICK_MS%;
   function deliver(href) { if (bridge) bridge.navigate(href); else pending.push(href); }
   function send(href) { setTimeout(function () { deliver(href); }, 0); }
   function start() {
@@ -60,7 +69,13 @@ const char* const kLinkScript = R"JS(
     var h = rawFragment(a);
     if (h === null) return;
     e.preventDefault();
-    send(h);
+    if (clickTimer !== null) clearTimeout(clickTimer);
+    if (e.detail > 1 || !a.hasAttribute('ondblclick')) {
+      clickTimer = null;
+      if (e.detail <= 1) send(h);
+      return;
+    }
+    clickTimer = setTimeout(function () { clickTimer = null; deliver(h); }, DOUBLE_CLICK_MS);
   }, true);
   window.addEventListener('dblclick', function (e) {
     var a = linkOf(e.target);
@@ -68,6 +83,8 @@ const char* const kLinkScript = R"JS(
     var h = a.getAttribute('href') || '';
     e.preventDefault();
     e.stopPropagation();
+    if (clickTimer !== null) clearTimeout(clickTimer);
+    clickTimer = null;
     send(h.replace('\u590d\u5236', '\u63d2\u5165'));
   }, true);
   start();
@@ -78,7 +95,9 @@ QString channelScript() {
   QFile f(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
   QString js;
   if (f.open(QIODevice::ReadOnly)) js = QString::fromUtf8(f.readAll());
-  return js + QString::fromUtf8(kLinkScript);
+  // A little longer than the system's double-click time.
+  const int doubleClickMs = QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50;
+  return js + QString::fromUtf8(kLinkScript).replace(QStringLiteral("%DOUBLE_CLICK_MS%"), QString::number(doubleClickMs));
 }
 
 QString pagePath() { return QDir::cleanPath(QString::fromUtf8(galleryPagePath().c_str())); }
@@ -122,6 +141,9 @@ GalleryPage::GalleryPage(QObject* parent) : QWebEnginePage(parent) {
   scripts().insert(script);
   // The page file is GBK and names no character set.
   settings()->setDefaultTextEncoding(QStringLiteral("GBK"));
+  // The thumbnails come from the blog; nothing else but the page itself
+  // loads.
+  guardPage(this, programPath("temp/"), /*remoteImages=*/true);
   auto* channel = new QWebChannel(this);
   channel->registerObject(QStringLiteral("gallery"), new GalleryBridge(this));
   setWebChannel(channel, QWebEngineScript::MainWorld);
@@ -178,8 +200,6 @@ void installGalleryView(QWidget& w) {
   if (galleryPage(w)) return;
   auto* page = new GalleryPage(galleryViewOf(w));
   galleryViewOf(w)->setPage(page);
-  // A file dropped on the viewer must not be opened in it.
-  galleryViewOf(w)->setAcceptDrops(false);
 }
 
 void setGalleryHandler(QWidget& w, std::function<bool(const QString&)> handler) {
@@ -189,6 +209,8 @@ void setGalleryHandler(QWidget& w, std::function<bool(const QString&)> handler) 
 
 void RebuildGallery(QWidget& w) {
   installGalleryView(w);
+  // Every listed address came from the blog; the editor page may show it.
+  for (const GalleryEntry& entry : blogSession().gallery) allowBlogAddress(parseGalleryEntry(entry).address);
   writeGalleryPage(blogSession().gallery);
   galleryPage(w)->showPageFile(pagePath());
 }
@@ -201,12 +223,15 @@ bool GalleryNavigating(QWidget& w, const QString& target) {
       return true;
     case GalleryLink::Copy:
       QGuiApplication::clipboard()->setText(toQ(link.address));
+      ShowToast(&w, fromUtf8("已复制图片地址"), 0.8);
       return false;
-    case GalleryLink::Insert: {
-      ArticleForm::of(w).appendToBody(galleryInsertElement(link.address));
+    case GalleryLink::Insert:
+      // A double click copies too, as its first click always did.
+      QGuiApplication::clipboard()->setText(toQ(link.address));
+      ArticleForm::of(w).insertAtCaret(galleryInsertElement(link.address));
       RebuildGallery(w);
+      ShowToast(&w, fromUtf8("已插入图片"), 0.8);
       return false;
-    }
     case GalleryLink::Cancel:
       break;
   }

@@ -11,11 +11,19 @@ class QWidget;
 namespace inkpost {
 
 
-// Uploads the file at `path` (GBK) to the site selected in the chooser with
-// the login's session cookie. The main window is disabled during the
-// exchange and enabled again whatever happens. Returns the image address or
-// empty.
-std::string UploadImageFile(QWidget& window, const std::string& path, const std::string& givenName,
+// Uploads the image at `path` (native) to the site selected in the chooser
+// with the login's session cookie. During the exchange the main window is
+// disabled but keeps repainting, shows the wait cursor and the status line
+// "正在上传 a.jpg（index/count）…"; all of it is undone whatever happens.
+UploadResult uploadImage(QWidget& w, const std::string& path, StoreAs storeAs, const std::string& givenName = {},
+                         int index = 1, int count = 1);
+
+// The same, giving only the image address or empty.
+std::string UploadImageFile(QWidget& w, const std::string& path, const std::string& givenName,
                             bool useGivenName);
+
+// Records a successful upload in the gallery list (with the size measured
+// from the bytes sent) and shows the gallery again.
+void recordAndShow(QWidget& w, const UploadResult& result);
 
 }  // namespace inkpost

@@ -5,7 +5,8 @@
 #include "guibench.h"
 #include "app/programdir.h"
 #include "app/ui/mainwindow.h"
-#include "blog/session.h"
+#include "app/session.h"
+#include "support/mainunits.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 #include "images/ui/upload.h"
@@ -42,10 +43,10 @@ void BM_ThumbnailAfterAnswer(benchmark::State& state) {
   inkpost::test::TempDir dir;
   ::mkdir(dir.file("temp").c_str(), 0755);
   inkpost::setProgramDir(dir.path());
-  inkpost::galleryList().clear();
+  inkpost::blogSession().gallery.clear();
   inkpost::test::Sandbox blog(inkpost::test::sandboxOptions());
   const std::string cookie = inkpost::test::sandboxLogin(blog);
-  inkpost::sessionSite() = blog.siteUrl();
+  inkpost::blogSession().site = blog.siteUrl();
   inkpost::MainWindow w;
   w.show();
   inkpost::installGalleryView(w);
@@ -65,13 +66,13 @@ void BM_ThumbnailAfterAnswer(benchmark::State& state) {
     state.ResumeTiming();
     // The answer is in: record, rebuild, wait for the picture.
     inkpost::recordAndShow(w, r);
-    while (lastThumbnailWidth(w.galleryView, n) <= 0) QTest::qWait(2);
+    while (lastThumbnailWidth(inkpost::test::units(w).galleryView, n) <= 0) QTest::qWait(2);
     state.PauseTiming();
     worstMs = std::max(worstMs, static_cast<double>(t.elapsed()));
     state.ResumeTiming();
   }
   state.counters["worst_ms"] = worstMs;
-  inkpost::galleryList().clear();
+  inkpost::blogSession().gallery.clear();
 }
 BENCHMARK(BM_ThumbnailAfterAnswer)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 

@@ -35,6 +35,7 @@ std::string programFolder;
 int child(int argc, char** argv, const char* dir) {
   inkpost::prepareProcess();
   QApplication app(argc, argv);
+  inkpost::installTranslations();
   inkpost::setProgramDir(dir);
   auto w = inkpost::createMainWindow();
   w->show();

@@ -18,6 +18,8 @@ install(FILES ${INKPOST_DATA_SRC}/${INKPOST_APP_ID}.desktop DESTINATION ${CMAKE_
 install(FILES ${INKPOST_DATA_SRC}/${INKPOST_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${INKPOST_DATA_SRC}/icons/${INKPOST_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# Licence of the phrase table generated from pinyin-pro (src/blog/pinyin_phrases.cpp).
+install(FILES ${PROJECT_SOURCE_DIR}/src/blog/pinyin-pro.LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 if(INKPOST_INSTALL_SANDBOX)
   install(TARGETS inkpost-sandbox inkpost-mkdb RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
@@ -54,8 +56,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION web)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the computed dependencies cannot see: Qt's plugins (the X11 platform,
 # image formats) and the fonts for Chinese text. The captcha reader carries
-# its own model, so no OCR data is needed.
-set(inkpost_runtime_data qt6-qpa-plugins qt6-image-formats-plugins fonts-wqy-zenhei)
+# its own model, so no OCR data is needed. Qt's own Chinese translations
+# label the standard buttons (确定/取消).
+set(inkpost_runtime_data qt6-qpa-plugins qt6-image-formats-plugins qt6-translations-l10n fonts-wqy-zenhei)
 list(JOIN inkpost_runtime_data ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

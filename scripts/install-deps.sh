@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian and npm packages the build, the tests and the sandbox need.
 # Idempotent: asks apt only for packages that are not installed yet, and npm
-# only when the pinned editor bundle is missing.
+# only when the pinned editor bundle or its language pack is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 DEB_PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config clang
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
-  qt6-webchannel-dev qt6-image-formats-plugins libqt6opengl6-dev
+  qt6-webchannel-dev qt6-image-formats-plugins libqt6opengl6-dev qt6-translations-l10n
   xvfb xauth libgl1-mesa-dri fonts-wqy-zenhei
   libcurl4-openssl-dev libssl-dev libsqlcipher-dev sqlcipher
   libjpeg62-turbo-dev libcpp-httplib-dev libfreetype-dev fonts-dejavu-core
@@ -39,7 +39,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-if [ -f package.json ] && [ ! -f node_modules/tinymce/tinymce.min.js ]; then
+if [ -f package.json ] && { [ ! -f node_modules/tinymce/tinymce.min.js ] ||
+                           [ ! -f node_modules/tinymce-i18n/langs6/zh-Hans.js ]; }; then
   echo "installing npm packages"
   npm ci --no-audit --no-fund --loglevel=error
 fi

@@ -42,6 +42,6 @@ TEST(MainWindowUnits, MenusHoldTheirItems) {
     items << top->text();
     for (QAction* a : top->menu()->actions()) items << (a->isSeparator() ? QStringLiteral("-") : a->text());
   }
-  EXPECT_EQ(items, (QStringList{"网站管理", "添加网站", "修改网站", "删除网站", "重新登录", "帮助", "数据库升级", "-",
-                                "订阅VIP邮箱", "官方博客"}));
+  EXPECT_EQ(items, (QStringList{"网站管理", "添加网站", "修改网站", "删除网站", "-", "重新登录", "文章", "发布", "手动保存",
+                                "恢复", "-", "粘贴为纯文本", "帮助", "数据库升级", "-", "订阅VIP邮箱", "官方博客"}));
 }

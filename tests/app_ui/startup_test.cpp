@@ -105,7 +105,8 @@ TEST_F(StartUp, WindowMenusAndLinksHaveTheirCaptions) {
   for (QAction* top : w->menuBar()->actions())
     for (QAction* a : top->menu()->actions())
       if (!a->isSeparator()) items << a->text();
-  EXPECT_EQ(items, (QStringList{"添加网站", "修改网站", "删除网站", "重新登录", "数据库升级", "订阅VIP邮箱", "官方博客"}));
+  EXPECT_EQ(items, (QStringList{"添加网站", "修改网站", "删除网站", "重新登录", "发布", "手动保存", "恢复", "粘贴为纯文本",
+                                "数据库升级", "订阅VIP邮箱", "官方博客"}));
   EXPECT_TRUE(inkpost::test::units(*w).clientLink->text().contains(QStringLiteral("客户端官网：")));
   EXPECT_TRUE(inkpost::test::units(*w).engineLink->text().contains(QStringLiteral("Inkpost官网：")));
   for (QLabel* link : {inkpost::test::units(*w).clientLink, inkpost::test::units(*w).engineLink}) {

@@ -183,7 +183,7 @@ TEST_F(EditorPage, PageOffersTheToolbarAndNoNetwork) {
   view()->page()->runJavaScript(
       "(function(){var labels=[].slice.call(document.querySelectorAll('.tox-editor-header [aria-label]'))"
       ".map(function(e){return e.getAttribute('aria-label');});"
-      "var want=['Bullet list','Numbered list','Insert/edit link','Insert/edit image','Table','Source code'];"
+      "var want=['无序列表','有序列表','插入/编辑链接','插入/编辑图片','表格','源代码'];"
       "var missing=want.filter(function(l){return labels.indexOf(l)<0;});"
       "if(!document.querySelector('.tox-tbtn--select'))missing.push('blocks');"
       "var docs=[document,tinymce.activeEditor.getDoc()];var remote=[];"

@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QWebEngineView>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -88,10 +89,14 @@ class Publishing : public inkpost::test::SessionTest {
     inkpost::test::units(*w_).titleEdit->setText(q("中文 V2 标题"));
     onTitleChanged(*w_);
     inkpost::test::units(*w_).tagsEdit->setText(q("随笔,Qt"));
-    inkpost::test::units(*w_).yearEdit->setText("2026");
-    inkpost::test::units(*w_).monthEdit->setText("12");
-    inkpost::test::units(*w_).dayEdit->setText("8");
-    inkpost::test::units(*w_).timeEdit->setText("9:5:3");
+    inkpost::test::units(*w_).yearEdit->clear();
+    QTest::keyClicks(inkpost::test::units(*w_).yearEdit, "2026");  // typed: sent as is
+    inkpost::test::units(*w_).monthEdit->clear();
+    QTest::keyClicks(inkpost::test::units(*w_).monthEdit, "12");  // typed: sent as is
+    inkpost::test::units(*w_).dayEdit->clear();
+    QTest::keyClicks(inkpost::test::units(*w_).dayEdit, "8");  // typed: sent as is
+    inkpost::test::units(*w_).timeEdit->clear();
+    QTest::keyClicks(inkpost::test::units(*w_).timeEdit, "9:5:3");  // typed: sent as is
     setEditorBody(inkpost::test::units(*w_).editorView, gbk("<p>正文 it's \"quoted\" \\ </p>\r\n<p>&#128512;</p>"));
     QElapsedTimer t;
     t.start();

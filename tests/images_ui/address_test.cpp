@@ -87,7 +87,7 @@ TEST_F(FromAddress, GifAddressIsStagedAsGifAndContentNamed) {
   EXPECT_EQ(test::readFile(programPath("temp/img.gif")), host.gif);
   ASSERT_EQ(blogSession().gallery.size(), 1u);
   EXPECT_EQ(blogSession().gallery[0], blog.url("/upload/" + contentName(host.gif) + ".gif") + "[40|30");
-  EXPECT_EQ(notices(), (std::vector<std::string>{gbk("准备上传，请销后…"), gbk("       上传成功！       ")}));
+  EXPECT_EQ(notices(), (std::vector<std::string>{gbk("准备上传，请稍后…"), gbk("       上传成功！       ")}));
   EXPECT_TRUE(host.lastCookie.empty());  // a plain GET
   EXPECT_EQ(test::readFile(galleryPagePath()), galleryPageText(blogSession().gallery));
   EXPECT_TRUE(w.isEnabled());
@@ -127,8 +127,8 @@ TEST_F(FromAddress, FailedDownloadUploadsNothingAndTellsTheFailure) {
   EXPECT_EQ(blog.requests().size(), 0u);
   EXPECT_TRUE(blogSession().gallery.empty());
   const std::string failed = gbk("       上传失败！       ");
-  EXPECT_EQ(notices(), (std::vector<std::string>{gbk("准备上传，请销后…"), failed, gbk("准备上传，请销后…"), failed,
-                                                 gbk("准备上传，请销后…"), failed}));
+  EXPECT_EQ(notices(), (std::vector<std::string>{gbk("准备上传，请稍后…"), failed, gbk("准备上传，请稍后…"), failed,
+                                                 gbk("准备上传，请稍后…"), failed}));
   EXPECT_EQ(test::readFile(programPath("temp/img.jpg")), "");  // the stale file is gone
 }
 

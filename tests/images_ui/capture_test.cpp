@@ -199,7 +199,7 @@ TEST_F(CaptureWindowTest, UploadWithoutASiteReportsFailure) {
   inkpost::UploadCapture(w);
   EXPECT_FALSE(inkpost::test::units(w).captureTimer->isActive());
   EXPECT_EQ(inkpost::toastTexts(),
-            (QStringList{QStringLiteral("准备上传，请销后…"), QStringLiteral("       上传失败！       ")}));
+            (QStringList{QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传失败！       ")}));
   EXPECT_TRUE(w.isEnabled());
 }
 
@@ -224,7 +224,7 @@ TEST_F(CaptureWindowTest, ACapturedRegionIsUploadedToTheBlogAndListed) {
   EXPECT_EQ(inkpost::blogSession().gallery[0], blog.siteUrl() + "upload/" + stored + "[100|50");
   EXPECT_EQ(inkpost::test::readFile(blog.dataDir() + "/upload/" + stored), jpeg);
   EXPECT_EQ(inkpost::toastTexts(),
-            (QStringList{QStringLiteral("准备上传，请销后…"), QStringLiteral("       上传成功！       ")}));
+            (QStringList{QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传成功！       ")}));
   EXPECT_TRUE(w.isEnabled());
   EXPECT_TRUE(inkpost::test::fileExists(dir.file("temp/index.html")));
 }

@@ -74,8 +74,8 @@ TEST_F(NonGbkProgramDir, AddressAndCaptureUploadsWork) {
 
   ASSERT_EQ(blogSession().gallery.size(), 2u);
   EXPECT_EQ(blogSession().gallery[1], blog.url("/upload/" + contentName(captured) + ".jpg") + "[32|20");
-  EXPECT_EQ(toastTexts(), (QStringList{QStringLiteral("准备上传，请销后…"), QStringLiteral("       上传成功！       "),
-                                       QStringLiteral("准备上传，请销后…"), QStringLiteral("       上传成功！       ")}));
+  EXPECT_EQ(toastTexts(), (QStringList{QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传成功！       "),
+                                       QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传成功！       ")}));
   // The gallery page was written there too.
   EXPECT_TRUE(test::fileExists(dir + "/temp/index.html"));
 }

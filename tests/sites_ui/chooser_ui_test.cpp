@@ -3,6 +3,7 @@
 
 #include "app/programdir.h"
 #include "app/ui/gbk.h"
+#include "sites/sitestore.h"
 #include "sites/statements.h"
 #include "sites/ui/sitechooser.h"
 #include "sites/ui/sitemenu.h"
@@ -14,7 +15,7 @@
 using namespace inkpost;
 using namespace inkpost::test;
 
-TEST(SiteChooser, FillsInTableOrderWithNothingSelectedAndNoSignal) {
+TEST(SiteChooser, FillsInTableOrderShowingNamesAndKeepsTheChoiceWithoutASignal) {
   OpenStore store;
   ASSERT_TRUE(store.ok());
   QComboBox chooser;
@@ -27,15 +28,24 @@ TEST(SiteChooser, FillsInTableOrderWithNothingSelectedAndNoSignal) {
   FillSiteChooser(&chooser);
   ASSERT_EQ(chooser.count(), 3);
   EXPECT_EQ(chooser.currentIndex(), -1);
-  EXPECT_EQ(chooser.itemText(0), QString("b") + QString(50, ' ') + "\thttp://b/[admin|secret]0*0");
+  // The name shows; the entry text with address and password stays inside.
+  EXPECT_EQ(chooser.itemText(0), QString("b"));
+  EXPECT_EQ(chooser.itemData(0, kSiteEntryRole).toString(), QString("b") + QString(50, ' ') + "\thttp://b/[admin|secret]0*0");
   EXPECT_EQ(chooser.itemData(0).toInt(), listSites()[0].id);  // item value: ID
   EXPECT_EQ(chooserSiteId(&chooser), -1);
 
   chooser.setCurrentIndex(2);
   changed.clear();
   FillSiteChooser(&chooser);
-  EXPECT_EQ(chooser.currentIndex(), -1);
+  EXPECT_EQ(chooser.currentIndex(), 2);  // the chosen site stays chosen, quietly
   EXPECT_EQ(changed.count(), 0);
+
+  // The chosen site deleted: nothing chosen, and the change is told.
+  ASSERT_TRUE(removeSites({listSites()[2].id}));
+  FillSiteChooser(&chooser);
+  EXPECT_EQ(chooser.currentIndex(), -1);
+  ASSERT_EQ(changed.count(), 1);
+  EXPECT_EQ(changed[0][0].toInt(), -1);
 }
 
 TEST(SiteChooser, ValuesLeaveExactlyAsStoredWhateverTheyHold) {
@@ -87,7 +97,7 @@ TEST(SiteChooser, FlagClicksStoreForTheSelectedSiteOnly) {
   EXPECT_FALSE(rows[0].ikname);
   // The entry follows the table, so picking the site again shows the new state.
   EXPECT_EQ(chooserEntryValues(&chooser).ikname, "1");
-  EXPECT_TRUE(chooser.itemText(1).endsWith("]1*0"));
+  EXPECT_TRUE(chooser.itemData(1, kSiteEntryRole).toString().endsWith("]1*0"));
   StoreSiteFlag(&chooser, SiteFlag::AutoAlias, false);
   EXPECT_FALSE(listSites()[1].ikname);
   EXPECT_EQ(chooserEntryValues(&chooser).ikname, "0");

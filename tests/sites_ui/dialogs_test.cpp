@@ -171,7 +171,7 @@ TEST_F(SiteDialogs, ModifyFillsFromTheSelectionAndUpdates) {
   EXPECT_EQ(rows[1].pass, "it's");
   EXPECT_EQ(rows[1].bdpass, "c");
   EXPECT_EQ(rows[0].webname, "one");
-  EXPECT_EQ(d.list->item(1)->text(), QStringLiteral("two"));  // the list is not refilled
+  EXPECT_EQ(d.list->item(1)->text(), QStringLiteral("zwei"));  // the list shows the new name
 
   // Invalid input is refused before anything else.
   fill(d, "x", "http://x", "u", "p");
@@ -191,6 +191,7 @@ TEST_F(SiteDialogs, ModifyWithoutSelectionFailsAndChangesNothing) {
 }
 
 TEST_F(SiteDialogs, DeleteNoneAllAndInvert) {
+  ModalAnswerer answer(QMessageBox::Ok);  // each deletion is asked first
   addSites({"a", "b", "c"});
   DeleteSitesDialog d(nullptr, nullptr);
   ASSERT_EQ(d.list->count(), 3);
@@ -215,12 +216,16 @@ TEST_F(SiteDialogs, DeleteNoneAllAndInvert) {
   d.button2->click();
   d.button1->click();  // all
   EXPECT_TRUE(listSites().empty());
+  ASSERT_EQ(answer.boxes.size(), 2);  // nothing ticked: nothing asked
+  EXPECT_EQ(answer.boxes[0].text, QStringLiteral("确定删除选中的 2 个网站？"));
+  EXPECT_EQ(answer.boxes[1].text, QStringLiteral("确定删除选中的 1 个网站？"));
   EXPECT_EQ(d.list->count(), 0);
   d.button2->click();  // invert on an empty list does nothing
   EXPECT_EQ(d.list->count(), 0);
 }
 
-TEST_F(SiteDialogs, ClosingAddAndDeleteRefillsTheChooserWithNothingSelected) {
+TEST_F(SiteDialogs, ClosingAddAndDeleteRefillsTheChooserKeepingTheChosenSite) {
+  ModalAnswerer answer(QMessageBox::Ok);
   QComboBox chooser;
   addSites({"first"});
   FillSiteChooser(&chooser);
@@ -232,7 +237,8 @@ TEST_F(SiteDialogs, ClosingAddAndDeleteRefillsTheChooserWithNothingSelected) {
     EXPECT_EQ(chooser.count(), 1);  // not before the dialog closes
   }
   ASSERT_EQ(chooser.count(), 2);
-  EXPECT_EQ(chooser.currentIndex(), -1);
+  EXPECT_EQ(chooser.currentIndex(), 0);  // still the site chosen before
+  EXPECT_EQ(chooser.itemText(1), QStringLiteral("second"));  // the name only
   EXPECT_EQ(chooserEntryValues(&chooser, 1).weburl, "http://second/");
 
   chooser.setCurrentIndex(1);

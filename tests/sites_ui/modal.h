@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -45,13 +46,16 @@ class ModalAnswerer {
     } else if (auto* d = qobject_cast<QDialog*>(w); d && onDialog_) {
       handled_ = w;
       ++dialogs;
-      onDialog_(d);
+      // Run from its own event, so that this poll keeps running and answers
+      // a message box the dialog opens in turn (a timer does not fire again
+      // while its own handler runs).
+      QTimer::singleShot(0, d, [this, d] { onDialog_(d); });
     }
   }
 
   QMessageBox::StandardButton answer_;
   std::function<void(QDialog*)> onDialog_;
-  QWidget* handled_ = nullptr;
+  QPointer<QWidget> handled_;  // null once it is gone: the next box may reuse its address
   QTimer timer_;
 };
 

@@ -7,6 +7,7 @@
 int main(int argc, char** argv) {
   inkpost::prepareProcess();
   QApplication app(argc, argv);
+  inkpost::installTranslations();  // as the program: Chinese standard texts
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -37,6 +37,8 @@
 #include "crosspost/ui/spacesession.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -143,6 +145,18 @@ void bindMainWindow(MainWindow& w) {
   QObject::connect(w.publishButton, &QPushButton::clicked, &w, [&w] {
     guard(w, "发布文章", [&] { publishArticle(w); });
   });
+  // 文章 → 发布 (Ctrl+Enter): the same as 按钮_发布.
+  QObject::connect(w.publishAction, &QAction::triggered, &w, [&w] {
+    guard(w, "发布文章", [&] { publishArticle(w); });
+  });
+  // 文章 → 粘贴为纯文本 (Ctrl+Shift+V in the editor): the clipboard's text
+  // without its formatting, at the caret.
+  QObject::connect(w.plainPasteAction, &QAction::triggered, &w, [&w] {
+    guard(w, "粘贴", [&] {
+      if (!ArticleForm::of(w).insertPlainText(QGuiApplication::clipboard()->text()))
+        ShowToast(&w, fromUtf8("剪贴板中没有文字"), 1.2);
+    });
+  });
 
   // --- images: drop, address, capture, gallery
   // 拖放对象1: files dropped on 分组框_上传图片, in drop order.
@@ -195,6 +209,18 @@ void bindMainWindow(MainWindow& w) {
   });
   QObject::connect(w.manualSaveButton, &QPushButton::clicked, &w, [&w] {
     guard(w, "手动保存", [&] { SaveDraft(w, false); });
+  });
+  // 文章 → 手动保存 (Ctrl+S) and 恢复 (opens 组合框_恢复数据's list, captions
+  // refreshed first).
+  QObject::connect(w.saveAction, &QAction::triggered, &w, [&w] {
+    guard(w, "手动保存", [&] { SaveDraft(w, false); });
+  });
+  QObject::connect(w.restoreAction, &QAction::triggered, &w, [&w] {
+    guard(w, "恢复数据", [&] {
+      RefreshRestoreList(w);
+      w.restoreBox->setFocus();
+      w.restoreBox->showPopup();
+    });
   });
   QObject::connect(w.saveTimer, &QTimer::timeout, &w, [&w] { guard(w, "自动保存", [&] { SaveDraft(w, true); }); });
   // 组合框_恢复数据 about to open its list: captions with time and title.

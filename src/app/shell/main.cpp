@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
   inkpost::InstallFaultGuard();
   previousMessageHandler = qInstallMessageHandler(onQtMessage);
   QApplication app(argc, argv);
+  inkpost::installTranslations();
   QGuiApplication::setDesktopFileName(QStringLiteral("org.example.InkpostClient"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.example.InkpostClient")));
   int rc = 0;

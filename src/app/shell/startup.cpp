@@ -2,6 +2,7 @@
 
 #include "app/programdir.h"
 #include "app/ui/mainwindow.h"
+#include "app/ui/windowstate.h"
 #include "blog/captcha.h"
 #include "blog/ui/editorbody.h"
 #include "drafts/ui/drafts.h"
@@ -22,7 +23,9 @@ void startUp(MainWindow& w) {
   // 1. From here on faults are reported (main() installed the guard).
   ConfigureFaultGuard();
 
-  // 2. The skin step does not exist on this platform.
+  // 2. The skin step does not exist on this platform. The window takes the
+  //    size, place and maximised state it had when it was last closed.
+  keepWindowState(w);
 
   // 3. Navigate the editor (互联网浏览器1) to the editor page (blog section).
   loadEditorPage(w.editorView);

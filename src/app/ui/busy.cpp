@@ -16,6 +16,10 @@ StatusLine StatusLine::of(QWidget& window) {
 
 QString StatusLine::text() const { return bar_ ? bar_->currentMessage() : QString(); }
 
+void StatusLine::flash(const QString& text, int ms) {
+  if (bar_) bar_->showMessage(text, ms);
+}
+
 void StatusLine::setText(const QString& text) {
   if (!bar_) return;
   if (text.isEmpty())

@@ -21,6 +21,9 @@ class StatusLine {
   static StatusLine of(QWidget& window);
   QString text() const;
   void setText(const QString& text);
+  // A short message that goes away after `ms` (an outcome that needs no
+  // notice, "已手动保存" say).
+  void flash(const QString& text, int ms = 4000);
 
  private:
   QPointer<QStatusBar> bar_;

@@ -115,6 +115,10 @@ class MainWindow : public QMainWindow {
   QLabel* clientLink;            // 超级链接框1
   QLabel* engineLink;            // 超级链接框2
   // Menus.
+  QAction* publishAction;        // 发布 (Ctrl+Enter)
+  QAction* saveAction;           // 手动保存 (Ctrl+S)
+  QAction* restoreAction;        // 恢复
+  QAction* plainPasteAction;     // 粘贴为纯文本 (Ctrl+Shift+V, in the editor)
   QAction* addSiteAction;        // 添加网站
   QAction* modifySiteAction;     // 修改网站
   QAction* deleteSiteAction;     // 删除网站

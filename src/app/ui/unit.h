@@ -1,5 +1,6 @@
 // Creating a window unit: a child widget of `parent` that carries its unit
-// name as objectName (tests find it with findChild) at a fixed geometry.
+// name as objectName (tests find it with findChild), at a fixed geometry or
+// placed by a layout.
 #pragma once
 
 #include <QString>
@@ -15,6 +16,15 @@ T* unit(QWidget* parent, const char* name, int x, int y, int w, int h) {
   auto* u = new T(parent);
   u->setObjectName(QString::fromUtf8(name));
   u->setGeometry(x, y, w, h);
+  return u;
+}
+
+// A unit without a place of its own: the layout it is added to gives it its
+// parent and geometry.
+template <typename T>
+T* unit(const char* name) {
+  auto* u = new T;
+  u->setObjectName(QString::fromUtf8(name));
   return u;
 }
 

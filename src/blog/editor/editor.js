@@ -166,6 +166,9 @@
   };
 
   function start() {
+    // The language pack is loaded by the page itself (index.html); two
+    // tooltips of TinyMCE 6.8 that it lacks are added here.
+    tinymce.addI18n('zh-Hans', { 'Block {0}': '段落格式 {0}', 'Text color {0}': '文本颜色 {0}' });
     tinymce.init({
       selector: '#txaContent',
       height: '100%',
@@ -180,7 +183,9 @@
       toolbar: 'undo redo | blocks | bold italic underline strikethrough forecolor | ' +
                'alignleft aligncenter alignright | bullist numlist outdent indent | ' +
                'link image table charmap | removeformat code',
-      block_formats: 'Paragraph=p; Heading 1=h1; Heading 2=h2; Heading 3=h3; Heading 4=h4; Preformatted=pre',
+      // The toolbar and dialogs speak Chinese (tinymce/langs/zh-Hans.js).
+      language: 'zh-Hans',
+      block_formats: '段落=p; 一级标题=h1; 二级标题=h2; 三级标题=h3; 四级标题=h4; 预先格式化的=pre',
       // Characters stay characters; the client turns what GBK cannot hold
       // into numeric references itself.
       entity_encoding: 'raw',

@@ -10,8 +10,11 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QLineEdit>
+#include <QTextDocumentFragment>
 #include <QVariant>
 #include <QWebEngineView>
+
+#include <algorithm>
 
 namespace inkpost {
 namespace {
@@ -44,6 +47,14 @@ void choose(QComboBox* box, const std::string& value) {
 
 std::string text(const QLineEdit* edit) { return fromQ(edit->text()); }
 
+// An option's text as a browser shows it: entities decoded, blanks folded.
+QString shownName(const std::string& gbkName) {
+  const QString raw = toQ(gbkName);
+  if (!raw.contains(QLatin1Char('&')) && !raw.contains(QLatin1Char('<'))) return raw;
+  const QString shown = QTextDocumentFragment::fromHtml(raw).toPlainText().simplified();
+  return shown.isEmpty() ? raw : shown;
+}
+
 }  // namespace
 
 ArticleForm& ArticleForm::of(QWidget& window) {
@@ -73,6 +84,9 @@ ArticleForm::ArticleForm(QWidget& window)
   for (QComboBox* box : {category_, author_, type_})
     connect(box, &QComboBox::currentIndexChanged, this, &ArticleForm::changed);
   for (QCheckBox* check : {sticky_, autoAlias_}) connect(check, &QCheckBox::toggled, this, &ArticleForm::changed);
+  // Typing only: the fills below use setText, which does not count.
+  for (QLineEdit* edit : {year_, month_, day_, time_})
+    connect(edit, &QLineEdit::textEdited, this, [this] { datesEdited_ = true; });
 }
 
 Article ArticleForm::fields() const {
@@ -109,6 +123,7 @@ void ArticleForm::setArticle(const Article& a) {
   month_->setText(toQ(a.month));
   day_->setText(toQ(a.day));
   time_->setText(toQ(a.time));
+  datesEdited_ = true;  // the article's own date, as it was kept
   sticky_->setChecked(a.sticky);
   autoAlias_->setChecked(a.autoAlias);
   setBody(a.body);
@@ -126,13 +141,13 @@ void ArticleForm::followTitle() {
 
 void ArticleForm::setCategories(const std::vector<PageOption>& options) {
   category_->clear();
-  for (const PageOption& o : options) category_->addItem(toQ(o.name), o.value);
+  for (const PageOption& o : options) category_->addItem(shownName(o.name), o.value);
 }
 
 void ArticleForm::setAuthors(const std::vector<PageOption>& options) {
   author_->clear();
   for (const PageOption& o : options) {
-    author_->addItem(toQ(o.name), o.value);
+    author_->addItem(shownName(o.name), o.value);
     if (o.selected) author_->setCurrentIndex(author_->count() - 1);
   }
 }
@@ -144,11 +159,35 @@ void ArticleForm::fillDates(const QDateTime& now) {
   month_->setText(QString::number(d.month()));
   day_->setText(QString::number(d.day()));
   time_->setText(QStringLiteral("%1:%2:%3").arg(t.hour()).arg(t.minute()).arg(t.second()));
+  datesEdited_ = false;
+}
+
+void ArticleForm::refreshUntouchedDates(const QDateTime& now) {
+  if (!datesEdited_) fillDates(now);
 }
 
 std::string ArticleForm::body() const { return editorBody(editor_); }
 void ArticleForm::setBody(const std::string& gbkHtml) { setEditorBody(editor_, gbkHtml); }
 void ArticleForm::insertAtCaret(const std::string& gbkHtml) { insertIntoEditor(editor_, gbkHtml); }
+bool ArticleForm::insertPlainText(const QString& text) {
+  if (text.isEmpty()) return false;
+  QString html = text.toHtmlEscaped();
+  html.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  html.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+  std::string gbk = fromQ(html);
+  if (std::count(gbk.begin(), gbk.end(), '?') != html.count(QLatin1Char('?'))) {
+    // Some characters have no GBK form: those go as numeric references.
+    gbk.clear();
+    for (const uint code : html.toUcs4()) {
+      const QString one = QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
+      const std::string b = fromQ(one);
+      gbk += b == "?" && code != '?' ? "&#" + std::to_string(code) + ";" : b;
+    }
+  }
+  insertAtCaret(gbk);
+  return true;
+}
+
 std::string ArticleForm::editorRoot() const { return editorRootAddress(editor_); }
 
 void ArticleForm::bodySnapshot(std::function<void(long, std::string)> done) const {

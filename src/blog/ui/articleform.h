@@ -19,6 +19,7 @@ class QCheckBox;
 class QComboBox;
 class QDateTime;
 class QLineEdit;
+class QString;
 class QWebEngineView;
 class QWidget;
 
@@ -49,17 +50,30 @@ class ArticleForm : public QObject {
   void followTitle();
 
   // 组合框_分类 and 组合框_用户 from an edit page (emptied first; the author
-  // marked selected is chosen).
+  // marked selected is chosen). The names are shown as the page shows them,
+  // entities decoded ("生活 &amp; 随笔" reads "生活 & 随笔"); the values sent
+  // stay the page's.
   void setCategories(const std::vector<PageOption>& options);
   void setAuthors(const std::vector<PageOption>& options);
   // The date boxes from `now`, numbers without leading zeros ("9:5:3").
+  // Afterwards they count as untouched until the user types in one of them
+  // or an article is put back.
   void fillDates(const QDateTime& now);
+  bool datesEdited() const { return datesEdited_; }
+  // Before a publish: untouched boxes are filled from `now`, so an article
+  // written for an hour does not go out dated at the login; edited boxes
+  // stay as typed.
+  void refreshUntouchedDates(const QDateTime& now);
 
   // The body through the editor bridge (blog/ui/editorbody.h).
   std::string body() const;
   void setBody(const std::string& gbkHtml);
   // An element at the caret (at the end without one), one Ctrl+Z step.
   void insertAtCaret(const std::string& gbkHtml);
+  // Plain text at the caret, as one Ctrl+Z step: markup characters escaped,
+  // line ends kept as line breaks, characters GBK cannot hold as numeric
+  // references. False when there is no text.
+  bool insertPlainText(const QString& text);
   std::string editorRoot() const;
   // The body without holding the window up, for the recovery slot (see
   // blog/ui/editorbody.h): the body and the editor's change count once the
@@ -102,6 +116,7 @@ class ArticleForm : public QObject {
   QLineEdit* alias_;
   QCheckBox* autoAlias_;
   QWebEngineView* editor_;
+  bool datesEdited_ = false;
 };
 
 }  // namespace inkpost

@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 
 namespace inkpost {
 
@@ -74,6 +75,7 @@ void publishArticle(QWidget& window) {
 
   BusyScope busy(StatusLine::of(window), publishBusyText());
   ArticleForm& article = ArticleForm::of(window);
+  article.refreshUntouchedDates(QDateTime::currentDateTime());
   const std::string body = article.body();
   const std::string site = selectedSiteAddress(window);
   PostForm form = postFields(article.fields());

@@ -1,6 +1,8 @@
 #include "crosspost/ui/crosspost.h"
 
 #include "app/session.h"
+#include "app/ui/busy.h"
+#include "app/ui/wait.h"
 #include "app/ui/gbk.h"
 #include "app/ui/unit.h"
 #include "app/ui/toast.h"
@@ -19,7 +21,13 @@ namespace inkpost {
 void CrossPostToBaiduSpace(QWidget& w, const std::string& userName, const std::string& password,
                            const std::string& gbkTitle, const std::string& gbkBody) {
   if (OpenSpaceSession(w, userName, password) != SpaceSession::Ready) return;
-  const bool ok = SubmitSpacePost(gbkTitle, gbkBody, blogSession().spaceCookie);
+  bool ok = false;
+  {
+    BusyScope busy(StatusLine::of(w), fromQ(QStringLiteral("正在同步到百度空间：发布…")));
+    std::string cookie = blogSession().spaceCookie;
+    runOffWindowThread([&] { ok = SubmitSpacePost(gbkTitle, gbkBody, cookie); });
+    blogSession().spaceCookie = cookie;
+  }
   ShowToast(&w, fromQ(ok ? QStringLiteral("发布成功！") : QStringLiteral("发布失败~")), 1.2);
 }
 

@@ -1,5 +1,6 @@
 #include "crosspost/ui/spacesession.h"
 
+#include "app/ui/busy.h"
 #include "app/ui/gbk.h"
 #include "app/ui/unit.h"
 #include "app/ui/toast.h"
@@ -95,7 +96,10 @@ void SpaceBrowserArrived(QWidget& w) {
 
 SpaceSession OpenSpaceSession(QWidget& w, const std::string& userName, const std::string& password) {
   const SpaceSettings& settings = blogSession().space;
-  if (!BaiduPassportLogin(userName, password)) {
+  BusyScope busy(StatusLine::of(w), fromQ(QStringLiteral("正在同步到百度空间：登录百度帐号…")));
+  bool passport = false;
+  runOffWindowThread([&] { passport = BaiduPassportLogin(userName, password); });
+  if (!passport) {
     ShowToast(&w, fromQ(QStringLiteral("百度帐号登陆失败！")), 1.2);
     return SpaceSession::LoginFailed;
   }
@@ -115,6 +119,7 @@ SpaceSession OpenSpaceSession(QWidget& w, const std::string& userName, const std
       return SpaceSession::Ready;
     }
     if (waits >= settings.waitLimit) break;
+    busy.setText(fromQ(QStringLiteral("正在同步到百度空间：等待空间页面（%1/%2）…").arg(waits + 1).arg(settings.waitLimit)));
     // Ends early once the browser's arrival has filled the cookie text.
     waitUntil([] { return !blogSession().spaceCookie.empty(); }, settings.waitIntervalMs);
     // The browser's cookies reach the process-wide store asynchronously; a

@@ -1,5 +1,7 @@
 #include "drafts/ui/drafts.h"
 
+#include "app/ui/busy.h"
+
 #include "app/programdir.h"
 #include "app/session.h"
 #include "app/ui/gbk.h"
@@ -14,6 +16,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QTime>
 #include <QTimer>
 
 #include <ctime>
@@ -111,12 +114,19 @@ void SaveDraft(QWidget& window, bool rotate) {
   timer->stop();
   const DraftFields fields = captureDraft(window);
   DraftStore store(draftFolder());
+  bool saved = true;
   if (rotate)
     store.autosave(fields);  // an unchanged or empty article keeps the ring as it is
   else
-    store.saveManual(fields);
+    saved = store.saveManual(fields);
   timer->start(kDraftSaveIntervalMs);
   ShowDraftNotices(window);
+  if (rotate) return;
+  // A save the user asked for always says how it went.
+  if (saved)
+    StatusLine::of(window).flash(QStringLiteral("已手动保存 %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+  else
+    ShowToast(&window, fromQ(QStringLiteral("手动保存失败：无法写入temp文件夹，文章仍在窗口中。")), 2.6);
 }
 
 void restoreArticle(QWidget& window, const DraftFields& fields) {

@@ -91,7 +91,7 @@ void UploadFromAddress(QWidget& w) {
 }
 
 void UploadFromAddress(QWidget& w, const std::string& address) {
-  ShowToast(&w, gbkText("准备上传，请销后…"), 1.2);
+  ShowToast(&w, gbkText("准备上传，请稍后…"), 1.2);
   const std::string staging = stagingFileFor(address);
   std::remove(staging.c_str());
   writeBytes(staging, fetchImage(address));

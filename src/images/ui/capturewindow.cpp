@@ -218,7 +218,7 @@ void StartCapture(QWidget& w) {
 
 void UploadCapture(QWidget& w) {
   unitOf<QTimer>(w, "时钟_上传截图")->stop();  // fires once
-  ShowToast(&w, fromUtf8("准备上传，请销后…"), 1.2);
+  ShowToast(&w, fromUtf8("准备上传，请稍后…"), 1.2);
   const UploadResult result = uploadImage(w, programPath("temp/img.jpg"), StoreAs::ContentName);
   if (!result.ok()) {
     ShowToast(&w, fromUtf8("       上传失败！       "), 1.0);

@@ -20,6 +20,7 @@ int resolve(const QComboBox* chooser, int index) { return index == -2 ? chooser-
 
 void FillSiteChooser(QComboBox* chooser) {
   if (!chooser) return;
+  const int chosen = chooserSiteId(chooser);
   QSignalBlocker block(chooser);
   chooser->clear();
   const std::vector<SiteRecord> sites = listSites();
@@ -28,7 +29,8 @@ void FillSiteChooser(QComboBox* chooser) {
     QList<QStandardItem*> items;
     items.reserve(static_cast<qsizetype>(sites.size()));
     for (const SiteRecord& s : sites) {
-      auto* item = new QStandardItem(toQ(SiteChooserEntry(s)));
+      auto* item = new QStandardItem(toQ(s.webname));
+      item->setData(toQ(SiteChooserEntry(s)), kSiteEntryRole);
       item->setData(s.id, kSiteIdRole);
       item->setData(QVariant::fromValue(s), kSiteRecordRole);
       items.append(item);
@@ -36,11 +38,15 @@ void FillSiteChooser(QComboBox* chooser) {
     model->invisibleRootItem()->appendRows(items);
   } else {
     for (const SiteRecord& s : sites) {
-      chooser->addItem(toQ(SiteChooserEntry(s)), s.id);
+      chooser->addItem(toQ(s.webname), s.id);
+      chooser->setItemData(chooser->count() - 1, toQ(SiteChooserEntry(s)), kSiteEntryRole);
       chooser->setItemData(chooser->count() - 1, QVariant::fromValue(s), kSiteRecordRole);
     }
   }
-  chooser->setCurrentIndex(-1);
+  const int kept = chosen < 0 ? -1 : chooser->findData(chosen, kSiteIdRole);
+  chooser->setCurrentIndex(kept);
+  block.unblock();
+  if (chosen >= 0 && kept < 0) emit chooser->currentIndexChanged(-1);
   // Where the passwords went (or could not be read from), told once.
   const std::string notice = takeSecretNotice();
   if (!notice.empty()) ShowToast(chooser->window(), notice, 2.6, true, 0);
@@ -70,7 +76,8 @@ ChooserValues chooserEntryValues(const QComboBox* chooser, int index) {
   index = resolve(chooser, index);
   if (index < 0 || index >= chooser->count()) return {};
   if (auto site = chooserSite(chooser, index)) return chooserValues(*site);
-  return ParseChooserEntry(fromQ(chooser->itemText(index)));
+  const QVariant entry = chooser->itemData(index, kSiteEntryRole);
+  return ParseChooserEntry(fromQ(entry.isValid() ? entry.toString() : chooser->itemText(index)));
 }
 
 void StoreSiteFlag(QComboBox* chooser, SiteFlag flag, bool on) {
@@ -80,7 +87,7 @@ void StoreSiteFlag(QComboBox* chooser, SiteFlag flag, bool on) {
   if (auto site = chooserSite(chooser, index)) {
     (flag == SiteFlag::AutoAlias ? site->ikname : site->imgname) = on;
     QSignalBlocker block(chooser);
-    chooser->setItemText(index, toQ(SiteChooserEntry(*site)));
+    chooser->setItemData(index, toQ(SiteChooserEntry(*site)), kSiteEntryRole);
     chooser->setItemData(index, QVariant::fromValue(*site), kSiteRecordRole);
   }
 }

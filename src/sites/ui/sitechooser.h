@@ -1,7 +1,8 @@
-// The main window's site chooser 组合框_网站名称: each entry shows the
-// SiteChooserEntry text, carries the row ID as its item value and keeps the
-// row's SiteRecord beside it, so the values that leave the chooser are the
-// stored ones even when a value holds one of the entry's marker characters.
+// The main window's site chooser 组合框_网站名称: each entry shows the site's
+// name only, carries the row ID as its item value and keeps the
+// SiteChooserEntry text and the row's SiteRecord beside it, so no address or
+// password ever shows and the values that leave the chooser are the stored
+// ones even when a value holds one of the entry's marker characters.
 #pragma once
 
 #include "sites/chooserentry.h"
@@ -21,12 +22,15 @@ namespace inkpost {
 // Item data roles of a chooser entry.
 inline constexpr int kSiteIdRole = Qt::UserRole;          // int ID
 inline constexpr int kSiteRecordRole = Qt::UserRole + 1;  // SiteRecord
+inline constexpr int kSiteEntryRole = Qt::UserRole + 2;   // SiteChooserEntry text
 
 // The site chooser of a main window (by its unit name).
 QComboBox* siteChooserOf(QWidget& window);
 
-// Rebuilds the chooser from table web in table order. No entry is selected
-// afterwards and no selection signal is emitted.
+// Rebuilds the chooser from table web in table order. The site chosen
+// before stays chosen and no selection signal is emitted; when that site is
+// gone, nothing is chosen and the change is signalled (index -1). At start
+// nothing is chosen.
 void FillSiteChooser(QComboBox* chooser);
 
 // The ID of the entry at `index` (default: the current one); -1 when there is

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace inkpost {
@@ -54,7 +55,8 @@ SiteFormDialog::SiteFormDialog(QWidget* parent, QComboBox* chooser, int left) : 
   button1 = unit<QPushButton>(this, "按钮1", left + 68, 154, 90, 24);
   button2 = unit<QPushButton>(this, "按钮2", left + 176, 154, 90, 24);
   button2->setText(QStringLiteral("重填"));
-  button1->setAutoDefault(false);
+  // Return in any field submits (添加 or 修改).
+  button1->setDefault(true);
   button2->setAutoDefault(false);
   connect(button2, &QPushButton::clicked, this, [this] { reset(); });
 }
@@ -156,10 +158,13 @@ void ModifySiteDialog::modify() {
     return;
   }
   const int id = item->data(Qt::UserRole).toInt();
-  if (saveSite(formRecord(), id))
+  if (saveSite(formRecord(), id)) {
+    // The list shows the name as stored now.
+    if (auto site = FindSite(sql::byId(id))) item->setText(toQ(site->webname));
     toast(this, "  修改成功！  ", 1.0);
-  else
+  } else {
     toast(this, "  修改失败！  ", 1.0);
+  }
 }
 
 DeleteSitesDialog::DeleteSitesDialog(QWidget* parent, QComboBox* chooser) : QDialog(parent), chooser_(chooser) {
@@ -197,6 +202,13 @@ void DeleteSitesDialog::deleteTicked() {
   std::vector<int> ids;
   for (int i = 0; i < list->count(); ++i)
     if (list->item(i)->checkState() == Qt::Checked) ids.push_back(list->item(i)->data(Qt::UserRole).toInt());
+  // Deleting cannot be undone: asked first (nothing ticked: nothing to ask).
+  if (!ids.empty()) {
+    QMessageBox ask(QMessageBox::Question, QStringLiteral("删除网站"),
+                    QStringLiteral("确定删除选中的 %1 个网站？").arg(ids.size()), QMessageBox::Ok | QMessageBox::Cancel, this);
+    ask.setDefaultButton(QMessageBox::Cancel);
+    if (ask.exec() != QMessageBox::Ok) return;
+  }
   if (removeSites(ids))
     toast(this, "删除成功！", 0.8);
   else

@@ -26,8 +26,8 @@ std::string firstCharacters(const std::string& text, size_t count) {
 }
 
 void BM_MakeAlias100Characters(benchmark::State& state) {
-  const std::string title = firstCharacters(
-      fromUtf8("重庆银行行长谈长期投资与会计准则，Hello 世界，音乐会在星期天举行。ＡＢＣ长城"), 100);
+  const std::string title =
+      firstCharacters(fromUtf8("重庆银行行长谈长期投资与会计准则，Hello 世界，音乐会在星期天举行。ＡＢＣ长城"), 100);
   for (auto _ : state) benchmark::DoNotOptimize(makeAlias(title));
   state.counters["title_bytes"] = static_cast<double>(title.size());
   state.counters["phrases"] = static_cast<double>(phraseCount());

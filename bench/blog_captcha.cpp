@@ -69,13 +69,17 @@ void BM_CaptchaRead(benchmark::State& state) {
     ++reads;
   }
   state.counters["exact_pct"] = reads ? 100.0 * static_cast<double>(exact) / static_cast<double>(reads) : 0;
-  state.SetLabel(state.range(0) == kEngineDefault ? "engine defaults"
+  state.SetLabel(state.range(0) == kEngineDefault  ? "engine defaults"
                  : state.range(0) == kEngineSpread ? "engine spread"
                                                    : "bmp style");
 }
 // At least one pass over the 1,000 images of each kind, so the share is theirs.
-BENCHMARK(BM_CaptchaRead)->Arg(kEngineDefault)->Arg(kEngineSpread)->Arg(kBmp)->Iterations(2000)->Unit(
-    benchmark::kMicrosecond);
+BENCHMARK(BM_CaptchaRead)
+    ->Arg(kEngineDefault)
+    ->Arg(kEngineSpread)
+    ->Arg(kBmp)
+    ->Iterations(2000)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -16,7 +16,8 @@ std::string largePage(int options, int tags) {
   const std::string name = fromUtf8("分类");
   for (int i = 0; i < options; ++i)
     page += "<option value=\"" + std::to_string(i) + "\">" + name + std::to_string(i) + "</option>\r\n";
-  page += fromUtf8("</select></p>\r\n<p>用户:<select><option value=\"1\" selected=\"selected\">admin</option></select>");
+  page +=
+      fromUtf8("</select></p>\r\n<p>用户:<select><option value=\"1\" selected=\"selected\">admin</option></select>");
   page += "<ul id=\"ulTag\" style=\"display:none;\">";
   const std::string tag = fromUtf8("标签");
   for (int i = 0; i < tags; ++i) page += "<li><a href='#'>" + tag + std::to_string(i) + "</a></li>";

@@ -10,12 +10,12 @@
 #include "net/encoding.h"
 #include "support/guiwait.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <QWebEngineView>
-#include <benchmark/benchmark.h>
 
 #include <memory>
 #include <string>
@@ -105,7 +105,8 @@ void BM_PrepareWithEditorRead(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     runScript(e.view.get(), QStringLiteral("tinymce.activeEditor.getBody().appendChild("
-                                           "document.createTextNode('edit %1'))").arg(++edit));
+                                           "document.createTextNode('edit %1'))")
+                                .arg(++edit));
     state.ResumeTiming();
     PostForm form;
     const std::string read = editorBody(e.view.get());
@@ -130,7 +131,8 @@ void BM_PrepareWithEditorReadAfterPause(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     runScript(e.view.get(), QStringLiteral("tinymce.activeEditor.getBody().appendChild("
-                                           "document.createTextNode('pause %1'))").arg(++edit));
+                                           "document.createTextNode('pause %1'))")
+                                .arg(++edit));
     spin(3000);
     state.ResumeTiming();
     PostForm form;

@@ -3,14 +3,15 @@
 // back from the editor; the restore writes it into the editor again.
 #include "app/programdir.h"
 #include "app/ui/mainwindow.h"
-#include "support/mainunits.h"
 #include "app/ui/process.h"
 #include "blog/ui/editorbody.h"
 #include "drafts/ui/drafts.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 #include "net/encoding.h"
+#include "support/mainunits.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -18,11 +19,10 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QtTest/QTest>
-#include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 
 namespace {
@@ -172,7 +172,7 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "body in the editor: %zu bytes\n", back.size());
   for (int i = 0; i < 100; ++i)
     inkpost::blogSession().gallery.push_back("http://blog.example/upload/2026/12/photo-" + std::to_string(i) +
-                                     ".jpg[1024|768");
+                                             ".jpg[1024|768");
   for (int id : {1, 2, 3}) inkpost::test::units(w).categoryBox->addItem(QString::number(id), id);
 
   benchmark::Initialize(&argc, argv);

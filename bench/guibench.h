@@ -3,8 +3,8 @@
 
 #include "app/ui/process.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
+#include <QApplication>
 
 namespace inkpost::bench {
 

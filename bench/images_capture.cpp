@@ -1,14 +1,14 @@
 // Screen capture: darkening a 4K snapshot, and the time from the button
 // press (snapshot taken) to the capture window on screen.
+#include "guibench.h"
 #include "images/capture.h"
 #include "images/ui/capturewindow.h"
-#include "guibench.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
-#include <benchmark/benchmark.h>
 
 static void BM_DarkenImage4K(benchmark::State& state) {
   QImage screen(3840, 2160, QImage::Format_RGB32);

@@ -3,10 +3,10 @@
 // at it).
 #include "app/programdir.h"
 #include "app/ui/mainwindow.h"
+#include "guibench.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 #include "support/tempdir.h"
-#include "guibench.h"
 
 #include <QApplication>
 #include <QWebEngineView>
@@ -21,8 +21,8 @@ std::vector<std::string> entries(int n) {
   std::vector<std::string> list;
   for (int i = 0; i < n; ++i)
     list.push_back(inkpost::makeGalleryEntry(
-        "http://blog.example.com/upload/0123456789abcdef0123456789abcdef" + std::to_string(i) + ".jpg",
-        640 + i % 300, 480 + i % 200));
+        "http://blog.example.com/upload/0123456789abcdef0123456789abcdef" + std::to_string(i) + ".jpg", 640 + i % 300,
+        480 + i % 200));
   return list;
 }
 

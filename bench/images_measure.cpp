@@ -19,7 +19,8 @@ const std::string& bigJpeg() {
         // realistic size.
         uint32_t n = static_cast<uint32_t>(x) * 2654435761u ^ static_cast<uint32_t>(y) * 2246822519u;
         n ^= n >> 13;
-        line[x] = qRgb((x / 16 + (n & 63)) & 255, (y / 12 + ((n >> 8) & 63)) & 255, ((x + y) / 28 + ((n >> 16) & 63)) & 255);
+        line[x] =
+            qRgb((x / 16 + (n & 63)) & 255, (y / 12 + ((n >> 8) & 63)) & 255, ((x + y) / 28 + ((n >> 16) & 63)) & 255);
       }
     }
     QByteArray out;

@@ -2,27 +2,27 @@
 // rewritten and shown again, and the new image loads from the sandbox blog
 // on the loopback. The time until its natural width is above 0.
 #include "../tests/images/imagedata.h"
-#include "guibench.h"
 #include "app/programdir.h"
-#include "app/ui/mainwindow.h"
 #include "app/session.h"
-#include "support/mainunits.h"
+#include "app/ui/mainwindow.h"
+#include "guibench.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 #include "images/ui/upload.h"
 #include "images/upload.h"
+#include "support/mainunits.h"
 #include "support/sandboxlogin.h"
 #include "support/tempdir.h"
 
+#include <benchmark/benchmark.h>
 #include <QElapsedTimer>
 #include <QTest>
 #include <QVariant>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-#include <benchmark/benchmark.h>
 
-#include <memory>
 #include <sys/stat.h>
+#include <memory>
 
 namespace {
 

@@ -45,7 +45,8 @@ void writeBigFile(const inkpost::test::TempDir& dir) {
     bytes[0] = '\xff';
     bytes[1] = '\xd8';
     bytes[2] = '\xff';  // a JPEG marker: the upload sends images only
-    std::ofstream(dir.file("big.jpg"), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(dir.file("big.jpg"), std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
 }
 
@@ -82,7 +83,8 @@ BENCHMARK(BM_Upload20MB)->Unit(benchmark::kMillisecond)->Iterations(6)->UseRealT
 void BM_Upload20MBRawServer(benchmark::State& state) {
   inkpost::test::TempDir dir;
   writeBigFile(dir);
-  const std::string page = "\xe5\xb7\xb2\xe4\xb8\x8a\xe4\xbc\xa0\xe6\x96\x87\xe4\xbb\xb6:<a href=\"http://b/upload/big.jpg\">x</a>";
+  const std::string page =
+      "\xe5\xb7\xb2\xe4\xb8\x8a\xe4\xbc\xa0\xe6\x96\x87\xe4\xbb\xb6:<a href=\"http://b/upload/big.jpg\">x</a>";
   inkpost::test::CaptureServer server("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(page.size()) +
                                       "\r\nConnection: close\r\n\r\n" + page);
   for (auto _ : state) {

@@ -24,7 +24,8 @@ BENCHMARK(BM_Merge1000Cookies)->Unit(benchmark::kMillisecond);
 
 void BM_MergeIntoFullText(benchmark::State& state) {
   std::string stored = "ASPSESSIONIDAA=s; username=me; password=pw";
-  for (int i = 0; i < 20; ++i) stored = inkpost::mergeCookies(stored, "g" + std::to_string(i) + "=" + std::string(900, 'x') + ";");
+  for (int i = 0; i < 20; ++i)
+    stored = inkpost::mergeCookies(stored, "g" + std::to_string(i) + "=" + std::string(900, 'x') + ";");
   const std::string fresh = "g99=" + std::string(3000, 'y') + ";";
   for (auto _ : state) benchmark::DoNotOptimize(inkpost::mergeCookies(stored, fresh));
 }

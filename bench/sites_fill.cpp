@@ -5,9 +5,9 @@
 #include "sites/ui/sitechooser.h"
 #include "support/tempdir.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QComboBox>
-#include <benchmark/benchmark.h>
 
 #include <cstdlib>
 

@@ -4,16 +4,16 @@
 #include "app/programdir.h"
 #include "app/shell/shell.h"
 #include "app/ui/mainwindow.h"
-#include "support/mainunits.h"
 #include "app/ui/process.h"
 #include "sites/sitestore.h"
 #include "startbench.h"
+#include "support/mainunits.h"
 #include "support/tempdir.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QTimer>
-#include <benchmark/benchmark.h>
 
 #include <spawn.h>
 #include <sys/wait.h>

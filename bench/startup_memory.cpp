@@ -10,8 +10,8 @@
 #include "startbench.h"
 #include "support/tempdir.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
+#include <QApplication>
 
 #include <dirent.h>
 #include <signal.h>

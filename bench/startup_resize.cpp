@@ -10,13 +10,13 @@
 #include "support/mainunits.h"
 #include "support/tempdir.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QWebEngineView>
-#include <benchmark/benchmark.h>
 
 namespace {
 

@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (gbkWholeCharacters(first)) {
     check(makeAlias(first + single + text) == makeAlias(first) + alias);
     check(textBetween(first + single + text, "", "<") ==
-          (gbkFind(first, "<", 0, false) != std::string::npos ? textBetween(first, "", "<")
+          (gbkFind(first, "<", 0, false) != std::string::npos  ? textBetween(first, "", "<")
            : gbkFind(text, "<", 0, false) != std::string::npos ? first + single + textBetween(text, "", "<")
                                                                : std::string()));
   }

@@ -51,11 +51,20 @@ std::string htmlEscape(const std::string& s) {
   std::string out;
   for (char c : s) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -114,8 +123,7 @@ std::string hrefName(const std::string& s) {
       i += len;
       continue;
     }
-    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '%' || c == '<' || c == '>' || c == '#' || c == '?' ||
-        c == '\'') {
+    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '%' || c == '<' || c == '>' || c == '#' || c == '?' || c == '\'') {
       char buf[4];
       std::snprintf(buf, sizeof buf, "%%%02X", c);
       out += buf;
@@ -164,7 +172,8 @@ std::string cookieAccount(const std::string& utf8) {
   std::string out;
   for (size_t i = 0; i + 4 <= u32.size(); i += 4) {
     uint32_t cp = static_cast<uint8_t>(u32[i]) | static_cast<uint8_t>(u32[i + 1]) << 8 |
-                  static_cast<uint8_t>(u32[i + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(u32[i + 3])) << 24;
+                  static_cast<uint8_t>(u32[i + 2]) << 16 |
+                  static_cast<uint32_t>(static_cast<uint8_t>(u32[i + 3])) << 24;
     if (cp < 0xA0) {
       out += static_cast<char>(cp);
     } else {
@@ -177,8 +186,8 @@ std::string cookieAccount(const std::string& utf8) {
 }
 
 std::string page(const std::string& title, const std::string& body) {
-  return "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body>\r\n" +
-         body + "\r\n</body></html>\r\n";
+  return "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body>\r\n" + body +
+         "\r\n</body></html>\r\n";
 }
 
 std::string readWhole(const fs::path& p) {
@@ -309,8 +318,8 @@ struct Blog::Impl {
   void redirect(httplib::Response& res, const std::string& location) {
     res.status = 302;
     res.set_header("Location", location);
-    html(res, page("Object moved", "<h1>Object Moved</h1>This object may be found <a href=\"" +
-                                       htmlEscape(location) + "\">here</a>."));
+    html(res, page("Object moved",
+                   "<h1>Object Moved</h1>This object may be found <a href=\"" + htmlEscape(location) + "\">here</a>."));
   }
 
   std::string codeFor() {
@@ -324,13 +333,14 @@ struct Blog::Impl {
     std::string id = newSessionId();
     sessions[id] = {};
     res.set_header("Set-Cookie", cookieLine(id));
-    html(res, page("Inkpost 登录",
-                   "<form method=\"post\" action=\"cmd.asp?act=verify\">\r\n"
-                   "<p>用户名:<input name=\"edtUserName\"></p>\r\n"
-                   "<p>密码:<input name=\"edtPassWord\" type=\"password\"></p>\r\n"
-                   "<p>验证码:<input name=\"edtCheckOut\"><img src=\"function/c_validcode.asp?name=loginvalid\"></p>\r\n"
-                   "<input type=\"hidden\" name=\"edtSaveDate\" value=\"365\">\r\n"
-                   "<input type=\"submit\" value=\"登录\"></form>"));
+    html(res,
+         page("Inkpost 登录",
+              "<form method=\"post\" action=\"cmd.asp?act=verify\">\r\n"
+              "<p>用户名:<input name=\"edtUserName\"></p>\r\n"
+              "<p>密码:<input name=\"edtPassWord\" type=\"password\"></p>\r\n"
+              "<p>验证码:<input name=\"edtCheckOut\"><img src=\"function/c_validcode.asp?name=loginvalid\"></p>\r\n"
+              "<input type=\"hidden\" name=\"edtSaveDate\" value=\"365\">\r\n"
+              "<input type=\"submit\" value=\"登录\"></form>"));
   }
 
   void captchaImage(const httplib::Request& req, httplib::Response& res) {
@@ -359,7 +369,8 @@ struct Blog::Impl {
     } else {
       std::string expected = s->code;
       s->code.clear();  // one use per image
-      if (expected.empty() || fieldOf(f, "edtCheckOut") != expected) reason = "验证码错误";
+      if (expected.empty() || fieldOf(f, "edtCheckOut") != expected)
+        reason = "验证码错误";
       else if (fieldOf(f, "edtUserName") != opt.user || fieldOf(f, "edtPassWord") != opt.password)
         reason = "用户名或密码错误";
       else if (opt.strictCookies) {
@@ -419,8 +430,10 @@ struct Blog::Impl {
     for (const auto& t : opt.tags) b += "<li><a href='#'>" + t + "</a></li>";
     b += "</ul></p>\r\n<p><textarea name=\"txaContent\" id=\"txaContent\"></textarea></p>\r\n"
          "<p><input type=\"submit\" value=\"提交\"></p>\r\n</form>";
-    html(res, "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\">\r\n<title>Inkpost 后台管理 - 新建文章</title>\r\n"
-              "</head><body>\r\n" + b + "\r\n</body></html>\r\n");
+    html(res,
+         "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\">\r\n<title>Inkpost 后台管理 - 新建文章</title>\r\n"
+         "</head><body>\r\n" +
+             b + "\r\n</body></html>\r\n");
   }
 
   void articlePost(const httplib::Request& req, httplib::Response& res) {
@@ -510,8 +523,7 @@ struct Blog::Impl {
     }
     auto names = uploadNames();
     b += "<h2>文件 (" + std::to_string(names.size()) + ")</h2>\r\n<ul>\r\n";
-    for (const auto& n : names)
-      b += "<li><a href=\"upload/" + hrefName(n) + "\">" + htmlEscape(n) + "</a></li>\r\n";
+    for (const auto& n : names) b += "<li><a href=\"upload/" + hrefName(n) + "\">" + htmlEscape(n) + "</a></li>\r\n";
     b += "</ul>";
     html(res, page("Inkpost sandbox", b));
   }
@@ -589,7 +601,8 @@ struct Blog::Impl {
     {
       std::string& p = path;
       for (size_t i = 0; i < rawPath.size(); ++i) {
-        if (rawPath[i] == '%' && i + 2 < rawPath.size() && hexValue(rawPath[i + 1]) >= 0 && hexValue(rawPath[i + 2]) >= 0) {
+        if (rawPath[i] == '%' && i + 2 < rawPath.size() && hexValue(rawPath[i + 1]) >= 0 &&
+            hexValue(rawPath[i + 2]) >= 0) {
           p += static_cast<char>(hexValue(rawPath[i + 1]) * 16 + hexValue(rawPath[i + 2]));
           i += 2;
         } else {

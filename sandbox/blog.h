@@ -45,24 +45,24 @@ struct Options {
   std::string user = "admin";
   std::string password = "secret";
   std::string base = "/";
-  std::string captcha = "random";  // random | fixed:DDDDD | blank
+  std::string captcha = "random";       // random | fixed:DDDDD | blank
   std::string captchaStyle = "engine";  // engine (the blog engine's GIF) | bmp
-  EngineCaptchaStyle engine;       // the engine style's settings
-  double sessionMinutes = 0;       // sessions idle this long are forgotten (0: never)
-  int captchaMisread = 0;          // the first N images show other digits than the session holds
-  bool verifyNoLocation = false;   // a successful verify answers without Location
-  bool absoluteLocation = false;   // a successful verify answers an absolute Location
-  bool strictCookies = false;      // verify also checks the username/password cookies
-  bool refusePosts = false;        // ArticlePst answers a refusal
-  bool emptyPostAnswer = false;    // ArticlePst stores the article and answers an empty page
+  EngineCaptchaStyle engine;            // the engine style's settings
+  double sessionMinutes = 0;            // sessions idle this long are forgotten (0: never)
+  int captchaMisread = 0;               // the first N images show other digits than the session holds
+  bool verifyNoLocation = false;        // a successful verify answers without Location
+  bool absoluteLocation = false;        // a successful verify answers an absolute Location
+  bool strictCookies = false;           // verify also checks the username/password cookies
+  bool refusePosts = false;             // ArticlePst answers a refusal
+  bool emptyPostAnswer = false;         // ArticlePst stores the article and answers an empty page
   std::vector<std::pair<int, std::string>> categories;
   std::vector<std::pair<int, std::string>> authors;
-  int selectedAuthor = -1;         // author id marked selected
+  int selectedAuthor = -1;  // author id marked selected
   std::vector<std::string> tags;
-  std::string editPageFile;        // serve this file's bytes as the edit page
+  std::string editPageFile;                         // serve this file's bytes as the edit page
   std::vector<std::pair<std::string, int>> delays;  // target substring -> milliseconds
-  int stopAfter = 0;               // answer this many requests, then stop (0: never)
-  std::string logFile;             // request log; stdout when empty
+  int stopAfter = 0;                                // answer this many requests, then stop (0: never)
+  std::string logFile;                              // request log; stdout when empty
 };
 
 // Fills the routes of `svr`; `requestStop` is called when the server should

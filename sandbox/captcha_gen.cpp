@@ -57,14 +57,20 @@ int main(int argc, char** argv) {
       spread = true;
       continue;
     }
-    if (a.rfind("--", 0) != 0 || i + 1 >= argc) usage(a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown option " + a);
+    if (a.rfind("--", 0) != 0 || i + 1 >= argc)
+      usage(a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown option " + a);
     const std::string name = a.substr(2), v = argv[++i];
     std::string error;
-    if (name == "out") out = v;
-    else if (name == "count") count = std::atol(v.c_str());
-    else if (name == "seed") seed = std::strtoul(v.c_str(), nullptr, 10);
-    else if (name == "style") style = v;
-    else if (!applyCaptchaOption(name, v, engine, error)) usage(error.empty() ? "unknown option " + a : "--" + error);
+    if (name == "out")
+      out = v;
+    else if (name == "count")
+      count = std::atol(v.c_str());
+    else if (name == "seed")
+      seed = std::strtoul(v.c_str(), nullptr, 10);
+    else if (name == "style")
+      style = v;
+    else if (!applyCaptchaOption(name, v, engine, error))
+      usage(error.empty() ? "unknown option " + a : "--" + error);
   }
   if (out.empty()) usage("--out is required");
   if (count < 0) usage("--count wants a number from 0");

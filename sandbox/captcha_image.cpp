@@ -37,7 +37,8 @@ Mask builtinGlyph(int digit) {
   Mask m{10, 14, std::vector<uint8_t>(140, 0)};
   const auto& g = kGlyphs[static_cast<size_t>(digit)];
   for (int y = 0; y < 14; ++y)
-    for (int x = 0; x < 10; ++x) m.on[static_cast<size_t>(y * 10 + x)] = (g[static_cast<size_t>(y / 2)] & (0x10 >> (x / 2))) != 0;
+    for (int x = 0; x < 10; ++x)
+      m.on[static_cast<size_t>(y * 10 + x)] = (g[static_cast<size_t>(y / 2)] & (0x10 >> (x / 2))) != 0;
   return m;
 }
 
@@ -65,10 +66,13 @@ class FontGlyphs {
           break;
         }
         FT_Bitmap& bm = face->glyph->bitmap;
-        Raw r{face->glyph->bitmap_left, face->glyph->bitmap_top, static_cast<int>(bm.width), static_cast<int>(bm.rows), {}};
+        Raw r{face->glyph->bitmap_left,
+              face->glyph->bitmap_top,
+              static_cast<int>(bm.width),
+              static_cast<int>(bm.rows),
+              {}};
         for (int y = 0; y < r.h; ++y)
-          for (int x = 0; x < r.w; ++x)
-            r.bits.push_back((bm.buffer[y * bm.pitch + x / 8] >> (7 - x % 8)) & 1);
+          for (int x = 0; x < r.w; ++x) r.bits.push_back((bm.buffer[y * bm.pitch + x / 8] >> (7 - x % 8)) & 1);
         ascent = std::max(ascent, r.top);
         descent = std::max(descent, r.h - r.top);
         raw[static_cast<size_t>(d)] = std::move(r);

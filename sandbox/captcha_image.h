@@ -1,6 +1,6 @@
-// The login captcha of the sandbox blog: five digits drawn in a bold font, each in its own dark colour and with its own vertical offset, over a
-// light speckled background with scattered noise dots. Written as a 24-bit
-// BMP, the format the blog engine serves.
+// The login captcha of the sandbox blog: five digits drawn in a bold font, each in its own dark colour and with its own
+// vertical offset, over a light speckled background with scattered noise dots. Written as a 24-bit BMP, the format the
+// blog engine serves.
 #pragma once
 
 #include <random>

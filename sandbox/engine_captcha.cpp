@@ -19,12 +19,43 @@ const std::array<Polyline, 10>& digitShapes() {
       {{1, 1}, {100, 1}, {42, 42}, {100, 70}, {50, 100}, {1, 70}},
       {{100, 73}, {6, 73}, {75, 6}, {75, 100}},
       {{100, 1}, {1, 1}, {1, 50}, {50, 35}, {100, 55}, {100, 80}, {50, 100}, {1, 95}},
-      {{100, 20}, {70, 1}, {20, 1}, {1, 30}, {1, 80}, {30, 100}, {70, 100}, {100, 80}, {100, 60}, {70, 50}, {30, 50},
+      {{100, 20},
+       {70, 1},
+       {20, 1},
+       {1, 30},
+       {1, 80},
+       {30, 100},
+       {70, 100},
+       {100, 80},
+       {100, 60},
+       {70, 50},
+       {30, 50},
        {1, 60}},
       {{6, 26}, {6, 6}, {100, 6}, {53, 100}},
-      {{100, 30}, {100, 20}, {70, 1}, {30, 1}, {1, 20}, {1, 30}, {100, 70}, {100, 80}, {70, 100}, {30, 100}, {1, 80},
-       {1, 70}, {100, 30}},
-      {{1, 80}, {30, 100}, {80, 100}, {100, 70}, {100, 20}, {70, 1}, {30, 1}, {1, 20}, {1, 40}, {30, 50}, {70, 50},
+      {{100, 30},
+       {100, 20},
+       {70, 1},
+       {30, 1},
+       {1, 20},
+       {1, 30},
+       {100, 70},
+       {100, 80},
+       {70, 100},
+       {30, 100},
+       {1, 80},
+       {1, 70},
+       {100, 30}},
+      {{1, 80},
+       {30, 100},
+       {80, 100},
+       {100, 70},
+       {100, 20},
+       {70, 1},
+       {30, 1},
+       {1, 20},
+       {1, 40},
+       {30, 50},
+       {70, 50},
        {100, 40}},
   }};
   return shapes;
@@ -64,11 +95,15 @@ bool applyCaptchaOption(const std::string& name, const std::string& value, Engin
   } else if (name == "noise") {
     if (!parseCaptchaNoise(value, style)) error = "noise wants P or MIN-MAX, 0 to 50";
   } else if (name == "angle") {
-    if (isNumber && number >= 0 && number <= 90) style.angle = number;
-    else error = "angle wants 0 to 90";
+    if (isNumber && number >= 0 && number <= 90)
+      style.angle = number;
+    else
+      error = "angle wants 0 to 90";
   } else if (name == "margin") {
-    if (isNumber && number >= 0 && number <= 40) style.margin = number;
-    else error = "margin wants 0 to 40";
+    if (isNumber && number >= 0 && number <= 40)
+      style.margin = number;
+    else
+      error = "margin wants 0 to 40";
   } else {
     return false;
   }
@@ -181,7 +216,7 @@ std::string encodeEngineGif(const std::vector<std::uint8_t>& pixels, int width, 
   put16(out, 0);
   put16(out, width);
   put16(out, height);
-  out += '\0';  // no local table, not interlaced
+  out += '\0';                  // no local table, not interlaced
   out += static_cast<char>(7);  // LZW minimum code size
 
   // Every pixel one 8-bit code; a clear code before the table would grow.

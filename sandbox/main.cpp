@@ -103,38 +103,59 @@ int main(int argc, char** argv) {
     if (a == "--help" || a == "-h") {
       std::fputs(kHelp, stdout);
       return 0;
-    } else if (a == "--port") opt.port = std::atoi(value().c_str());
-    else if (a == "--data") opt.dataDir = value();
-    else if (a == "--user") opt.user = value();
-    else if (a == "--password") opt.password = value();
-    else if (a == "--base") opt.base = value();
-    else if (a == "--log") opt.logFile = value();
-    else if (a == "--captcha") opt.captcha = value();
-    else if (a == "--captcha-style") opt.captchaStyle = value();
+    } else if (a == "--port")
+      opt.port = std::atoi(value().c_str());
+    else if (a == "--data")
+      opt.dataDir = value();
+    else if (a == "--user")
+      opt.user = value();
+    else if (a == "--password")
+      opt.password = value();
+    else if (a == "--base")
+      opt.base = value();
+    else if (a == "--log")
+      opt.logFile = value();
+    else if (a == "--captcha")
+      opt.captcha = value();
+    else if (a == "--captcha-style")
+      opt.captchaStyle = value();
     else if (a == "--captcha-size" || a == "--captcha-noise" || a == "--captcha-angle" || a == "--captcha-margin") {
       std::string error;
       if (!inkpost::sandbox::applyCaptchaOption(a.substr(10), value(), opt.engine, error)) usage("--captcha-" + error);
-    } else if (a == "--session-minutes") opt.sessionMinutes = std::atof(value().c_str());
-    else if (a == "--captcha-font") inkpost::sandbox::setCaptchaFont(value());
-    else if (a == "--captcha-misread") opt.captchaMisread = std::atoi(value().c_str());
-    else if (a == "--verify-no-location") opt.verifyNoLocation = true;
-    else if (a == "--absolute-location") opt.absoluteLocation = true;
-    else if (a == "--strict-cookies") opt.strictCookies = true;
-    else if (a == "--refuse-posts") opt.refusePosts = true;
-    else if (a == "--empty-post-answer") opt.emptyPostAnswer = true;
-    else if (a == "--categories") opt.categories = idList(value(), nullptr);
+    } else if (a == "--session-minutes")
+      opt.sessionMinutes = std::atof(value().c_str());
+    else if (a == "--captcha-font")
+      inkpost::sandbox::setCaptchaFont(value());
+    else if (a == "--captcha-misread")
+      opt.captchaMisread = std::atoi(value().c_str());
+    else if (a == "--verify-no-location")
+      opt.verifyNoLocation = true;
+    else if (a == "--absolute-location")
+      opt.absoluteLocation = true;
+    else if (a == "--strict-cookies")
+      opt.strictCookies = true;
+    else if (a == "--refuse-posts")
+      opt.refusePosts = true;
+    else if (a == "--empty-post-answer")
+      opt.emptyPostAnswer = true;
+    else if (a == "--categories")
+      opt.categories = idList(value(), nullptr);
     else if (a == "--authors") {
       opt.selectedAuthor = -1;
       opt.authors = idList(value(), &opt.selectedAuthor);
-    } else if (a == "--tags") opt.tags = splitList(value());
-    else if (a == "--edit-page") opt.editPageFile = value();
+    } else if (a == "--tags")
+      opt.tags = splitList(value());
+    else if (a == "--edit-page")
+      opt.editPageFile = value();
     else if (a == "--delay") {
       std::string v = value();
       size_t colon = v.rfind(':');
       if (colon == std::string::npos) usage("--delay wants TEXT:MS");
       opt.delays.emplace_back(v.substr(0, colon), std::atoi(v.substr(colon + 1).c_str()));
-    } else if (a == "--stop-after") opt.stopAfter = std::atoi(value().c_str());
-    else usage("unknown option " + a);
+    } else if (a == "--stop-after")
+      opt.stopAfter = std::atoi(value().c_str());
+    else
+      usage("unknown option " + a);
   }
   if (opt.dataDir.empty()) usage("--data is required");
   if (opt.base.empty() || opt.base.front() != '/') opt.base = "/" + opt.base;
@@ -161,7 +182,8 @@ int main(int argc, char** argv) {
   inkpost::sandbox::Blog blog(opt, [self] { kill(self, SIGTERM); });
   blog.install(svr);
 
-  int port = opt.port == 0 ? svr.bind_to_any_port("127.0.0.1") : (svr.bind_to_port("127.0.0.1", opt.port) ? opt.port : -1);
+  int port =
+      opt.port == 0 ? svr.bind_to_any_port("127.0.0.1") : (svr.bind_to_port("127.0.0.1", opt.port) ? opt.port : -1);
   if (port <= 0) {
     std::fprintf(stderr, "inkpost-sandbox: cannot listen on 127.0.0.1:%d\n", opt.port);
     return 1;

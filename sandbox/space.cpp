@@ -124,10 +124,10 @@ void redirect(httplib::Response& res, const std::string& location) {
 // ---- The passport host ------------------------------------------------------
 
 const std::vector<std::string>& passportFields() {
-  static const std::vector<std::string> names = {
-      "tpl_ok", "next_target", "tpl",    "skip_ok", "aid",     "need_pay", "need_coin",  "pay_method", "u",
-      "return_method", "more_param", "return_type", "psp_tt", "password", "safeflg", "isphone", "username",
-      "verifycode", "mem_pass"};
+  static const std::vector<std::string> names = {"tpl_ok",     "next_target", "tpl",        "skip_ok",  "aid",
+                                                 "need_pay",   "need_coin",   "pay_method", "u",        "return_method",
+                                                 "more_param", "return_type", "psp_tt",     "password", "safeflg",
+                                                 "isphone",    "username",    "verifycode", "mem_pass"};
   return names;
 }
 
@@ -140,16 +140,18 @@ void passport(const httplib::Request& req, httplib::Response& res) {
     for (size_t i = 0; known && i < fields.size(); ++i) known = fields[i].first == passportFields()[i];
     std::string user = fieldOf(fields, "username");
     std::string password = fieldOf(fields, "password");
-    bool accepted = known && user.size() > 1 && !password.empty() && !startsWith(user, "wrong") &&
-                    !startsWith(password, "wrong");
+    bool accepted =
+        known && user.size() > 1 && !password.empty() && !startsWith(user, "wrong") && !startsWith(password, "wrong");
     if (!accepted) {
-      html(res, "<html><body><p>The account or the password is not right.</p>"
-                "<script>var url=\"\";</script></body></html>");
+      html(res,
+           "<html><body><p>The account or the password is not right.</p>"
+           "<script>var url=\"\";</script></body></html>");
       return;
     }
     res.set_header("Set-Cookie", "BDUSS=" + hexOf(user) + "; path=/");
     html(res, "<html><head><script>var url=\"http://" + spaceHost + "/\";window.location.replace(\"http://" +
-                  passportHost + "/loginPage.html?type=2&u=\" + encodeURIComponent(url));</script></head>"
+                  passportHost +
+                  "/loginPage.html?type=2&u=\" + encodeURIComponent(url));</script></head>"
                   "<body>signed in</body></html>");
     return;
   }
@@ -172,9 +174,8 @@ void passport(const httplib::Request& req, httplib::Response& res) {
 // ---- The blog host ------------------------------------------------------------
 
 const std::vector<std::string>& entryFields() {
-  static const std::vector<std::string> names = {"title",   "content", "private",  "imgnum",   "bdstoken",
-                                                  "qbid",    "refer",   "multimedia[]", "private1",
-                                                  "qing_request_source"};
+  static const std::vector<std::string> names = {"title", "content", "private",      "imgnum",   "bdstoken",
+                                                 "qbid",  "refer",   "multimedia[]", "private1", "qing_request_source"};
   return names;
 }
 
@@ -209,8 +210,9 @@ void space(const httplib::Request& req, httplib::Response& res) {
     if (startsWith(user, "httpshome")) home = "https://" + spaceHost + "/home";
     // A page of its own that moves on by script, as a sign-on page does: the
     // browser finishes one document here and one on the home page.
-    html(res, "<html><head><script>window.location.replace(\"" + home + "\");</script></head>"
-              "<body>signing on</body></html>");
+    html(res, "<html><head><script>window.location.replace(\"" + home +
+                  "\");</script></head>"
+                  "<body>signing on</body></html>");
     return;
   }
   if (req.method == "GET" && req.path == "/home") {

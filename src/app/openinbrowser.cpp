@@ -7,11 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 
 extern char** environ;
 
@@ -104,9 +104,12 @@ std::vector<std::string> desktopExec(const std::string& text) {
   for (size_t i = 0; i < exec.size(); ++i) {
     char c = exec[i];
     if (quoted) {
-      if (c == '"') quoted = false;
-      else if (c == '\\' && i + 1 < exec.size()) cur += exec[++i];
-      else cur += c;
+      if (c == '"')
+        quoted = false;
+      else if (c == '\\' && i + 1 < exec.size())
+        cur += exec[++i];
+      else
+        cur += c;
     } else if (c == '"') {
       quoted = have = true;
     } else if (c == ' ' || c == '\t') {
@@ -131,8 +134,10 @@ std::string findDesktopFile(const std::string& id) {
   std::vector<std::string> dirs;
   const char* home = std::getenv("HOME");
   const char* dataHome = std::getenv("XDG_DATA_HOME");
-  if (dataHome && *dataHome) dirs.push_back(dataHome);
-  else if (home && *home) dirs.push_back(std::string(home) + "/.local/share");
+  if (dataHome && *dataHome)
+    dirs.push_back(dataHome);
+  else if (home && *home)
+    dirs.push_back(std::string(home) + "/.local/share");
   const char* dataDirs = std::getenv("XDG_DATA_DIRS");
   for (const std::string& d : splitColon(dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share"))
     dirs.push_back(d);

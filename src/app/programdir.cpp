@@ -51,14 +51,13 @@ std::string homeFolder(const char* home) {
   std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
   passwd pw{};
   passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
-    return found->pw_dir;
+  if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir) return found->pw_dir;
   return "/tmp";
 }
 
 ProgramFolders& slot() {
-  static ProgramFolders folders = decideProgramFolders(executableDir(), std::getenv("XDG_DATA_HOME"),
-                                                       std::getenv("HOME"));
+  static ProgramFolders folders =
+      decideProgramFolders(executableDir(), std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
   return folders;
 }
 
@@ -72,9 +71,8 @@ ProgramFolders decideProgramFolders(const std::string& exeDirIn, const char* xdg
     f.portable = true;
     return f;
   }
-  const std::string base = (xdgDataHome && xdgDataHome[0] == '/')
-                               ? trimmed(xdgDataHome)
-                               : trimmed(homeFolder(home)) + "/.local/share";
+  const std::string base =
+      (xdgDataHome && xdgDataHome[0] == '/') ? trimmed(xdgDataHome) : trimmed(homeFolder(home)) + "/.local/share";
   f.data = (base == "/" ? "" : base) + "/" + kDataFolderName;
   f.resources = exists(exeDir + "/editor/index.html") ? exeDir : joined(exeDir, INKPOST_RESOURCES_FROM_BIN);
   return f;

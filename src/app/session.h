@@ -30,8 +30,8 @@ struct SpaceSettings {
   // The passport takes the sign-in over https; a local double without TLS
   // is reached with "http".
   std::string passportLoginScheme = "https";
-  int waitLimit = 16;            // polls for the session cookies
-  int waitIntervalMs = 2000;     // length of one poll
+  int waitLimit = 16;         // polls for the session cookies
+  int waitIntervalMs = 2000;  // length of one poll
   double waitNoticeSeconds = 30.0;
   int waitNoticeDelaySeconds = 1;
 };

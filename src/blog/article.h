@@ -8,16 +8,16 @@
 namespace inkpost {
 
 struct Article {
-  std::string title;     // 编辑框_标题
-  std::string tags;      // 编辑框_Tags
-  std::string category;  // 组合框_分类 item value; empty when none is chosen
-  std::string author;    // 组合框_用户 item value; empty when none is chosen
-  std::string type;      // 组合框_类型 article level "1".."4"; empty when none
-  bool sticky = false;   // 选择框_置顶
+  std::string title;                   // 编辑框_标题
+  std::string tags;                    // 编辑框_Tags
+  std::string category;                // 组合框_分类 item value; empty when none is chosen
+  std::string author;                  // 组合框_用户 item value; empty when none is chosen
+  std::string type;                    // 组合框_类型 article level "1".."4"; empty when none
+  bool sticky = false;                 // 选择框_置顶
   std::string year, month, day, time;  // 编辑框_日期年/月/日/时间, as typed
-  std::string alias;       // 编辑框_别名
-  bool autoAlias = false;  // 选择框_自动别名
-  std::string body;        // the editor's body HTML
+  std::string alias;                   // 编辑框_别名
+  bool autoAlias = false;              // 选择框_自动别名
+  std::string body;                    // the editor's body HTML
 
   bool operator==(const Article&) const = default;
 };

@@ -58,15 +58,24 @@ bool parseCaptchaSettings(const std::string& block, CaptchaSettings& out) {
     size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
     std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-    if (key == "length") s.length = std::clamp(intValue(value, s.length), 1, 31);
-    else if (key == "reads") s.reads = std::clamp(intValue(value, s.reads), 1, 100);
-    else if (key == "timeout") s.timeout = std::clamp(intValue(value, s.timeout), 1, 60);
-    else if (key == "max_side") s.maxSide = std::clamp(intValue(value, s.maxSide), 1, 4000);
-    else if (key == "dark") c.dark = std::clamp(intValue(value, c.dark), 0, 256);
-    else if (key == "like") c.like = std::clamp(intValue(value, c.like), 0, 255);
-    else if (key == "neighbours") c.neighbours = std::clamp(intValue(value, c.neighbours), 0, 8);
-    else if (key == "min_height") c.minHeight = intValue(value, c.minHeight);
-    else if (key == "min_pixels") c.minPixels = intValue(value, c.minPixels);
+    if (key == "length")
+      s.length = std::clamp(intValue(value, s.length), 1, 31);
+    else if (key == "reads")
+      s.reads = std::clamp(intValue(value, s.reads), 1, 100);
+    else if (key == "timeout")
+      s.timeout = std::clamp(intValue(value, s.timeout), 1, 60);
+    else if (key == "max_side")
+      s.maxSide = std::clamp(intValue(value, s.maxSide), 1, 4000);
+    else if (key == "dark")
+      c.dark = std::clamp(intValue(value, c.dark), 0, 256);
+    else if (key == "like")
+      c.like = std::clamp(intValue(value, c.like), 0, 255);
+    else if (key == "neighbours")
+      c.neighbours = std::clamp(intValue(value, c.neighbours), 0, 8);
+    else if (key == "min_height")
+      c.minHeight = intValue(value, c.minHeight);
+    else if (key == "min_pixels")
+      c.minPixels = intValue(value, c.minPixels);
   }
   out = s;
   return true;
@@ -74,17 +83,18 @@ bool parseCaptchaSettings(const std::string& block, CaptchaSettings& out) {
 
 const std::string& captchaDataBlock() {
   static const std::string block = std::string(
-      "inkpost-cds 2\n"
-      "# Login captcha: five digits. Model trained by tools/captcha-train.\n"
-      "length=5\n"
-      "reads=6\n"
-      "timeout=5\n"
-      "max_side=1000\n"
-      "dark=160\n"
-      "like=64\n"
-      "neighbours=2\n"
-      "min_height=9\n"
-      "min_pixels=12\n") + '\0' + captchaModelBytes();
+                                       "inkpost-cds 2\n"
+                                       "# Login captcha: five digits. Model trained by tools/captcha-train.\n"
+                                       "length=5\n"
+                                       "reads=6\n"
+                                       "timeout=5\n"
+                                       "max_side=1000\n"
+                                       "dark=160\n"
+                                       "like=64\n"
+                                       "neighbours=2\n"
+                                       "min_height=9\n"
+                                       "min_pixels=12\n") +
+                                   '\0' + captchaModelBytes();
   return block;
 }
 

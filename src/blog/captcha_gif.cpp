@@ -12,14 +12,15 @@ int u16(const std::string& b, size_t at) {
   return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
 }
 
-bool isGif(const std::string& b) { return b.size() >= 13 && (b.compare(0, 6, "GIF87a") == 0 || b.compare(0, 6, "GIF89a") == 0); }
+bool isGif(const std::string& b) {
+  return b.size() >= 13 && (b.compare(0, 6, "GIF87a") == 0 || b.compare(0, 6, "GIF89a") == 0);
+}
 
 // LZW codes of a GIF image, read least significant bit first. Decodes up to
 // `count` colour indexes into `out`; returns how many it produced. Stops at
 // the end code (`ended` then true), at an impossible code, or when the data
 // runs out.
-size_t lzwDecode(const std::string& data, int minCodeSize, size_t count, std::vector<std::uint8_t>& out,
-                 bool& ended) {
+size_t lzwDecode(const std::string& data, int minCodeSize, size_t count, std::vector<std::uint8_t>& out, bool& ended) {
   out.assign(count, 0);
   ended = false;
   const int clear = 1 << minCodeSize, end = clear + 1;
@@ -194,16 +195,16 @@ bool decodeGif(const std::string& b, RgbImage& out, int maxSide) {
 
     out.width = screenW > 0 ? screenW : frameW;
     out.height = screenH > 0 ? screenH : frameH;
-    const std::uint32_t background =
-        (packed & 0x80) && static_cast<unsigned char>(b[11]) < globalColours.size()
-            ? globalColours[static_cast<unsigned char>(b[11])]
-            : (colours.empty() ? 0xFFFFFFu : colours[0]);
+    const std::uint32_t background = (packed & 0x80) && static_cast<unsigned char>(b[11]) < globalColours.size()
+                                         ? globalColours[static_cast<unsigned char>(b[11])]
+                                         : (colours.empty() ? 0xFFFFFFu : colours[0]);
     out.pixels.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height), background);
     // Rows of an interlaced image arrive in four passes.
     std::vector<int> rowOrder;
     if (flags & 0x40) {
       for (int start : {0, 4, 2, 1})
-        for (int y = start; y < frameH; y += (start == 0 ? 8 : start == 4 ? 8 : start == 2 ? 4 : 2)) rowOrder.push_back(y);
+        for (int y = start; y < frameH; y += (start == 0 ? 8 : start == 4 ? 8 : start == 2 ? 4 : 2))
+          rowOrder.push_back(y);
     } else {
       for (int y = 0; y < frameH; ++y) rowOrder.push_back(y);
     }

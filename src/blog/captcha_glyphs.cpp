@@ -196,7 +196,8 @@ void putU32(std::string& out, std::uint32_t v) {
 }
 std::uint32_t getU32(const std::string& in, size_t at) {
   std::uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[at + static_cast<size_t>(i)])) << (8 * i);
+  for (int i = 0; i < 4; ++i)
+    v |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[at + static_cast<size_t>(i)])) << (8 * i);
   return v;
 }
 

@@ -34,11 +34,11 @@ inline constexpr int kGlyphClasses = 11;
 
 // How the many-coloured kind is cleaned.
 struct GlyphCleaning {
-  int dark = 160;       // luminance below which a pixel is ink
-  int like = 64;        // largest channel difference of like-coloured pixels
-  int neighbours = 2;   // like-coloured ink neighbours an ink pixel needs
-  int minHeight = 9;    // ink pieces lower than this are noise
-  int minPixels = 12;   // ink pieces smaller than this are noise
+  int dark = 160;      // luminance below which a pixel is ink
+  int like = 64;       // largest channel difference of like-coloured pixels
+  int neighbours = 2;  // like-coloured ink neighbours an ink pixel needs
+  int minHeight = 9;   // ink pieces lower than this are noise
+  int minPixels = 12;  // ink pieces smaller than this are noise
 };
 
 using GlyphPatch = std::vector<float>;  // kGlyphInputs values, row by row

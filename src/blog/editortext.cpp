@@ -55,14 +55,30 @@ std::string jsStringLiteral(std::string_view utf8) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x80) {
       switch (c) {
-        case '\'': out += "\\'"; break;
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '<': out += "\\x3C"; break;
-        case '>': out += "\\x3E"; break;
+        case '\'':
+          out += "\\'";
+          break;
+        case '"':
+          out += "\\\"";
+          break;
+        case '\\':
+          out += "\\\\";
+          break;
+        case '\n':
+          out += "\\n";
+          break;
+        case '\r':
+          out += "\\r";
+          break;
+        case '\t':
+          out += "\\t";
+          break;
+        case '<':
+          out += "\\x3C";
+          break;
+        case '>':
+          out += "\\x3E";
+          break;
         default:
           if (u < 0x20 || u == 0x7F)
             appendHex4(out, u);

@@ -34,9 +34,7 @@ const std::string& adminTitleMarker() {
 
 namespace {
 
-bool noAnswer(const std::string& responseHeaders) {
-  return responseHeaders.empty() || responseHeaders == "_nolink_";
-}
+bool noAnswer(const std::string& responseHeaders) { return responseHeaders.empty() || responseHeaders == "_nolink_"; }
 
 // The automatic reads of one session; the last picture fetched goes to
 // *lastImage (the one whose code the blog now expects).

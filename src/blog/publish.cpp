@@ -85,8 +85,8 @@ std::string replaceRootAddress(std::string_view gbkBody, std::string_view root, 
 }
 
 std::string articleLevel(std::string_view gbkTypeText) {
-  static const std::array<std::string, 4> kTypes = {
-      fromUtf8("草稿文章"), fromUtf8("私人文章"), fromUtf8("锁定文章"), fromUtf8("普通文章")};
+  static const std::array<std::string, 4> kTypes = {fromUtf8("草稿文章"), fromUtf8("私人文章"), fromUtf8("锁定文章"),
+                                                    fromUtf8("普通文章")};
   for (size_t k = 0; k < kTypes.size(); ++k)
     if (gbkTypeText == kTypes[k]) return std::to_string(k + 1);
   return {};
@@ -108,13 +108,9 @@ PostForm postFields(const Article& a) {
   return f;
 }
 
-std::string articlePostAddress(const std::string& site) {
-  return site + "cmd.asp?act=ArticlePst&type=fckeditor";
-}
+std::string articlePostAddress(const std::string& site) { return site + "cmd.asp?act=ArticlePst&type=fckeditor"; }
 
-std::string articlePostHeaders(const std::string& site) {
-  return "Referer: " + site + "admin/edit_fckeditor.asp";
-}
+std::string articlePostHeaders(const std::string& site) { return "Referer: " + site + "admin/edit_fckeditor.asp"; }
 
 std::string articleFormBody(const PostForm& f) {
   std::string time;
@@ -174,9 +170,9 @@ PostOutcome judgeAnswer(std::string_view gbkAnswer) {
 PostOutcome postArticle(const std::string& site, const PostForm& form, std::string& sessionCookie) {
   std::string headers = articlePostHeaders(site);
   std::string responseHeaders;
-  const std::string answer = HttpEngine(articlePostAddress(site), "POST", "", "", "", "", headers,
-                                        articleFormBody(form), kPostBudgetSeconds, responseHeaders, sessionCookie,
-                                        true, kPostAnswerCap);
+  const std::string answer =
+      HttpEngine(articlePostAddress(site), "POST", "", "", "", "", headers, articleFormBody(form), kPostBudgetSeconds,
+                 responseHeaders, sessionCookie, true, kPostAnswerCap);
   return judgeAnswer(fromUtf8(answer));
 }
 

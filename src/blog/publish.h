@@ -35,9 +35,9 @@ PostForm postFields(const Article& article);
 
 // What the blog answered to a post.
 enum PostOutcome : int {
-  kPostRefused = 0,   // an answer without "操作成功"
-  kPostDone = 1,      // the answer holds "操作成功"
-  kPostNoAnswer = 2,  // empty (or blank) answer: network failure or an empty page
+  kPostRefused = 0,     // an answer without "操作成功"
+  kPostDone = 1,        // the answer holds "操作成功"
+  kPostNoAnswer = 2,    // empty (or blank) answer: network failure or an empty page
   kPostNeedsLogin = 3,  // the blog's login page, or its refusal for lack of rights:
                         // the session has expired and nothing was stored
 };
@@ -80,9 +80,9 @@ inline constexpr int kPostBudgetSeconds = 180;
 PostOutcome postArticle(const std::string& site, const PostForm& form, std::string& sessionCookie);
 
 // The notices of the three outcomes and of the cross-post start (GBK).
-const std::string& publishedNotice();     // "      发布成功！      ", 1.0 s
-const std::string& refusedNotice();       // "      发布失败！      ", 1.0 s
-const std::string& unclearNotice();       // "返回信息异常，可能已成功！请自行确认", 2.6 s
+const std::string& publishedNotice();  // "      发布成功！      ", 1.0 s
+const std::string& refusedNotice();    // "      发布失败！      ", 1.0 s
+const std::string& unclearNotice();    // "返回信息异常，可能已成功！请自行确认", 2.6 s
 inline constexpr double kPublishedSeconds = 1.0;
 inline constexpr double kRefusedSeconds = 1.0;
 inline constexpr double kUnclearSeconds = 2.6;

@@ -15,8 +15,7 @@ void useLocalSpaceDoubles(int port) {
 std::string spaceHostResolverSwitch(int port) {
   const SpaceSettings& settings = blogSession().space;
   const std::string target = " 127.0.0.1:" + std::to_string(port);
-  return "--host-resolver-rules=\"MAP " + settings.passportHost + target + ",MAP " + settings.spaceHost + target +
-         "\"";
+  return "--host-resolver-rules=\"MAP " + settings.passportHost + target + ",MAP " + settings.spaceHost + target + "\"";
 }
 
 }  // namespace inkpost

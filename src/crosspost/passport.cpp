@@ -21,7 +21,6 @@ std::string_view upToZero(std::string_view bytes) {
 
 }  // namespace
 
-
 std::string NormaliseCookieHost(std::string_view host) {
   std::string text(host);
   removeAll(text, "https://");
@@ -50,10 +49,8 @@ std::string passportLoginHeaders(const std::string& passportHost) {
          "&u=http%3A%2F%2F" + passportHost + "%2F%3Fcenter%26tpl%3Dik%26aid%3D7%26default_tab%3D4";
 }
 
-std::string passportLoginBody(const std::string& passportHost, std::string_view userName,
-                              std::string_view password) {
-  std::string body =
-      "tpl_ok=&next_target=&tpl=&skip_ok=&aid=&need_pay=&need_coin=&pay_method=&u=http%3A%2F%2F";
+std::string passportLoginBody(const std::string& passportHost, std::string_view userName, std::string_view password) {
+  std::string body = "tpl_ok=&next_target=&tpl=&skip_ok=&aid=&need_pay=&need_coin=&pay_method=&u=http%3A%2F%2F";
   body += passportHost;
   body +=
       "%2F&return_method=get&more_param=center%26tpl%3Dik%26aid%3D7%26default_tab%3D4&return_type=&psp_tt=0"
@@ -68,8 +65,8 @@ std::string passportLoginBody(const std::string& passportHost, std::string_view 
 }
 
 bool isPassportSuccess(std::string_view reply, const std::string& passportHost) {
-  const std::string fragment = "window.location.replace(\"http://" + passportHost +
-                               "/loginPage.html?type=2&u=\" + encodeURIComponent(url)";
+  const std::string fragment =
+      "window.location.replace(\"http://" + passportHost + "/loginPage.html?type=2&u=\" + encodeURIComponent(url)";
   return upToZero(reply).find(fragment) != std::string_view::npos;
 }
 

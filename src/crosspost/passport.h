@@ -29,8 +29,7 @@ std::string ReadHostCookies(std::string_view host);
 // whatever the scheme.
 std::string passportLoginUrl(const std::string& passportHost, const std::string& scheme = "https");
 std::string passportLoginHeaders(const std::string& passportHost);
-std::string passportLoginBody(const std::string& passportHost, std::string_view userName,
-                              std::string_view password);
+std::string passportLoginBody(const std::string& passportHost, std::string_view userName, std::string_view password);
 // True when the reply is the passport's success page.
 bool isPassportSuccess(std::string_view reply, const std::string& passportHost);
 

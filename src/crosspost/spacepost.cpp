@@ -50,9 +50,7 @@ std::string cleanSpaceBody(std::string_view gbkBody) {
   return replaceIgnoringCase(out, "<p></p>", "");
 }
 
-std::string extractBdsToken(std::string_view gbkPage) {
-  return textBetween(gbkPage, ";window.qBdsToken=\"", "\"");
-}
+std::string extractBdsToken(std::string_view gbkPage) { return textBetween(gbkPage, ";window.qBdsToken=\"", "\""); }
 
 std::string spaceFormBody(std::string_view gbkTitle, std::string_view gbkBody, std::string_view token,
                           const std::string& spaceHost) {
@@ -81,9 +79,7 @@ std::string spaceSubmitHeaders(const std::string& spaceHost) {
          spaceHost + "\r\nReferer: " + spaceCreatePageUrl(spaceHost);
 }
 
-bool isSpaceSuccess(std::string_view reply) {
-  return fromUtf8(reply).find(kSpaceSuccessMarker) != std::string::npos;
-}
+bool isSpaceSuccess(std::string_view reply) { return fromUtf8(reply).find(kSpaceSuccessMarker) != std::string::npos; }
 
 bool SubmitSpacePost(std::string_view gbkTitle, std::string_view gbkBody, std::string& cookies) {
   const std::string& host = blogSession().space.spaceHost;
@@ -91,8 +87,8 @@ bool SubmitSpacePost(std::string_view gbkTitle, std::string_view gbkBody, std::s
   std::string pageHeaders;
   std::string responseHeaders;
   std::string storeCookies;  // empty: the process-wide store sends the session cookies
-  std::string page = fromUtf8(HttpEngine(spaceCreatePageUrl(host), "", "", "", "", "", pageHeaders, "", 0,
-                                         responseHeaders, storeCookies));
+  std::string page = fromUtf8(
+      HttpEngine(spaceCreatePageUrl(host), "", "", "", "", "", pageHeaders, "", 0, responseHeaders, storeCookies));
   std::string token = extractBdsToken(page);
 
   std::string headers = spaceSubmitHeaders(host);

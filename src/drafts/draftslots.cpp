@@ -288,7 +288,8 @@ std::string settingsText(const DraftFields& f) {
 
 std::string slotCaption(const std::string& base, const SlotInfo& info, long long now) {
   const time_t saved = static_cast<time_t>(info.savedAt), current = static_cast<time_t>(now);
-  struct tm s{}, c{};
+  struct tm s {
+  }, c{};
   localtime_r(&saved, &s);
   localtime_r(&current, &c);
   char when[32];
@@ -337,8 +338,8 @@ bool DraftStore::writeSlot(const std::string& slot, const DraftFields& f, const 
   ::unlink(bodyPart.c_str());
   ::unlink(iniNew.c_str());
 
-  bool ok = writeBytes(iniPart, settingsText(f) + extra, syncWrites) &&
-            writeBytes(bodyPart, formEncode(f.body), syncWrites);
+  bool ok =
+      writeBytes(iniPart, settingsText(f) + extra, syncWrites) && writeBytes(bodyPart, formEncode(f.body), syncWrites);
   if (!ok || !move(iniPart, iniNew)) {
     ::unlink(iniPart.c_str());
     ::unlink(bodyPart.c_str());
@@ -492,7 +493,8 @@ std::optional<Recovery> DraftStore::loadRecovery() {
   if (!fields) return std::nullopt;
   Recovery r;
   r.fields = std::move(*fields);
-  const long state = storedInteger(profile::valueIn(readBytes(settingsPath(kRecoverySlot)), names().section, names().state));
+  const long state =
+      storedInteger(profile::valueIn(readBytes(settingsPath(kRecoverySlot)), names().section, names().state));
   r.state = state == 1 ? RecoveryState::Published : state == 2 ? RecoveryState::Kept : RecoveryState::Unsaved;
   return r;
 }

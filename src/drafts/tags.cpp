@@ -24,7 +24,6 @@ std::string chosenTagsOf(std::string_view box) {
   return s;
 }
 
-
 bool tagChosen(std::string_view chosen, std::string_view tag) {
   // "," is never the second byte of a GBK character, so the byte search
   // cannot start inside one.
@@ -75,12 +74,23 @@ std::string tagHtmlText(std::string_view text) {
       continue;
     }
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += static_cast<char>(c);
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += static_cast<char>(c);
     }
   }
   return out;

@@ -143,10 +143,10 @@ FaultText FormatHexBySize(uint64_t value, std::pmr::memory_resource* mr = std::p
 
 // One loaded object of the process.
 struct ModuleInfo {
-  char name[256] = {};    // file name without folder; the executable's own name
-  uintptr_t base = 0;     // lowest mapped address
-  uintptr_t end = 0;      // one past the highest mapped address
-  uintptr_t bias = 0;     // load bias (added to the object's virtual addresses)
+  char name[256] = {};            // file name without folder; the executable's own name
+  uintptr_t base = 0;             // lowest mapped address
+  uintptr_t end = 0;              // one past the highest mapped address
+  uintptr_t bias = 0;             // load bias (added to the object's virtual addresses)
   const void* dynamic = nullptr;  // its dynamic section, if any
 };
 
@@ -205,8 +205,7 @@ FaultText BuildFaultReport(const FaultSnapshot& snapshot);
 // ---- Per-thread report slots -----------------------------------------------
 
 struct ThreadReportSlot {
-  explicit ThreadReportSlot(std::pmr::memory_resource* mr)
-      : report(mr), callStack(mr), extra(mr) {}
+  explicit ThreadReportSlot(std::pmr::memory_resource* mr) : report(mr), callStack(mr), extra(mr) {}
   long threadId = 0;
   FaultText report;
   FaultText callStack;

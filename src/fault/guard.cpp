@@ -74,8 +74,7 @@ alignas(std::pmr::monotonic_buffer_resource) unsigned char gArenaResource[sizeof
 std::pmr::memory_resource* faultArena() {
   static std::atomic<bool> made{false};
   if (!made.exchange(true)) {
-    new (gArenaResource) std::pmr::monotonic_buffer_resource(gArenaBytes, kArenaSize,
-                                                              std::pmr::null_memory_resource());
+    new (gArenaResource) std::pmr::monotonic_buffer_resource(gArenaBytes, kArenaSize, std::pmr::null_memory_resource());
   }
   return reinterpret_cast<std::pmr::monotonic_buffer_resource*>(gArenaResource);
 }
@@ -102,7 +101,8 @@ void* installAltStack() {
   stack_t current{};
   if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)) return nullptr;
   long page = sysconf(_SC_PAGESIZE);
-  void* mem = mmap(nullptr, kAltStackSize + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+  void* mem =
+      mmap(nullptr, kAltStackSize + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
   if (mem == MAP_FAILED) return nullptr;
   mprotect(mem, page, PROT_NONE);
   stack_t ss{};
@@ -156,8 +156,8 @@ struct ChainWalk {
   uintptr_t* out;
   size_t max;
   size_t count;
-  size_t skip;        // frames still to leave out
-  uintptr_t target;   // with `waitForTarget`: the first frame to keep
+  size_t skip;       // frames still to leave out
+  uintptr_t target;  // with `waitForTarget`: the first frame to keep
   bool waitForTarget;
 };
 
@@ -261,8 +261,12 @@ void writeToStderr(const char* caption, const char* text) {
 // False when the helper could not show it.
 bool showThroughHelper(const char* caption, const char* text) {
   if (gHelperPath[0] == '\0') return false;
-  char* argv[] = {gHelperPath, const_cast<char*>("--caption"), const_cast<char*>(caption),
-                  const_cast<char*>("--text"), const_cast<char*>(text), nullptr};
+  char* argv[] = {gHelperPath,
+                  const_cast<char*>("--caption"),
+                  const_cast<char*>(caption),
+                  const_cast<char*>("--text"),
+                  const_cast<char*>(text),
+                  nullptr};
   pid_t pid = 0;
   if (posix_spawn(&pid, gHelperPath, nullptr, nullptr, argv, environ) != 0) return false;
   int status = 0;
@@ -319,7 +323,7 @@ void passOn(int sig, siginfo_t* info, void* ctx) {
   // The ordinary course: the default action. A fault raised by an
   // instruction recurs when the handler returns; a sent signal or a trap
   // (which has already stepped past its instruction) is raised again.
-  struct sigaction dfl{};
+  struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
   sigemptyset(&dfl.sa_mask);
   sigaction(sig, &dfl, nullptr);
@@ -336,13 +340,13 @@ bool isPrivilegedInstruction(uintptr_t pc) {
   size_t i = 0;
   while (i < 4 && (code[i] == 0x66 || code[i] == 0xF2 || code[i] == 0xF3 || (code[i] & 0xF0) == 0x40)) ++i;
   unsigned char op = code[i];
-  if (op == 0xF4 || op == 0xFA || op == 0xFB) return true;                      // hlt, cli, sti
-  if ((op >= 0xE4 && op <= 0xE7) || (op >= 0xEC && op <= 0xEF)) return true;    // in, out
-  if (op >= 0x6C && op <= 0x6F) return true;                                     // ins, outs
+  if (op == 0xF4 || op == 0xFA || op == 0xFB) return true;                    // hlt, cli, sti
+  if ((op >= 0xE4 && op <= 0xE7) || (op >= 0xEC && op <= 0xEF)) return true;  // in, out
+  if (op >= 0x6C && op <= 0x6F) return true;                                  // ins, outs
   if (op != 0x0F) return false;
   unsigned char op2 = code[i + 1];
-  return op2 == 0x01 || op2 == 0x06 || op2 == 0x07 || op2 == 0x08 || op2 == 0x09 ||
-         (op2 >= 0x20 && op2 <= 0x23) || op2 == 0x30 || op2 == 0x32 || op2 == 0x35;
+  return op2 == 0x01 || op2 == 0x06 || op2 == 0x07 || op2 == 0x08 || op2 == 0x09 || (op2 >= 0x20 && op2 <= 0x23) ||
+         op2 == 0x30 || op2 == 0x32 || op2 == 0x35;
 }
 #endif
 
@@ -408,14 +412,30 @@ void fillSnapshot(FaultSnapshot& s, int sig, const siginfo_t* info, const uconte
       break;
     case SIGFPE:
       switch (info->si_code) {
-        case FPE_INTOVF: s.code = faultcode::kIntOverflow; break;
-        case FPE_FLTDIV: s.code = faultcode::kFloatDivideByZero; break;
-        case FPE_FLTOVF: s.code = faultcode::kFloatOverflow; break;
-        case FPE_FLTUND: s.code = faultcode::kFloatUnderflow; break;
-        case FPE_FLTRES: s.code = faultcode::kFloatInexact; break;
-        case FPE_FLTINV: s.code = faultcode::kFloatInvalid; break;
-        case FPE_FLTSUB: s.code = faultcode::kFloatSubscript; break;
-        default: s.code = faultcode::kIntDivideByZero; break;
+        case FPE_INTOVF:
+          s.code = faultcode::kIntOverflow;
+          break;
+        case FPE_FLTDIV:
+          s.code = faultcode::kFloatDivideByZero;
+          break;
+        case FPE_FLTOVF:
+          s.code = faultcode::kFloatOverflow;
+          break;
+        case FPE_FLTUND:
+          s.code = faultcode::kFloatUnderflow;
+          break;
+        case FPE_FLTRES:
+          s.code = faultcode::kFloatInexact;
+          break;
+        case FPE_FLTINV:
+          s.code = faultcode::kFloatInvalid;
+          break;
+        case FPE_FLTSUB:
+          s.code = faultcode::kFloatSubscript;
+          break;
+        default:
+          s.code = faultcode::kIntDivideByZero;
+          break;
       }
       break;
     case SIGILL:
@@ -436,10 +456,11 @@ void fillSnapshot(FaultSnapshot& s, int sig, const siginfo_t* info, const uconte
         if (before == 0xCC) s.address = s.instructionPointer - 1;
       }
       break;
-    default: break;
+    default:
+      break;
   }
-  s.chainLength = collectFaultChain(s.instructionPointer, s.stackPointer, s.framePointer, s.chain,
-                                    FaultSnapshot::kMaxFrames);
+  s.chainLength =
+      collectFaultChain(s.instructionPointer, s.stackPointer, s.framePointer, s.chain, FaultSnapshot::kMaxFrames);
   if (s.chainLength > 0) s.chain[0] = s.address;
 }
 
@@ -651,7 +672,7 @@ void InstallFaultGuard() {
   installAltStack();
   recordStackBounds();
   for (int sig : kSignals) {
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_sigaction = onFaultSignal;
     sigemptyset(&sa.sa_mask);
     // SA_NODEFER: a fault while the report is built reaches the handler
@@ -659,7 +680,7 @@ void InstallFaultGuard() {
     sa.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
     sigaction(sig, &sa, &gPrevious[sig]);
   }
-  struct sigaction abortAction{};
+  struct sigaction abortAction {};
   abortAction.sa_sigaction = onAbortSignal;
   sigemptyset(&abortAction.sa_mask);
   abortAction.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;

@@ -118,12 +118,23 @@ bool FindNearestExport(const ModuleInfo& module, uintptr_t address, ExportMatch&
   size_t strsz = 0;
   for (auto* d = static_cast<const ElfW(Dyn)*>(module.dynamic); d->d_tag != DT_NULL; ++d) {
     switch (d->d_tag) {
-      case DT_SYMTAB: symtab = reinterpret_cast<const ElfW(Sym)*>(place(d->d_un.d_ptr)); break;
-      case DT_STRTAB: strtab = reinterpret_cast<const char*>(place(d->d_un.d_ptr)); break;
-      case DT_STRSZ: strsz = d->d_un.d_val; break;
-      case DT_HASH: hash = reinterpret_cast<const uint32_t*>(place(d->d_un.d_ptr)); break;
-      case DT_GNU_HASH: gnuHash = reinterpret_cast<const uint32_t*>(place(d->d_un.d_ptr)); break;
-      default: break;
+      case DT_SYMTAB:
+        symtab = reinterpret_cast<const ElfW(Sym)*>(place(d->d_un.d_ptr));
+        break;
+      case DT_STRTAB:
+        strtab = reinterpret_cast<const char*>(place(d->d_un.d_ptr));
+        break;
+      case DT_STRSZ:
+        strsz = d->d_un.d_val;
+        break;
+      case DT_HASH:
+        hash = reinterpret_cast<const uint32_t*>(place(d->d_un.d_ptr));
+        break;
+      case DT_GNU_HASH:
+        gnuHash = reinterpret_cast<const uint32_t*>(place(d->d_un.d_ptr));
+        break;
+      default:
+        break;
     }
   }
   if (!symtab || !strtab) return false;
@@ -136,9 +147,9 @@ bool FindNearestExport(const ModuleInfo& module, uintptr_t address, ExportMatch&
     if (s.st_name >= strsz) continue;
     uintptr_t a = module.bias + s.st_value;
     if (a > address) continue;
-    bool better = !best || a > bestAddress ||
-                  (a == bestAddress && ELF64_ST_BIND(best->st_info) == STB_WEAK &&
-                   ELF64_ST_BIND(s.st_info) == STB_GLOBAL);
+    bool better =
+        !best || a > bestAddress ||
+        (a == bestAddress && ELF64_ST_BIND(best->st_info) == STB_WEAK && ELF64_ST_BIND(s.st_info) == STB_GLOBAL);
     if (better) {
       best = &s;
       bestAddress = a;

@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <memory>
 #include <cstring>
+#include <memory>
 #include <optional>
 
 namespace inkpost {
@@ -48,9 +48,7 @@ namespace {
 __attribute__((tls_model("initial-exec"))) thread_local std::pmr::memory_resource* tResource = nullptr;
 }  // namespace
 
-std::pmr::memory_resource* threadResource() {
-  return tResource ? tResource : std::pmr::get_default_resource();
-}
+std::pmr::memory_resource* threadResource() { return tResource ? tResource : std::pmr::get_default_resource(); }
 
 void setThreadResource(std::pmr::memory_resource* mr) { tResource = mr; }
 
@@ -163,8 +161,7 @@ uintptr_t FindAnalysisPosition(std::span<const uintptr_t> chain, const ModuleLis
   return IsReadableMemory(address, 1) ? address : 0;
 }
 
-FaultText BuildCallStack(std::span<const uintptr_t> chain, const ModuleList& modules,
-                         std::pmr::memory_resource* mr) {
+FaultText BuildCallStack(std::span<const uintptr_t> chain, const ModuleList& modules, std::pmr::memory_resource* mr) {
   LockScope lock;
   const FaultGuardOptions& opt = options();
   FaultText out(mr);
@@ -233,8 +230,7 @@ FaultText BuildCallStack(std::span<const uintptr_t> chain) {
 
 // ---- Fault report -----------------------------------------------------------
 
-FaultText BuildFaultReport(const FaultSnapshot& s, const ModuleList& modules,
-                           std::pmr::memory_resource* mr) {
+FaultText BuildFaultReport(const FaultSnapshot& s, const ModuleList& modules, std::pmr::memory_resource* mr) {
   using namespace faulttext;
   FaultText out(mr);
   out.append(kWarning);
@@ -249,12 +245,24 @@ FaultText BuildFaultReport(const FaultSnapshot& s, const ModuleList& modules,
       out.append("\r\n");
       break;
     case faultcode::kIntDivideByZero:
-    case faultcode::kFloatDivideByZero: out.append(kDivideByZero); break;
-    case faultcode::kStackOverflow: out.append(kStackOverflow); break;
-    case faultcode::kIllegalInstruction: out.append(kIllegalInstruction); break;
-    case faultcode::kBreakpoint: out.append(kBreakpoint); break;
-    case faultcode::kPrivilegedInstruction: out.append(kPrivileged); break;
-    case faultcode::kCppException: out.append(kCppThrow); break;
+    case faultcode::kFloatDivideByZero:
+      out.append(kDivideByZero);
+      break;
+    case faultcode::kStackOverflow:
+      out.append(kStackOverflow);
+      break;
+    case faultcode::kIllegalInstruction:
+      out.append(kIllegalInstruction);
+      break;
+    case faultcode::kBreakpoint:
+      out.append(kBreakpoint);
+      break;
+    case faultcode::kPrivilegedInstruction:
+      out.append(kPrivileged);
+      break;
+    case faultcode::kCppException:
+      out.append(kCppThrow);
+      break;
     default:
       out.append(kErrorCode);
       appendHex(out, s.code, 8);
@@ -336,8 +344,7 @@ ThreadReportSlot& slotForReport(std::pmr::memory_resource* mr) {
 
 }  // namespace faultinternal
 
-FaultText FullReportText(const ThreadReportSlot& slot, const FaultGuardOptions& opt,
-                         std::pmr::memory_resource* mr) {
+FaultText FullReportText(const ThreadReportSlot& slot, const FaultGuardOptions& opt, std::pmr::memory_resource* mr) {
   FaultText out(mr);
   out.append(slot.report);
   if (opt.includeCallStack && !slot.callStack.empty()) {

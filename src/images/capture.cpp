@@ -81,9 +81,7 @@ struct JpegError {
   std::jmp_buf jump;
 };
 
-[[noreturn]] void jpegErrorExit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1);
-}
+[[noreturn]] void jpegErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1); }
 
 }  // namespace
 

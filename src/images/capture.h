@@ -9,9 +9,9 @@
 
 namespace inkpost::capture {
 
-inline constexpr int kEdgeZone = 4;        // pixels from an edge that count as on it
-inline constexpr int kMinSelection = 10;   // smaller selections are not shown
-inline constexpr int kHandleThreshold = 16;// handles only when both sides exceed it
+inline constexpr int kEdgeZone = 4;          // pixels from an edge that count as on it
+inline constexpr int kMinSelection = 10;     // smaller selections are not shown
+inline constexpr int kHandleThreshold = 16;  // handles only when both sides exceed it
 inline constexpr int kJpegQuality = 75;
 
 // A new 24-bit image with every channel of every pixel halved (rounding

@@ -17,12 +17,18 @@ namespace {
 
 const char* writerFormat(int formatCode) {
   switch (formatCode) {
-    case kImageBmp: return "bmp";
-    case kImageJpeg: return "jpeg";
-    case kImageGif: return "gif";
-    case kImageTiff: return "tiff";
-    case kImagePng: return "png";
-    default: return nullptr;
+    case kImageBmp:
+      return "bmp";
+    case kImageJpeg:
+      return "jpeg";
+    case kImageGif:
+      return "gif";
+    case kImageTiff:
+      return "tiff";
+    case kImagePng:
+      return "png";
+    default:
+      return nullptr;
   }
 }
 

@@ -71,12 +71,23 @@ void appendAttribute(std::string& out, const std::string& value) {
       continue;
     }
     switch (c) {
-      case '\'': out += "&#39;"; break;
-      case '"': out += "&quot;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      default: out += static_cast<char>(c);
+      case '\'':
+        out += "&#39;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      default:
+        out += static_cast<char>(c);
     }
   }
 }
@@ -117,7 +128,6 @@ GalleryItem parseGalleryEntry(const GalleryEntry& entry) {
   if (bar != std::string::npos) item.height = leadingInt(rest.substr(bar + 1));
   return item;
 }
-
 
 void RecordUpload(const std::string& address, const std::string& path) {
   std::string bytes;

@@ -29,12 +29,18 @@ ImageKind imageKind(std::string_view bytes) {
 
 const char* imageKindName(ImageKind kind) {
   switch (kind) {
-    case ImageKind::Gif: return "GIF";
-    case ImageKind::Jpeg: return "JPEG";
-    case ImageKind::Png: return "PNG";
-    case ImageKind::Bmp: return "BMP";
-    case ImageKind::Webp: return "WebP";
-    case ImageKind::None: break;
+    case ImageKind::Gif:
+      return "GIF";
+    case ImageKind::Jpeg:
+      return "JPEG";
+    case ImageKind::Png:
+      return "PNG";
+    case ImageKind::Bmp:
+      return "BMP";
+    case ImageKind::Webp:
+      return "WebP";
+    case ImageKind::None:
+      break;
   }
   return "";
 }

@@ -122,9 +122,15 @@ UploadNames uploadNames(const std::string& path, StoreAs storeAs, const std::str
   n.extension = gbkReplacing(nativeExtension);
   if (storeAs == StoreAs::OwnName && !holds) storeAs = StoreAs::ContentName;
   switch (storeAs) {
-    case StoreAs::GivenName: n.storeName = givenName; break;
-    case StoreAs::ContentName: n.storeName = md5Hex(bytes); break;
-    case StoreAs::OwnName: n.storeName = replaceAll(fromUtf8(n.fileName), n.extension, ""); break;
+    case StoreAs::GivenName:
+      n.storeName = givenName;
+      break;
+    case StoreAs::ContentName:
+      n.storeName = md5Hex(bytes);
+      break;
+    case StoreAs::OwnName:
+      n.storeName = replaceAll(fromUtf8(n.fileName), n.extension, "");
+      break;
   }
   if (n.extension == ".gif")
     n.mimeType = "image/gif";
@@ -176,8 +182,19 @@ void appendPercent(std::string& out, unsigned char c) {
 bool addressNeedsEscape(unsigned char c) {
   if (c <= 0x20 || c >= 0x7F) return true;
   switch (c) {
-    case '"': case '#': case '%': case '<': case '>': case '?': case '\'': case '\\': case '^': case '`':
-    case '{': case '|': case '}':
+    case '"':
+    case '#':
+    case '%':
+    case '<':
+    case '>':
+    case '?':
+    case '\'':
+    case '\\':
+    case '^':
+    case '`':
+    case '{':
+    case '|':
+    case '}':
       return true;
     default:
       return false;
@@ -212,11 +229,16 @@ std::string decodeReferences(const std::string& text) {
     const size_t semi = text.find(';', i);
     const std::string name = semi == std::string::npos || semi - i > 10 ? "" : text.substr(i + 1, semi - i - 1);
     int code = -1;
-    if (name == "amp") code = '&';
-    else if (name == "quot") code = '"';
-    else if (name == "apos") code = '\'';
-    else if (name == "lt") code = '<';
-    else if (name == "gt") code = '>';
+    if (name == "amp")
+      code = '&';
+    else if (name == "quot")
+      code = '"';
+    else if (name == "apos")
+      code = '\'';
+    else if (name == "lt")
+      code = '<';
+    else if (name == "gt")
+      code = '>';
     else if (name.size() > 1 && name[0] == '#') {
       char* end = nullptr;
       const bool hex = name[1] == 'x' || name[1] == 'X';
@@ -379,8 +401,8 @@ UploadResult uploadImage(const std::string& siteUrl, const std::string& cookie, 
 
   std::string responseHeaders;
   std::string cookies = cookie;  // the answer's cookies land in this copy only
-  std::string answer = WinHttpEngine(uploadUrl(siteUrl, result.names), "post", "", "", "", uploadRequestHeaders(),
-                                     body, timeoutSeconds, responseHeaders, &cookies, true, kPostAnswerCap);
+  std::string answer = WinHttpEngine(uploadUrl(siteUrl, result.names), "post", "", "", "", uploadRequestHeaders(), body,
+                                     timeoutSeconds, responseHeaders, &cookies, true, kPostAnswerCap);
   body.clear();
   body.shrink_to_fit();
   if (responseHeaders.empty() || responseHeaders == "_nolink_") {
@@ -400,7 +422,8 @@ UploadResult uploadImage(const std::string& siteUrl, const std::string& cookie, 
     // No words of the blog's own: the status line tells something.
     const std::string status = responseHeaders.substr(0, responseHeaders.find("\r\n"));
     const size_t sp = status.find(' ');
-    if (sp != std::string::npos && status.compare(sp + 1, 3, "200") != 0) result.reason = "HTTP " + status.substr(sp + 1);
+    if (sp != std::string::npos && status.compare(sp + 1, 3, "200") != 0)
+      result.reason = "HTTP " + status.substr(sp + 1);
   }
   return result;
 }
@@ -414,11 +437,16 @@ std::string UploadImageFile(const std::string& siteUrl, const std::string& cooki
 
 std::string uploadFailureText(const UploadResult& result) {
   switch (result.outcome) {
-    case UploadOutcome::Uploaded: return {};
-    case UploadOutcome::NoSite: return fromUtf8("未选择网站");
-    case UploadOutcome::Unreadable: return fromUtf8("无法读取");
-    case UploadOutcome::NotAnImage: return fromUtf8("不是图片");
-    case UploadOutcome::Network: return fromUtf8("网络不通");
+    case UploadOutcome::Uploaded:
+      return {};
+    case UploadOutcome::NoSite:
+      return fromUtf8("未选择网站");
+    case UploadOutcome::Unreadable:
+      return fromUtf8("无法读取");
+    case UploadOutcome::NotAnImage:
+      return fromUtf8("不是图片");
+    case UploadOutcome::Network:
+      return fromUtf8("网络不通");
     case UploadOutcome::Refused:
       return result.reason.empty() ? fromUtf8("博客拒绝") : fromUtf8("博客拒绝（") + result.reason + fromUtf8("）");
   }

@@ -38,10 +38,10 @@ bool gbkHolds(std::string_view utf8);
 std::string gbkReplacing(std::string_view utf8, char replacement = '_');
 
 // The fixed pieces of the request (GBK; the body carries them as UTF-8).
-extern const char* const kUploadBoundary;      // 27 hyphens + "4827543632391"
-extern const char* const kUploadQuery;         // "cmd.asp?act=FileUpload&reload=1&filename="
-extern const char* const kUploadFolder;        // "upload/"
-std::string uploadRequestHeaders();            // the header block, CRLF-separated
+extern const char* const kUploadBoundary;  // 27 hyphens + "4827543632391"
+extern const char* const kUploadQuery;     // "cmd.asp?act=FileUpload&reload=1&filename="
+extern const char* const kUploadFolder;    // "upload/"
+std::string uploadRequestHeaders();        // the header block, CRLF-separated
 // Part header with the file name and type filled in (both as given).
 std::string uploadPartHeader(const std::string& fileName, const std::string& mimeType);
 std::string uploadTrailer();
@@ -79,7 +79,7 @@ struct UploadResult {
   UploadNames names;
   ImageKind kind = ImageKind::None;
   int width = 0, height = 0;  // measured from the bytes sent (0 when unknown)
-  std::string page;     // GBK; the blog's answer page, so an expired session shows
+  std::string page;           // GBK; the blog's answer page, so an expired session shows
   bool ok() const { return outcome == UploadOutcome::Uploaded; }
 };
 
@@ -88,8 +88,7 @@ struct UploadResult {
 // cookies are not kept). Nothing is sent for a file that cannot be read or
 // does not hold a GIF, JPEG, PNG, BMP or WebP image.
 UploadResult uploadImage(const std::string& siteUrl, const std::string& cookie, const std::string& path,
-                         StoreAs storeAs, const std::string& givenName = {},
-                         int timeoutSeconds = kUploadBudgetSeconds);
+                         StoreAs storeAs, const std::string& givenName = {}, int timeoutSeconds = kUploadBudgetSeconds);
 
 // The same, giving only the address (empty on any failure).
 std::string UploadImageFile(const std::string& siteUrl, const std::string& cookie, const std::string& path,

@@ -36,8 +36,8 @@ bool domainMatches(const std::string& cookieHost, const std::string& host) {
   if (cookieHost.empty()) return false;
   if (cookieHost[0] != '.') return cookieHost == host;
   std::string bare = cookieHost.substr(1);
-  return host == bare ||
-         (host.size() > cookieHost.size() && host.compare(host.size() - cookieHost.size(), cookieHost.size(), cookieHost) == 0);
+  return host == bare || (host.size() > cookieHost.size() &&
+                          host.compare(host.size() - cookieHost.size(), cookieHost.size(), cookieHost) == 0);
 }
 
 // The public-suffix list: the newer of the system's list and the one built
@@ -55,7 +55,8 @@ bool domainAcceptable(const std::string& host, const std::string& domain) {
   if (!(host == domain || (host.size() > domain.size() &&
                            host.compare(host.size() - domain.size() - 1, domain.size() + 1, "." + domain) == 0)))
     return false;  // a domain attribute must cover the host that set it
-  if (const psl_ctx_t* list = suffixList()) return psl_is_cookie_domain_acceptable(list, host.c_str(), domain.c_str()) != 0;
+  if (const psl_ctx_t* list = suffixList())
+    return psl_is_cookie_domain_acceptable(list, host.c_str(), domain.c_str()) != 0;
   return domain.find('.') != std::string::npos;  // no list at all: at least never a top-level domain
 }
 
@@ -96,8 +97,8 @@ void erase(const std::string& host, const std::string& name, const std::string& 
 
 }  // namespace
 
-void storeCookie(const std::string& host, const std::string& name, const std::string& value,
-                 const std::string& path, bool secure) {
+void storeCookie(const std::string& host, const std::string& name, const std::string& value, const std::string& path,
+                 bool secure) {
   if (name.empty() || host.empty()) return;
   std::lock_guard<std::mutex> lock(storeMutex);
   upsert({lowerAscii(host), name, value, path.empty() || path[0] != '/' ? "/" : path, secure});

@@ -12,8 +12,8 @@
 #include <iconv.h>
 #include <openssl/evp.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -394,8 +394,8 @@ std::string percentEncode(std::string_view text) {
 // and the first right after it; with only left, everything after the first
 // left; with only right, everything before the first right. Any missing
 // marker gives the empty text. includeMarkers puts the markers back.
-std::string textBetween(std::string_view source, std::string_view left, std::string_view right,
-                        bool includeMarkers, bool caseSensitive) {
+std::string textBetween(std::string_view source, std::string_view left, std::string_view right, bool includeMarkers,
+                        bool caseSensitive) {
   constexpr size_t npos = std::string_view::npos;
   if (left.empty() && right.empty()) return {};
   size_t start = 0, end = source.size();
@@ -461,7 +461,8 @@ bool removeRunsFast(std::string& t, char head, char tail) {
   if (t.size() < kFrameOpen.size() + kFrameClose.size() || t.compare(0, kFrameOpen.size(), kFrameOpen) != 0 ||
       t.compare(t.size() - kFrameClose.size(), kFrameClose.size(), kFrameClose) != 0)
     return false;
-  const std::string_view inner = std::string_view(t).substr(kFrameOpen.size(), t.size() - kFrameOpen.size() - kFrameClose.size());
+  const std::string_view inner =
+      std::string_view(t).substr(kFrameOpen.size(), t.size() - kFrameOpen.size() - kFrameClose.size());
   auto badChar = [&](char c) { return c == '[' || c == ']' || c == '\\' || c == '/'; };
   if (head == tail || badChar(head) || badChar(tail) || static_cast<unsigned char>(head) >= 0x80 ||
       static_cast<unsigned char>(tail) >= 0x80)

@@ -241,8 +241,8 @@ Answer perform(const Hop& hop) {
     return answer;  // NotStarted
   }
   Progress progress{&answer, easy, Clock::now(), hop.deadline, hop.cap, false, 0};
-  const long long leftMs =
-      std::max<long long>(1, std::chrono::duration_cast<std::chrono::milliseconds>(hop.deadline - Clock::now()).count());
+  const long long leftMs = std::max<long long>(
+      1, std::chrono::duration_cast<std::chrono::milliseconds>(hop.deadline - Clock::now()).count());
 
   curl_slist* headerList = nullptr;
   for (const std::string& line : hop.lines) headerList = curl_slist_append(headerList, line.c_str());
@@ -369,7 +369,9 @@ std::string originOf(const std::string& url) {
 }
 
 // A url that would end the request line early and smuggle header lines in.
-bool breaksRequestLine(const std::string& url) { return url.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
+bool breaksRequestLine(const std::string& url) {
+  return url.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
 
 bool isRedirect(long status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
@@ -402,10 +404,9 @@ void clearHostMappings() {
 // ---------------------------------------------------------------------------
 
 std::string HttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
-                       const std::string& serverUser, const std::string& serverPassword,
-                       const std::string& userAgent, std::string& headers, const std::string& body,
-                       int timeoutSeconds, std::string& responseHeaders, std::string& cookies,
-                       bool followRedirects, size_t answerCap) {
+                       const std::string& serverUser, const std::string& serverPassword, const std::string& userAgent,
+                       std::string& headers, const std::string& body, int timeoutSeconds, std::string& responseHeaders,
+                       std::string& cookies, bool followRedirects, size_t answerCap) {
   ensureCurl();
   if (breaksRequestLine(url)) {
     responseHeaders.clear();
@@ -495,8 +496,10 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
   responseHeaders = answer.headers;
   bool any = false;
   std::string fresh = freshCookies(answer.headers, &any);
-  if (any) cookies = mergeCookies(cookies, fresh);
-  else if (cookies.size() > kCookieTextCap) cookies = mergeCookies(cookies, {});
+  if (any)
+    cookies = mergeCookies(cookies, fresh);
+  else if (cookies.size() > kCookieTextCap)
+    cookies = mergeCookies(cookies, {});
   if (answer.kind != Answer::Complete) return {};
   return std::move(answer.body);
 }
@@ -551,10 +554,9 @@ ObjectUrl parseObjectUrl(const std::string& url) {
 }  // namespace
 
 std::string WinHttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
-                          const std::string& serverUser, const std::string& serverPassword,
-                          const std::string& headers, const std::string& body, int timeoutSeconds,
-                          std::string& responseHeaders, std::string* cookies, bool followRedirects,
-                          size_t answerCap) {
+                          const std::string& serverUser, const std::string& serverPassword, const std::string& headers,
+                          const std::string& body, int timeoutSeconds, std::string& responseHeaders,
+                          std::string* cookies, bool followRedirects, size_t answerCap) {
   ensureCurl();
   std::string fullUrl = url;
   // A scheme in capitals is still a scheme: prefixing it would make a url

@@ -38,10 +38,9 @@ inline constexpr std::size_t kCookieTextCap = 16u << 10;
 // whole (time budget spent, stall, connection lost, shorter than announced):
 // empty body, but responseHeaders and the cookie merge are still done.
 std::string HttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
-                       const std::string& serverUser, const std::string& serverPassword,
-                       const std::string& userAgent, std::string& headers, const std::string& body,
-                       int timeoutSeconds, std::string& responseHeaders, std::string& cookies,
-                       bool followRedirects = true, std::size_t answerCap = kPageAnswerCap);
+                       const std::string& serverUser, const std::string& serverPassword, const std::string& userAgent,
+                       std::string& headers, const std::string& body, int timeoutSeconds, std::string& responseHeaders,
+                       std::string& cookies, bool followRedirects = true, std::size_t answerCap = kPageAnswerCap);
 
 // The request-object routine used for the login page and uploads: five
 // default headers, the body sent with every method, the full time budget on
@@ -53,10 +52,9 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
 // budget spent on connect or while waiting, answer cut short) the body,
 // `responseHeaders` and the cookies are all empty.
 std::string WinHttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
-                          const std::string& serverUser, const std::string& serverPassword,
-                          const std::string& headers, const std::string& body, int timeoutSeconds,
-                          std::string& responseHeaders, std::string* cookies, bool followRedirects = true,
-                          std::size_t answerCap = kPageAnswerCap);
+                          const std::string& serverUser, const std::string& serverPassword, const std::string& headers,
+                          const std::string& body, int timeoutSeconds, std::string& responseHeaders,
+                          std::string* cookies, bool followRedirects = true, std::size_t answerCap = kPageAnswerCap);
 
 std::string urlHost(const std::string& url, bool keepPort = false);
 std::string urlPath(const std::string& url);

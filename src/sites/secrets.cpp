@@ -12,10 +12,18 @@ namespace inkpost {
 namespace {
 
 const SecretSchema* schema() {
-  static const SecretSchema s = {"org.inkpost.client.Password",
-                                 SECRET_SCHEMA_NONE,
-                                 {{"reference", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+  static const SecretSchema s = {
+      "org.inkpost.client.Password",
+      SECRET_SCHEMA_NONE,
+      {{"reference", SECRET_SCHEMA_ATTRIBUTE_STRING}, {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
+      0,
+      nullptr,
+      nullptr,
+      nullptr,
+      nullptr,
+      nullptr,
+      nullptr,
+      nullptr};
   return &s;
 }
 

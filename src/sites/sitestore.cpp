@@ -80,15 +80,24 @@ SiteRecord readRawRow(sqlite3_stmt* s) {
   for (int i = 0; i < n; ++i) {
     const char* name = sqlite3_column_name(s, i);
     if (!name) continue;
-    if (!std::strcmp(name, "ID")) r.id = sqlite3_column_int(s, i);
-    else if (!std::strcmp(name, "webname")) r.webname = columnText(s, i);
-    else if (!std::strcmp(name, "weburl")) r.weburl = columnText(s, i);
-    else if (!std::strcmp(name, "admin")) r.admin = columnText(s, i);
-    else if (!std::strcmp(name, "pass")) r.pass = columnText(s, i);
-    else if (!std::strcmp(name, "ikname")) r.ikname = columnText(s, i) == "1";
-    else if (!std::strcmp(name, "imgname")) r.imgname = columnText(s, i) == "1";
-    else if (!std::strcmp(name, "bdname")) r.bdname = columnText(s, i);
-    else if (!std::strcmp(name, "bdpass")) r.bdpass = columnText(s, i);
+    if (!std::strcmp(name, "ID"))
+      r.id = sqlite3_column_int(s, i);
+    else if (!std::strcmp(name, "webname"))
+      r.webname = columnText(s, i);
+    else if (!std::strcmp(name, "weburl"))
+      r.weburl = columnText(s, i);
+    else if (!std::strcmp(name, "admin"))
+      r.admin = columnText(s, i);
+    else if (!std::strcmp(name, "pass"))
+      r.pass = columnText(s, i);
+    else if (!std::strcmp(name, "ikname"))
+      r.ikname = columnText(s, i) == "1";
+    else if (!std::strcmp(name, "imgname"))
+      r.imgname = columnText(s, i) == "1";
+    else if (!std::strcmp(name, "bdname"))
+      r.bdname = columnText(s, i);
+    else if (!std::strcmp(name, "bdpass"))
+      r.bdpass = columnText(s, i);
   }
   return r;
 }
@@ -172,7 +181,8 @@ bool siteStoreUsable(SiteStoreOpen result) {
 
 std::string siteStoreOpenMessage(SiteStoreOpen result) {
   switch (result) {
-    case SiteStoreOpen::Ok: return {};
+    case SiteStoreOpen::Ok:
+      return {};
     case SiteStoreOpen::Created:
       return fromUtf8("没有找到网站数据库，已新建一个空的：") + fromUtf8(gLastPath) +
              fromUtf8("\n请从“网站管理”菜单添加网站。");
@@ -182,8 +192,10 @@ std::string siteStoreOpenMessage(SiteStoreOpen result) {
     case SiteStoreOpen::Busy:
       return fromUtf8("数据库被其他程序占用：") + fromUtf8(gLastPath) +
              fromUtf8("\n请关闭正在使用它的程序，然后重新启动本程序。");
-    case SiteStoreOpen::ConnectFailed: return fromUtf8("连接数据库失败_ON.1！");
-    case SiteStoreOpen::TableFailed: return fromUtf8("连接数据库失败_ON.2！");
+    case SiteStoreOpen::ConnectFailed:
+      return fromUtf8("连接数据库失败_ON.1！");
+    case SiteStoreOpen::TableFailed:
+      return fromUtf8("连接数据库失败_ON.2！");
   }
   return {};
 }
@@ -204,7 +216,8 @@ SiteStoreOpen OpenSiteStore(const std::string& path) {
   Db db = openKeyed(path, false, &rc);
   if (!db) return rc == SQLITE_BUSY || rc == SQLITE_LOCKED ? SiteStoreOpen::Busy : SiteStoreOpen::ConnectFailed;
   switch (quickCheck(db.get())) {
-    case Check::Busy: return SiteStoreOpen::Busy;
+    case Check::Busy:
+      return SiteStoreOpen::Busy;
     case Check::Damaged: {
       db.reset();
       Db readOnly = openKeyed(path, false, &rc, true);
@@ -213,7 +226,8 @@ SiteStoreOpen OpenSiteStore(const std::string& path) {
       connection() = readOnly.release();
       return SiteStoreOpen::Damaged;
     }
-    case Check::Sound: break;
+    case Check::Sound:
+      break;
   }
   if (!hasWebTable(db.get())) return SiteStoreOpen::TableFailed;
   connection() = db.release();
@@ -271,7 +285,8 @@ std::string takeSecretNotice() {
   const SecretNotice n = gPendingNotice;
   gPendingNotice = SecretNotice::None;
   switch (n) {
-    case SecretNotice::None: return {};
+    case SecretNotice::None:
+      return {};
     case SecretNotice::SavedInFile:
       gToldSaved = true;
       return fromUtf8("没有运行中的系统密钥环，密码已保存在本机的网站数据库中");

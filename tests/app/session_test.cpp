@@ -8,11 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <array>
 #include <cstdio>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace inkpost {
 namespace {
@@ -61,9 +61,8 @@ TEST_F(SessionChild, DISABLED_StartsClean) {
 
 // Runs this executable again with the two tests above, in their order.
 std::string runChild(int& exitCode) {
-  const std::string command =
-      "/proc/" + std::to_string(getpid()) +
-      "/exe --gtest_also_run_disabled_tests --gtest_filter='SessionChild.DISABLED_*' 2>&1";
+  const std::string command = "/proc/" + std::to_string(getpid()) +
+                              "/exe --gtest_also_run_disabled_tests --gtest_filter='SessionChild.DISABLED_*' 2>&1";
   std::string out;
   FILE* p = popen(command.c_str(), "r");
   if (!p) return out;

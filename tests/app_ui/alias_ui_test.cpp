@@ -7,15 +7,15 @@
 #include "app/shell/shell.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/toast.h"
-#include "support/mainunits.h"
 #include "sites/ui/sitechooser.h"
+#include "support/mainunits.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using namespace inkpost;
 using namespace inkpost::test;

@@ -6,10 +6,10 @@
 #include "support/program.h"
 #include "support/tempdir.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QSysInfo>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 #include <signal.h>
 #include <sys/wait.h>

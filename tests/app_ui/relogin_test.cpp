@@ -4,25 +4,25 @@
 #include "../sites/sitedb.h"
 
 #include "app/programdir.h"
+#include "app/session.h"
 #include "app/shell/shell.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/toast.h"
-#include "app/session.h"
-#include "support/mainunits.h"
-#include "support/session.h"
 #include "blog/ui/login.h"
 #include "net/encoding.h"
 #include "sites/statements.h"
 #include "support/captchacode.h"
 #include "support/guiwait.h"
+#include "support/mainunits.h"
 #include "support/sandbox.h"
+#include "support/session.h"
 #include "support/tempdir.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using namespace inkpost;
 using namespace inkpost::test;

@@ -1,28 +1,28 @@
-#include "support/session.h"
 #include "../sites/sitedb.h"
 #include "../sites_ui/modal.h"
+#include "support/session.h"
 
 #include "app/openinbrowser.h"
 #include "app/programdir.h"
 #include "app/shell/shell.h"
 #include "app/ui/mainwindow.h"
-#include "support/mainunits.h"
 #include "app/ui/toast.h"
 #include "sites/statements.h"
 #include "sites/ui/sitechooser.h"
 #include "sites/ui/sitedialogs.h"
+#include "support/mainunits.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
@@ -105,8 +105,8 @@ TEST_F(StartUp, WindowMenusAndLinksHaveTheirCaptions) {
   for (QAction* top : w->menuBar()->actions())
     for (QAction* a : top->menu()->actions())
       if (!a->isSeparator()) items << a->text();
-  EXPECT_EQ(items, (QStringList{"添加网站", "修改网站", "删除网站", "重新登录", "发布", "手动保存", "恢复", "粘贴为纯文本",
-                                "数据库升级", "订阅VIP邮箱", "官方博客"}));
+  EXPECT_EQ(items, (QStringList{"添加网站", "修改网站", "删除网站", "重新登录", "发布", "手动保存", "恢复",
+                                "粘贴为纯文本", "数据库升级", "订阅VIP邮箱", "官方博客"}));
   EXPECT_TRUE(inkpost::test::units(*w).clientLink->text().contains(QStringLiteral("客户端官网：")));
   EXPECT_TRUE(inkpost::test::units(*w).engineLink->text().contains(QStringLiteral("Inkpost官网：")));
   for (QLabel* link : {inkpost::test::units(*w).clientLink, inkpost::test::units(*w).engineLink}) {
@@ -201,7 +201,9 @@ TEST_F(StartUp, LinksAndHelpItemsOpenTheDefaultBrowser) {
   EXPECT_NE(opened.find("/blog/\n"), std::string::npos);
 
   setenv("PATH", oldPath.c_str(), 1);
-  if (oldDirs) setenv("XDG_DATA_DIRS", savedDirs.c_str(), 1);
-  else unsetenv("XDG_DATA_DIRS");
+  if (oldDirs)
+    setenv("XDG_DATA_DIRS", savedDirs.c_str(), 1);
+  else
+    unsetenv("XDG_DATA_DIRS");
   resetBrowserCommand();
 }

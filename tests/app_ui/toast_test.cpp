@@ -1,14 +1,14 @@
-#include "support/session.h"
-#include "app/ui/gbk.h"
 #include "app/ui/toast.h"
+#include "app/ui/gbk.h"
+#include "support/session.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <cmath>
 

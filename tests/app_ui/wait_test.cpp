@@ -1,6 +1,6 @@
 // The waiting helper, the busy state and the guard around every handler.
-#include "support/session.h"
 #include "support/mainunits.h"
+#include "support/session.h"
 
 #include "app/shell/shell.h"
 #include "app/ui/busy.h"
@@ -9,11 +9,11 @@
 #include "app/ui/wait.h"
 #include "net/encoding.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QStatusBar>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <stdexcept>
 
@@ -106,10 +106,11 @@ TEST_F(Waits, AnExceptionInAHandlerEndsInANoticeAndTheProgramGoesOn) {
   runGuarded(&w, fromUtf8("发布文章"), [] { throw 42; });
   runGuarded(&w, fromUtf8("手动保存"), [&] { after = true; });
   EXPECT_TRUE(after);
-  EXPECT_EQ(toastTexts(), (QStringList{
-                              QStringLiteral("恢复数据时出错：temp/1.ini: Is a directory。程序继续运行，可以再试一次。"),
-                              QStringLiteral("发布文章时出错：未知错误。程序继续运行，可以再试一次。"),
-                          }));
+  EXPECT_EQ(toastTexts(),
+            (QStringList{
+                QStringLiteral("恢复数据时出错：temp/1.ini: Is a directory。程序继续运行，可以再试一次。"),
+                QStringLiteral("发布文章时出错：未知错误。程序继续运行，可以再试一次。"),
+            }));
 }
 
 }  // namespace

@@ -23,14 +23,15 @@
 #include "support/session.h"
 #include "support/tempdir.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -39,7 +40,6 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
@@ -133,8 +133,8 @@ TEST_F(Window, EveryUnitFitsAtTheMinimumAndTheEditorTakesAMaximisedScreen) {
   for (QWidget* unit : all) {
     const QRect r(unit->mapTo(w.get(), QPoint(0, 0)), unit->size());
     EXPECT_TRUE(unit->isVisible()) << unit->objectName().toStdString();
-    EXPECT_TRUE(w->rect().contains(r)) << unit->objectName().toStdString() << " at " << r.x() << "," << r.y()
-                                      << " " << r.width() << "x" << r.height();
+    EXPECT_TRUE(w->rect().contains(r)) << unit->objectName().toStdString() << " at " << r.x() << "," << r.y() << " "
+                                       << r.width() << "x" << r.height();
     if (unit != units(*w).spaceView) EXPECT_GE(unit->width(), 16) << unit->objectName().toStdString();
   }
 
@@ -179,8 +179,8 @@ TEST_F(Window, SizePlaceAndMaximisedStateComeBackAtTheNextStart) {
 
 TEST_F(Window, StandardButtonsAndTheEditorSpeakChinese) {
   auto w = start({});
-  QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), QStringLiteral("?"), QMessageBox::Ok | QMessageBox::Cancel,
-                  w.get());
+  QMessageBox box(QMessageBox::Question, QStringLiteral("提示"), QStringLiteral("?"),
+                  QMessageBox::Ok | QMessageBox::Cancel, w.get());
   EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
   EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
 
@@ -366,8 +366,8 @@ TEST_F(Window, ShortcutsSavePublishAndPastePlainText) {
   QTest::qWait(100);
   QWidget* page = units(*w).editorView->focusProxy();
   QTest::keyClick(page, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
-  ASSERT_TRUE(waitUntil([&] { return editorBody(units(*w).editorView).find(fromUtf8("第二行")) != std::string::npos; },
-                        10000))
+  ASSERT_TRUE(
+      waitUntil([&] { return editorBody(units(*w).editorView).find(fromUtf8("第二行")) != std::string::npos; }, 10000))
       << editorBody(units(*w).editorView);
   const std::string body = editorBody(units(*w).editorView);
   EXPECT_NE(body.find("&lt;x&gt;"), std::string::npos) << body;

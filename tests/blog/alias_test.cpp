@@ -53,9 +53,15 @@ TEST(MakeAlias, FullWidthAndPunctuation) {
 TEST(MakeAlias, EuroSignAndFfStandAlone) {
   // "€" is the single byte 0x80, and 0xFF is no lead byte either: neither
   // takes the letter after it along.
-  EXPECT_EQ(makeAlias("\x80" "abc"), "abc");
-  EXPECT_EQ(makeAlias("\xFF" "abc"), "abc");
-  EXPECT_EQ(makeAlias("5\x80" "A"), "5a");
+  EXPECT_EQ(makeAlias("\x80"
+                      "abc"),
+            "abc");
+  EXPECT_EQ(makeAlias("\xFF"
+                      "abc"),
+            "abc");
+  EXPECT_EQ(makeAlias("5\x80"
+                      "A"),
+            "5a");
   EXPECT_EQ(makeAlias(gbk("价格€100元")), "jiage100yuan");
   // Nor does either join the characters around it into a phrase.
   EXPECT_EQ(makeAlias(gbk("银€行")), "yinxing");
@@ -174,10 +180,9 @@ TEST(PinyinTable, CoversExactlyTheGb2312Hanzi) {
 TEST(PinyinTable, SampleOfCommonReadings) {
   // Each character's most common reading as a word of its own.
   const std::map<std::string, std::string> sample = {
-      {"行", "xing"}, {"重", "zhong"}, {"长", "chang"}, {"了", "le"},  {"和", "he"},
-      {"得", "de"},   {"乐", "le"},    {"绿", "lv"},    {"女", "nv"},  {"中", "zhong"},
-      {"文", "wen"},  {"啊", "a"},     {"座", "zuo"},   {"齄", "zha"}, {"嗯", "ng"},
-      {"朝", "chao"}, {"的", "de"},    {"还", "hai"},   {"都", "dou"}, {"传", "chuan"},
+      {"行", "xing"}, {"重", "zhong"}, {"长", "chang"}, {"了", "le"},  {"和", "he"},  {"得", "de"},    {"乐", "le"},
+      {"绿", "lv"},   {"女", "nv"},    {"中", "zhong"}, {"文", "wen"}, {"啊", "a"},   {"座", "zuo"},   {"齄", "zha"},
+      {"嗯", "ng"},   {"朝", "chao"},  {"的", "de"},    {"还", "hai"}, {"都", "dou"}, {"传", "chuan"},
   };
   for (const auto& [ch, reading] : sample) {
     const std::string g = gbk(ch.c_str());

@@ -48,8 +48,10 @@ TEST_F(CaptchaAccuracy, AtLeast97PercentOfEngineDefaultCaptchasReadExactly) {
     ASSERT_EQ(image.substr(0, 6), "GIF89a");
     const std::string read = readCaptchaImage(CaptchaDataHandle(), image);
     ++total;
-    if (read == code) ++exact;
-    else misses += code + "->" + read + " ";
+    if (read == code)
+      ++exact;
+    else
+      misses += code + "->" + read + " ";
   }
   ASSERT_EQ(total, 1000);
   std::printf("[ captcha  ] engine defaults: %d of 1000 read exactly %s\n", exact, misses.c_str());

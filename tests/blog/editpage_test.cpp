@@ -31,8 +31,7 @@ TEST(CollectAll, ListsEveryPieceOnceInOrder) {
 }
 
 TEST(CollectAll, FirstOnlyRemovesOneOccurrenceAtATime) {
-  EXPECT_EQ(collectAll("<b>1</b><b>1</b>", "<b>", "</b>", false, false, true),
-            (std::vector<std::string>{"1", "1"}));
+  EXPECT_EQ(collectAll("<b>1</b><b>1</b>", "<b>", "</b>", false, false, true), (std::vector<std::string>{"1", "1"}));
 }
 
 TEST(CollectAll, MarkersInAnotherCaseEndTheLoop) {
@@ -68,8 +67,8 @@ const char* kPage =
 
 TEST(EditPage, CategoriesKeepPageTextAndNumericValues) {
   EditPage p = parseEditPage(g(kPage));
-  std::vector<PageOption> expected = {{g("未分类"), 1, false}, {"A &amp; B", 12, false}, {g("大写"), 9, false},
-                                      {g("无值"), 0, false}};
+  std::vector<PageOption> expected = {
+      {g("未分类"), 1, false}, {"A &amp; B", 12, false}, {g("大写"), 9, false}, {g("无值"), 0, false}};
   EXPECT_EQ(p.categories, expected) << "identical options once, empty names skipped, entities as they are";
 }
 
@@ -106,9 +105,10 @@ TEST(EditPage, HostileValuesDoNotOverflow) {
 
 TEST(EditPage, EuroSignInsideAnOption) {
   // "€" is the one byte 0x80: the "<" after it still closes the option.
-  const std::string page = g("<p>分类:<select><option value=\"3\">5€</option><option value=\"4\">六</option>"
-                             "</select></p><ul id=\"ulTag\" style=\"display:none;\"><a href='#'>€</a>"
-                             "<a href='#'>税</a></ul></p>");
+  const std::string page =
+      g("<p>分类:<select><option value=\"3\">5€</option><option value=\"4\">六</option>"
+        "</select></p><ul id=\"ulTag\" style=\"display:none;\"><a href='#'>€</a>"
+        "<a href='#'>税</a></ul></p>");
   EditPage p = parseEditPage(page);
   std::vector<PageOption> expected = {{g("5€"), 3, false}, {g("六"), 4, false}};
   EXPECT_EQ(p.categories, expected);
@@ -125,7 +125,8 @@ std::string largePage(int options, int tags) {
     page += "<option value=\"" + std::to_string(i) + "\">" + g("分类") + std::to_string(i) + "</option>\r\n";
   page += g("</select></p>\r\n<p>用户:<select><option value=\"1\" selected=\"selected\">admin</option></select>");
   page += "<ul id=\"ulTag\" style=\"display:none;\">";
-  for (int i = 0; i < tags; ++i) page += "<li><a href='#'>" + g("标签") + std::to_string(i % 10 == 9 ? 0 : i) + "</a></li>";
+  for (int i = 0; i < tags; ++i)
+    page += "<li><a href='#'>" + g("标签") + std::to_string(i % 10 == 9 ? 0 : i) + "</a></li>";
   page += "</ul></p>";
   return page;
 }
@@ -169,7 +170,7 @@ std::vector<std::string> collectStepByStep(std::string work, const std::string& 
 
 TEST(CollectAll, OnePassListsWhatTheStepByStepCutDoes) {
   std::mt19937 rng(5);
-  const std::vector<std::string> pieces = {"<b>1</b>", "<b>2</b>", "<B>1</B>", "<b>" + g("中") + "</b>",
+  const std::vector<std::string> pieces = {"<b>1</b>",    "<b>2</b>", "<B>1</B>", "<b>" + g("中") + "</b>",
                                            "<b>\x80</b>", "<b></b>"};
   const std::vector<std::string> noise = {"", " ", "x", g("文"), "\x80", "\xFF", "\r\n"};
   for (int round = 0; round < 3000; ++round) {

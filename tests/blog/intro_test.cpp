@@ -76,8 +76,8 @@ TEST(MakeIntro, LineBreaksCountHalf) {
 TEST(MakeIntro, LongBodyGivesTheSameIntroAsTheWholeText) {
   std::string body;
   for (int i = 0; i < 3000; ++i)
-    body += "<p class=\"c" + std::to_string(i) + "\"><img src=\"upload/" + std::to_string(i) + ".jpg\">" +
-            gbk("段落") + std::to_string(i) + " </p>\r\n";
+    body += "<p class=\"c" + std::to_string(i) + "\"><img src=\"upload/" + std::to_string(i) + ".jpg\">" + gbk("段落") +
+            std::to_string(i) + " </p>\r\n";
   EXPECT_EQ(makeIntro(body), referenceIntro(body));
   // Leading blanks and empty markup before the text.
   const std::string padded = repeat("   <br/>\r\n", 500) + body;

@@ -6,8 +6,8 @@
 #include "blog/login.h"
 
 #include "net/encoding.h"
-#include "support/captchadata.h"
 #include "support/captchacode.h"
+#include "support/captchadata.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The login exchange against the sandbox blog over 127.0.0.1, and the bytes
 // of the login requests as a raw server receives them.
+#include "blog/login.h"
 #include "blog/captcha.h"
 #include "blog/editpage.h"
-#include "blog/login.h"
 
 #include "net/encoding.h"
 #include "support/captchadata.h"

@@ -40,12 +40,10 @@ PostForm sampleForm() {
 TEST(PostForm, FieldsInOrderWithTheirEncodings) {
   const PostForm f = sampleForm();
   const std::string expected =
-      "edtID=0&edtTitle=" + percentEncode(toUtf8(f.title)) +
-      "&edtCateID=2&edtTag=" + percentEncode(toUtf8(f.tags)) +
+      "edtID=0&edtTitle=" + percentEncode(toUtf8(f.title)) + "&edtCateID=2&edtTag=" + percentEncode(toUtf8(f.tags)) +
       "&edtAuthorID=1&edtLevel=3&edtYear=2026&edtMonth=12&edtDay=8&edtTime=9%3A5%3A3"
       "&edtAlias=%61%26%62%3D%63%25%64" +
-      "&txaContent=" + percentEncode(toUtf8(f.body)) + "&txaIntro=" + percentEncode(toUtf8(f.intro)) +
-      "&edtIstop=true";
+      "&txaContent=" + percentEncode(toUtf8(f.body)) + "&txaIntro=" + percentEncode(toUtf8(f.intro)) + "&edtIstop=true";
   EXPECT_EQ(articleFormBody(f), expected);
   // A Chinese character travels as its three UTF-8 bytes.
   EXPECT_EQ(articleFormBody(f).substr(0, 35), "edtID=0&edtTitle=%E4%B8%AD%E6%96%87");
@@ -63,8 +61,7 @@ TEST(PostForm, NotStickyEndsWithTheIntro) {
 TEST(PostForm, NonAsciiAliasIsEncodedLikeTheTitle) {
   PostForm f;
   f.alias = gbk("别名");
-  EXPECT_NE(articleFormBody(f).find("&edtAlias=" + percentEncode(toUtf8(f.alias)) + "&txaContent="),
-            std::string::npos);
+  EXPECT_NE(articleFormBody(f).find("&edtAlias=" + percentEncode(toUtf8(f.alias)) + "&txaContent="), std::string::npos);
 }
 
 TEST(PostForm, TypeListLevels) {

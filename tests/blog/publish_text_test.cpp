@@ -30,7 +30,9 @@ TEST(GbkWithCharRefs, KeepsWhatGbkCannotHold) {
   // A character outside GBK between Chinese ones (Hangul).
   EXPECT_EQ(gbkWithCharRefs("中한文"), fromUtf8("中") + "&#54620;" + fromUtf8("文"));
   // Malformed and truncated input.
-  EXPECT_EQ(gbkWithCharRefs("a\xFF" "b"), "a&#65533;b");
+  EXPECT_EQ(gbkWithCharRefs("a\xFF"
+                            "b"),
+            "a&#65533;b");
   EXPECT_EQ(gbkWithCharRefs("a\xE4\xB8"), "a&#65533;&#65533;");
 }
 

@@ -7,13 +7,13 @@
 #include "net/encoding.h"
 #include "support/guiwait.h"
 
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
@@ -161,7 +161,8 @@ TEST_F(EditorPage, RelativeAddressesResolveAgainstTheRootAndBecomeTheSite) {
   ASSERT_EQ(root.back(), '/');
 
   // An image and a link typed with relative addresses in the editor.
-  runScript(view(), "tinymce.activeEditor.setContent('<p><img src=\"upload/a.jpg\"><a href=\"post/1.html\">x</a></p>')");
+  runScript(view(),
+            "tinymce.activeEditor.setContent('<p><img src=\"upload/a.jpg\"><a href=\"post/1.html\">x</a></p>')");
   const std::string body = editorBody(view());
   EXPECT_NE(body.find(root + "upload/a.jpg"), std::string::npos) << body;
   const std::string site = "http://127.0.0.1:8080/blog/";

@@ -5,22 +5,23 @@
 #include "blog/ui/captchadialog.h"
 #include "blog/ui/login.h"
 
+#include "app/session.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/toast.h"
 #include "blog/captcha.h"
-#include "app/session.h"
-#include "support/mainunits.h"
-#include "support/session.h"
 #include "net/encoding.h"
 #include "sites/chooserentry.h"
 #include "sites/ui/sitechooser.h"
 #include "support/captchacode.h"
 #include "support/captchadata.h"
 #include "support/guiwait.h"
+#include "support/mainunits.h"
 #include "support/sandbox.h"
+#include "support/session.h"
 #include "support/tempdir.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -30,7 +31,6 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <functional>
 
@@ -73,7 +73,8 @@ class WaitWatcher {
       ++ticks;
       const QString text = test::units(w).statusLine->currentMessage();
       if (!text.isEmpty() && (texts.isEmpty() || texts.back() != text)) texts << text;
-      if (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor) waitCursor = true;
+      if (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor)
+        waitCursor = true;
     });
     timer_.start(50);
   }
@@ -200,7 +201,7 @@ TEST_F(LoginFallback, ARefusedCodeOnTheLastAttemptAsksThePerson) {
   onSiteSelected(*w_);
   EXPECT_EQ(hand.shown, 1);
   EXPECT_EQ(toastHistory(), (std::vector<std::string>{loginRetryNotice(1), loginRetryNotice(2), loginRetryNotice(3),
-                                                       loginDoneNotice()}));
+                                                      loginDoneNotice()}));
 }
 
 TEST_F(LoginFallback, AnUnreachableBlogIsSaidToBeUnreachable) {

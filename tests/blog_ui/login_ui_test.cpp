@@ -1,27 +1,27 @@
 // Picking a site in the main window's chooser: the login attempts with their
 // notices against the sandbox blog, then the lists, tags and date boxes.
-#include "support/session.h"
 #include "blog/ui/login.h"
+#include "support/session.h"
 
+#include "app/session.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
-#include "support/mainunits.h"
 #include "app/ui/toast.h"
 #include "blog/captcha.h"
-#include "app/session.h"
 #include "net/encoding.h"
 #include "sites/chooserentry.h"
 #include "sites/ui/sitechooser.h"
 #include "support/captchadata.h"
+#include "support/mainunits.h"
 #include "support/sandbox.h"
 #include "support/tempdir.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSignalBlocker>
-#include <gtest/gtest.h>
 
 namespace inkpost {
 namespace {
@@ -43,7 +43,8 @@ class SiteLogin : public inkpost::test::SessionTest {
   }
   void TearDown() override {
     SessionTest::TearDown();
-    setToastTimeScale(1.0); }
+    setToastTimeScale(1.0);
+  }
 
   // Adds a chooser entry for the sandbox and selects it without signals.
   void choose(const Sandbox& sb, const std::string& user, const std::string& pass, bool alias = true,
@@ -66,7 +67,8 @@ class SiteLogin : public inkpost::test::SessionTest {
 
   std::vector<std::string> items(QComboBox* box) {
     std::vector<std::string> out;
-    for (int i = 0; i < box->count(); ++i) out.push_back(fromQ(box->itemText(i)) + "=" + box->itemData(i).toString().toStdString());
+    for (int i = 0; i < box->count(); ++i)
+      out.push_back(fromQ(box->itemText(i)) + "=" + box->itemData(i).toString().toStdString());
     return out;
   }
 
@@ -96,10 +98,14 @@ TEST_F(SiteLogin, SuccessFillsAccountListsTagsAndDates) {
   EXPECT_EQ(blogSession().site, sb.siteUrl());
 
   const QDate after = QDate::currentDate();
-  const QDate shown(inkpost::test::units(*w_).yearEdit->text().toInt(), inkpost::test::units(*w_).monthEdit->text().toInt(), inkpost::test::units(*w_).dayEdit->text().toInt());
+  const QDate shown(inkpost::test::units(*w_).yearEdit->text().toInt(),
+                    inkpost::test::units(*w_).monthEdit->text().toInt(),
+                    inkpost::test::units(*w_).dayEdit->text().toInt());
   EXPECT_TRUE(shown == before || shown == after);
   EXPECT_FALSE(inkpost::test::units(*w_).monthEdit->text().startsWith('0'));
-  EXPECT_TRUE(QRegularExpression("^([1-9]?[0-9]):([1-9]?[0-9]):([1-9]?[0-9])$").match(inkpost::test::units(*w_).timeEdit->text()).hasMatch())
+  EXPECT_TRUE(QRegularExpression("^([1-9]?[0-9]):([1-9]?[0-9]):([1-9]?[0-9])$")
+                  .match(inkpost::test::units(*w_).timeEdit->text())
+                  .hasMatch())
       << inkpost::test::units(*w_).timeEdit->text().toStdString();
 }
 
@@ -112,8 +118,8 @@ TEST_F(SiteLogin, WrongPasswordGivesFourNumberedNoticesThenTheFinalOne) {
   }
   onSiteSelected(*w_);
   EXPECT_EQ(toastHistory(), (std::vector<std::string>{g("登录失败！进行第1次尝试！"), g("登录失败！进行第2次尝试！"),
-                                                       g("登录失败！进行第3次尝试！"), g("登录失败！进行第4次尝试！"),
-                                                       g("登录失败，请检查帐号密码！")}));
+                                                      g("登录失败！进行第3次尝试！"), g("登录失败！进行第4次尝试！"),
+                                                      g("登录失败，请检查帐号密码！")}));
   EXPECT_EQ(inkpost::test::units(*w_).categoryBox->count(), 0) << "a failed login leaves no list of an earlier site";
   EXPECT_FALSE(blogSession().ready);
   EXPECT_TRUE(inkpost::test::units(*w_).yearEdit->text().isEmpty());
@@ -149,7 +155,8 @@ TEST_F(SiteLogin, ChineseAccountAndAPasswordWithFormCharactersLogIn) {
   choose(sb, g("张三"), g("p&w%=+ 中"));
   onSiteSelected(*w_);
   EXPECT_EQ(toastHistory(), std::vector<std::string>{loginDoneNotice()});
-  EXPECT_NE(blogSession().cookie.find(" username=%25u5f20%25u4e09; password="), std::string::npos) << blogSession().cookie;
+  EXPECT_NE(blogSession().cookie.find(" username=%25u5f20%25u4e09; password="), std::string::npos)
+      << blogSession().cookie;
 }
 
 TEST_F(SiteLogin, ASecondSiteReplacesTheListsOfTheFirst) {

@@ -2,12 +2,11 @@
 // (real login, captcha read), type title and body, publish, and find the
 // article on the blog's index page with every field as typed.
 #include "app/programdir.h"
+#include "app/session.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
-#include "support/mainunits.h"
 #include "app/ui/toast.h"
 #include "blog/captcha.h"
-#include "app/session.h"
 #include "blog/ui/editorbody.h"
 #include "blog/ui/login.h"
 #include "blog/ui/publish.h"
@@ -16,8 +15,10 @@
 #include "sites/ui/sitechooser.h"
 #include "support/captchadata.h"
 #include "support/guiwait.h"
+#include "support/mainunits.h"
 #include "support/sandbox.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEventLoop>
@@ -26,7 +27,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
@@ -83,12 +83,14 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   inkpost::test::units(w).editorView->setFocus();
   {
     QEventLoop loop;
-    inkpost::test::units(w).editorView->page()->runJavaScript("tinymce.activeEditor.focus()", [&](const QVariant&) { loop.quit(); });
+    inkpost::test::units(w).editorView->page()->runJavaScript("tinymce.activeEditor.focus()",
+                                                              [&](const QVariant&) { loop.quit(); });
     loop.exec();
   }
   QTest::qWait(100);
   QTest::keyClicks(inkpost::test::units(w).editorView->focusProxy(), "typed it's");
-  ASSERT_TRUE(waitUntil([&] { return editorBody(inkpost::test::units(w).editorView).find("typed it's") != std::string::npos; }, 10000))
+  ASSERT_TRUE(waitUntil(
+      [&] { return editorBody(inkpost::test::units(w).editorView).find("typed it's") != std::string::npos; }, 10000))
       << editorBody(inkpost::test::units(w).editorView);
 
   publishArticle(w);
@@ -100,7 +102,8 @@ TEST(PublishFlow, ArticleTypedInTheWindowAppearsOnTheBlog) {
   EXPECT_EQ(blog.articleField(1, "edtTitle"), "我的第一篇文章 Hello 2");
   EXPECT_EQ(blog.articleField(1, "edtAlias"), "wodediyipianwenzhanghello2");
   EXPECT_EQ(blog.articleField(1, "edtTag"), "日记");
-  EXPECT_EQ(blog.articleField(1, "edtCateID"), inkpost::test::units(w).categoryBox->currentData().toString().toStdString());
+  EXPECT_EQ(blog.articleField(1, "edtCateID"),
+            inkpost::test::units(w).categoryBox->currentData().toString().toStdString());
   // The type as the list shows it.
   EXPECT_EQ(blog.articleField(1, "edtLevel"), articleLevel(fromQ(inkpost::test::units(w).typeBox->currentText())));
   EXPECT_EQ(blog.articleField(1, "edtTime"), time);

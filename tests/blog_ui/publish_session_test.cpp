@@ -7,13 +7,11 @@
 #include "blog/ui/publish.h"
 
 #include "app/programdir.h"
+#include "app/session.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/toast.h"
 #include "blog/captcha.h"
-#include "app/session.h"
-#include "support/mainunits.h"
-#include "support/session.h"
 #include "blog/ui/editorbody.h"
 #include "net/encoding.h"
 #include "sites/chooserentry.h"
@@ -21,8 +19,11 @@
 #include "support/captchacode.h"
 #include "support/captchadata.h"
 #include "support/guiwait.h"
+#include "support/mainunits.h"
 #include "support/sandbox.h"
+#include "support/session.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -30,7 +31,6 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QWebEngineView>
-#include <gtest/gtest.h>
 
 namespace inkpost {
 namespace {

@@ -1,31 +1,31 @@
 // The publish button and the alias handlers on a real main window, posting
 // to the sandbox blog with the body typed in the real editor page.
-#include "support/session.h"
+#include "blog/ui/publish.h"
 #include "app/programdir.h"
+#include "app/session.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
-#include "support/mainunits.h"
 #include "app/ui/toast.h"
-#include "app/session.h"
 #include "blog/ui/editorbody.h"
-#include "blog/ui/publish.h"
 #include "net/encoding.h"
 #include "sites/chooserentry.h"
 #include "sites/ui/sitechooser.h"
 #include "support/guiwait.h"
+#include "support/mainunits.h"
 #include "support/sandboxlogin.h"
+#include "support/session.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QCheckBox>
-#include <QStatusBar>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
-#include <QTest>
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
@@ -153,8 +153,8 @@ TEST_F(Publishing, RootAddressInTheBodyBecomesTheSite) {
   prepare(blog);
   // An image typed with a relative address in the editor.
   QEventLoop loop;
-  inkpost::test::units(*w_).editorView->page()->runJavaScript("tinymce.activeEditor.setContent('<p><img src=\"upload/a.jpg\"></p>')",
-                                        [&](const QVariant&) { loop.quit(); });
+  inkpost::test::units(*w_).editorView->page()->runJavaScript(
+      "tinymce.activeEditor.setContent('<p><img src=\"upload/a.jpg\"></p>')", [&](const QVariant&) { loop.quit(); });
   loop.exec();
   publishArticle(*w_);
   ASSERT_EQ(blog.articleCount(), 1);

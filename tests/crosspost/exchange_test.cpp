@@ -2,17 +2,17 @@
 // doubles, reached under the service's own host names through the host
 // mapping. The browser's part (the sign-on redirects) is stood in for by
 // putting the cookies it would collect into the process-wide store.
-#include "support/session.h"
 #include "crosspost/hosts.h"
 #include "crosspost/localdoubles.h"
 #include "crosspost/passport.h"
-#include "crosspost/spacepost.h"
 #include "crosspost/space_log.h"
+#include "crosspost/spacepost.h"
 #include "net/cookiestore.h"
 #include "net/encoding.h"
 #include "net/http.h"
 #include "support/capture_server.h"
 #include "support/sandbox.h"
+#include "support/session.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +21,9 @@
 namespace inkpost {
 namespace {
 
-using test::spaceRequests;
 using test::closedPort;
 using test::hexOf;
+using test::spaceRequests;
 
 class SpaceExchange : public inkpost::test::SessionTest {
  protected:
@@ -122,11 +122,10 @@ TEST_F(SpaceExchange, SubmissionFetchesTheTokenAndPostsTheCleanedEntry) {
 
   EXPECT_EQ(log[1].method, "POST");
   EXPECT_EQ(log[1].target, "/pub/submit/createtext");
-  EXPECT_EQ(log[1].body, "title=" + percentEncode(toUtf8(title)) + "&content=" +
-                             percentEncode(toUtf8("<p>one</p><p>two\xA1\xAD\xA1\xAD</p>")) +
-                             "&private=0&imgnum=0&bdstoken=bds" + hexOf("alice") +
-                             "&qbid=&refer=http:%2F%2F" + kSpaceHost +
-                             "%2Fhome&multimedia[]=&private1=0&qing_request_source=");
+  EXPECT_EQ(log[1].body, "title=" + percentEncode(toUtf8(title)) +
+                             "&content=" + percentEncode(toUtf8("<p>one</p><p>two\xA1\xAD\xA1\xAD</p>")) +
+                             "&private=0&imgnum=0&bdstoken=bds" + hexOf("alice") + "&qbid=&refer=http:%2F%2F" +
+                             kSpaceHost + "%2Fhome&multimedia[]=&private1=0&qing_request_source=");
   EXPECT_EQ(log[1].header("host"), kSpaceHost);
   EXPECT_EQ(log[1].header("referer"), spaceCreatePageUrl(kSpaceHost));
   EXPECT_EQ(log[1].header("content-type"), "application/x-www-form-urlencoded; charset=UTF-8");

@@ -77,10 +77,10 @@ TEST(PassportForm, PasswordAndNameWithFormCharactersSurviveAServerParse) {
   const std::string password = "a&b=c+d%e f" + kChinese;
   const std::string user = "Li_1.x-" + kChinese + " y";
   Fields fields = parseForm(passportLoginBody(kPassportHost, user, password));
-  EXPECT_EQ(names(fields), (std::vector<std::string>{"tpl_ok", "next_target", "tpl", "skip_ok", "aid", "need_pay",
-                                                     "need_coin", "pay_method", "u", "return_method", "more_param",
-                                                     "return_type", "psp_tt", "password", "safeflg", "isphone",
-                                                     "username", "verifycode", "mem_pass"}));
+  EXPECT_EQ(names(fields),
+            (std::vector<std::string>{"tpl_ok", "next_target", "tpl", "skip_ok", "aid", "need_pay", "need_coin",
+                                      "pay_method", "u", "return_method", "more_param", "return_type", "psp_tt",
+                                      "password", "safeflg", "isphone", "username", "verifycode", "mem_pass"}));
   EXPECT_EQ(fields[13].second, password);
   EXPECT_EQ(fields[16].second, user);
   EXPECT_EQ(fields[10].second, "center&tpl=ik&aid=7&default_tab=4");
@@ -135,12 +135,13 @@ TEST(SpaceForm, FieldsInOrderWithTitleAndContentEncodedAsUtf8) {
   const std::string body = "<p>x &amp; y=1</p>\r\n<p></p>&hellip;";
   std::string form = spaceFormBody(title, body, "tok123", "space.example");
   EXPECT_EQ(form.substr(0, 9), "title=%41");  // every byte as %XX, letters included
-  const std::string tail = "&private=0&imgnum=0&bdstoken=tok123&qbid=&refer=http:%2F%2Fspace.example%2Fhome"
-                           "&multimedia[]=&private1=0&qing_request_source=";
+  const std::string tail =
+      "&private=0&imgnum=0&bdstoken=tok123&qbid=&refer=http:%2F%2Fspace.example%2Fhome"
+      "&multimedia[]=&private1=0&qing_request_source=";
   ASSERT_GE(form.size(), tail.size());
   EXPECT_EQ(form.substr(form.size() - tail.size()), tail);
-  EXPECT_EQ(form, "title=" + percentEncode(toUtf8(title)) + "&content=" +
-                      percentEncode(toUtf8("<p>x &amp; y=1</p>\xA1\xAD\xA1\xAD")) + tail);
+  EXPECT_EQ(form, "title=" + percentEncode(toUtf8(title)) +
+                      "&content=" + percentEncode(toUtf8("<p>x &amp; y=1</p>\xA1\xAD\xA1\xAD")) + tail);
 
   Fields fields = parseForm(form);
   EXPECT_EQ(names(fields), (std::vector<std::string>{"title", "content", "private", "imgnum", "bdstoken", "qbid",

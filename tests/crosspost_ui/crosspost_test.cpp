@@ -3,11 +3,9 @@
 // capture of its cookies, the entry submission and the dummy sign-in after
 // it, all against the sandbox's doubles under the service's own host names.
 // Waits and notices are shortened.
-#include "support/session.h"
+#include "crosspost/ui/crosspost.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
-#include "support/mainunits.h"
-#include "support/guiwait.h"
 #include "app/ui/toast.h"
 #include "blog/ui/publish.h"
 #include "crosspost/hosts.h"
@@ -15,7 +13,6 @@
 #include "crosspost/passport.h"
 #include "crosspost/space_log.h"
 #include "crosspost/spacepost.h"
-#include "crosspost/ui/crosspost.h"
 #include "crosspost/ui/spacesession.h"
 #include "net/cookiestore.h"
 #include "net/encoding.h"
@@ -23,22 +20,25 @@
 #include "sites/sitestore.h"
 #include "sites/ui/sitechooser.h"
 #include "support/capture_server.h"
+#include "support/guiwait.h"
+#include "support/mainunits.h"
 #include "support/sandbox.h"
+#include "support/session.h"
 #include "support/tempdir.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
-#include <QPointer>
-#include <QElapsedTimer>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
-#include <QWebEngineCookieStore>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
@@ -46,9 +46,9 @@
 namespace inkpost {
 namespace {
 
-using test::SpaceRequest;
 using test::closedPort;
 using test::hexOf;
+using test::SpaceRequest;
 
 // One sandbox for the whole run: the browser's host mapping is fixed when
 // its engine starts, so the port cannot change between tests.
@@ -59,7 +59,8 @@ class SandboxEnvironment : public ::testing::Environment {
     // Nothing but the doubles is reachable for the browser.
     std::string flags = spaceHostResolverSwitch(sandbox->port());
     flags.insert(flags.size() - 1, ",MAP * ~NOTFOUND,EXCLUDE 127.0.0.1");
-    if (const char* old = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS"); old && *old) flags = std::string(old) + " " + flags;
+    if (const char* old = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS"); old && *old)
+      flags = std::string(old) + " " + flags;
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
   }
   void TearDown() override { sandbox.reset(); }
@@ -128,9 +129,8 @@ class CrossPost : public inkpost::test::SessionTest {
 
     w_ = std::make_unique<MainWindow>();
     bindToastTimer(inkpost::test::units(*w_).toastTimer);
-    QObject::connect(inkpost::test::units(*w_).spaceView, &QWebEngineView::loadFinished, w_.get(), [this](bool) {
-      SpaceBrowserArrived(*w_);
-    });
+    QObject::connect(inkpost::test::units(*w_).spaceView, &QWebEngineView::loadFinished, w_.get(),
+                     [this](bool) { SpaceBrowserArrived(*w_); });
     // The browser profile outlives the window: start each test with empty
     // stores, after the removals have reached the process-wide one.
     inkpost::test::units(*w_).spaceView->page()->profile()->cookieStore()->deleteAllCookies();
@@ -245,8 +245,8 @@ TEST_F(CrossPost, SignsInFollowsTheSignOnCapturesCookiesPostsAndResets) {
   // What the browser collected is sent by the next request with an empty
   // cookie text.
   EXPECT_NE(log[5].header("cookie").find("PSPTOKEN=p" + ticket), std::string::npos);
-  EXPECT_EQ(log[6].body, "title=" + percentEncode(toUtf8(title)) + "&content=" +
-                             percentEncode(toUtf8("<p>first</p><p>second\xA1\xAD\xA1\xAD</p><p> </p>")) +
+  EXPECT_EQ(log[6].body, "title=" + percentEncode(toUtf8(title)) +
+                             "&content=" + percentEncode(toUtf8("<p>first</p><p>second\xA1\xAD\xA1\xAD</p><p> </p>")) +
                              "&private=0&imgnum=0&bdstoken=bds" + ticket + "&qbid=&refer=http:%2F%2F" + s +
                              "%2Fhome&multimedia[]=&private1=0&qing_request_source=");
   EXPECT_NE(log[6].header("cookie").find("PSPTOKEN=p" + ticket), std::string::npos);
@@ -286,8 +286,8 @@ TEST_P(CrossPostTimeout, WaitsOutAndReportsTheTimeout) {
   blogSession().space.waitIntervalMs = 400;
   chooseSite(GetParam().user, "pw");
   crossPostArticle(*w_, "t", "b");
-  EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…",
-                                 "获取相关参数超时，发布失败！"}));
+  EXPECT_EQ(toastTexts(),
+            texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…", "获取相关参数超时，发布失败！"}));
   EXPECT_EQ(blogSession().spaceCookie, "");
   // On a slow machine the browser may still be on its way: the sign-on
   // must end where expected, and still without a capture.

@@ -63,7 +63,8 @@ TEST(Autosave, IdleTicksAfterARestartLeaveThePreviousArticleInTheRing) {
   TempDir dir;
   {
     DraftStore before(dir.path());
-    for (int i = 1; i <= 3; ++i) ASSERT_EQ(before.autosave(article(std::to_string(i))), DraftStore::AutosaveResult::Saved);
+    for (int i = 1; i <= 3; ++i)
+      ASSERT_EQ(before.autosave(article(std::to_string(i))), DraftStore::AutosaveResult::Saved);
   }
   DraftStore store(dir.path());  // the next session
   for (int tick = 0; tick < 10; ++tick) EXPECT_EQ(store.autosave(idleWindow()), DraftStore::AutosaveResult::Empty);
@@ -107,7 +108,8 @@ TEST(Autosave, RealChangesRotateAsBefore) {
   TempDir dir;
   DraftStore store(dir.path());
   store.syncWrites = false;
-  for (int i = 1; i <= 11; ++i) ASSERT_EQ(store.autosave(article(std::to_string(i))), DraftStore::AutosaveResult::Saved);
+  for (int i = 1; i <= 11; ++i)
+    ASSERT_EQ(store.autosave(article(std::to_string(i))), DraftStore::AutosaveResult::Saved);
   for (int k = 1; k <= 10; ++k) EXPECT_EQ(tagOf(store, std::to_string(k)), std::to_string(12 - k));
   // A change in one list or box is a change.
   DraftFields f = article("11");

@@ -1,5 +1,5 @@
-#include "drafts/profile.h"
 #include "net/encoding.h"
+#include "drafts/profile.h"
 #include "net/formcode.h"
 #include "support/tempdir.h"
 
@@ -51,8 +51,8 @@ TEST_F(ProfileFile, WritesKeysInOrderIntoOneSection) {
   ASSERT_TRUE(profile::writeString(path, section, fromUtf8("标题内容"), "a+b"));
   ASSERT_TRUE(profile::writeString(path, section, fromUtf8("分类"), "-1"));
   ASSERT_TRUE(profile::writeString(path, section, fromUtf8("别名"), ""));
-  EXPECT_EQ(readFile(path), "[" + section + "]\r\n" + fromUtf8("标题内容") + "=a+b\r\n" + fromUtf8("分类") +
-                                "=-1\r\n" + fromUtf8("别名") + "=\r\n");
+  EXPECT_EQ(readFile(path), "[" + section + "]\r\n" + fromUtf8("标题内容") + "=a+b\r\n" + fromUtf8("分类") + "=-1\r\n" +
+                                fromUtf8("别名") + "=\r\n");
   // Rewriting a key replaces its line in place.
   ASSERT_TRUE(profile::writeString(path, section, fromUtf8("标题内容"), "x"));
   EXPECT_EQ(profile::readString(path, section, fromUtf8("标题内容")), "x");
@@ -60,8 +60,7 @@ TEST_F(ProfileFile, WritesKeysInOrderIntoOneSection) {
 }
 
 TEST_F(ProfileFile, MatchesNamesLikeTheClassicFunctions) {
-  writeFile(path,
-            "; comment\n[Other]\nk=other\n[ Sec ]\n  Key = spaced value  \nkey=second\n\n[next]\nk=n\n");
+  writeFile(path, "; comment\n[Other]\nk=other\n[ Sec ]\n  Key = spaced value  \nkey=second\n\n[next]\nk=n\n");
   EXPECT_EQ(profile::readString(path, "sec", "KEY"), "spaced value");
   EXPECT_EQ(profile::readString(path, "OTHER", "k"), "other");
   // A key added to a section lands after its last key, other sections stay.

@@ -1,7 +1,7 @@
 #include "drafts/draftslots.h"
-#include "net/formcode.h"
 #include "drafts/profile.h"
 #include "net/encoding.h"
+#include "net/formcode.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -65,10 +65,18 @@ TEST_F(Slots, SettingsFileHoldsTheFourteenKeysInOrder) {
   ASSERT_TRUE(store.saveManual(f));
   std::string expected = "[" + key("临时保存") + "]\r\n";
   const std::pair<const char*, std::string> lines[] = {
-      {"标题内容", "a+b%26c"}, {"分类", "7"},        {"tags变量", "%D6%D0%CE%C4%2Cx+y"},
-      {"用户", "2"},            {"别名", "alias-x"}, {"类型", "3"},
-      {"日期年", "2026"},       {"日期月", "12"},    {"日期日", "8"},
-      {"日期时间", "9:05:03"},  {"是否置顶", "1"},   {"是否命名", "0"},
+      {"标题内容", "a+b%26c"},
+      {"分类", "7"},
+      {"tags变量", "%D6%D0%CE%C4%2Cx+y"},
+      {"用户", "2"},
+      {"别名", "alias-x"},
+      {"类型", "3"},
+      {"日期年", "2026"},
+      {"日期月", "12"},
+      {"日期日", "8"},
+      {"日期时间", "9:05:03"},
+      {"是否置顶", "1"},
+      {"是否命名", "0"},
       {"是否别名", "1"},
       {"图片数据", "http://b/upload/1.jpg[640|480" + key("<分>") + "http://b/upload/2.gif[20|10" + key("<分>")},
   };
@@ -240,13 +248,12 @@ TEST(SlotCrash, ACrashAtAnyRenameLeavesEverySlotWhole) {
   for (bool manual : {false, true}) {
     for (int n = 0;; ++n) {
       TempDir dir;
-      std::filesystem::copy(full.path(), dir.path(),
-                            std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+      std::filesystem::copy(
+          full.path(), dir.path(),
+          std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
       DraftStore store(dir.path());
       store.syncWrites = false;  // flushing proves nothing here
-      bool crashed = crashAt(store, n, [&] {
-        manual ? store.saveManual(sample("m2")) : store.saveRing(sample("11"));
-      });
+      bool crashed = crashAt(store, n, [&] { manual ? store.saveManual(sample("m2")) : store.saveRing(sample("11")); });
       SCOPED_TRACE((manual ? "manual save, crash at rename " : "ring save, crash at rename ") + std::to_string(n));
 
       DraftStore reader(dir.path());

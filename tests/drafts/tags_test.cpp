@@ -38,11 +38,10 @@ TEST(TagsPage, HighlightsChosenTagsInBlogOrder) {
       "a:active { text-decoration: none; color: #000000;} .yes {background-color:#A6A6D2}"
       ".no {background-color:#FFFFFF}</style></head><body bgcolor='#ffffff' leftmargin=0 topmargin=0>";
   EXPECT_EQ(tagsPage({}, ","), head + "</body></html>");
-  EXPECT_EQ(tagsPage({"a", "b"}, ",b,"),
-            head +
-                "<span class='no' id='a'>&nbsp;<a href='#a'>a</a>&nbsp;</span>"
-                "<span class='yes' id='b'>&nbsp;<a href='#b'>b</a>&nbsp;</span>" +
-                "</body></html>");
+  EXPECT_EQ(tagsPage({"a", "b"}, ",b,"), head +
+                                             "<span class='no' id='a'>&nbsp;<a href='#a'>a</a>&nbsp;</span>"
+                                             "<span class='yes' id='b'>&nbsp;<a href='#b'>b</a>&nbsp;</span>" +
+                                             "</body></html>");
   EXPECT_NE(tagsPage({"foo"}, ",Foo,").find("class='no' id='foo'"), std::string::npos);
 }
 

@@ -1,8 +1,8 @@
 // The article form: its value round trip, and publishing and draft saving
 // reading the same values from one form.
-#include "support/session.h"
-#include "support/mainunits.h"
 #include "guihelp.h"
+#include "support/mainunits.h"
+#include "support/session.h"
 
 #include "app/programdir.h"
 #include "app/ui/gbk.h"
@@ -12,11 +12,11 @@
 #include "drafts/ui/drafts.h"
 #include "net/encoding.h"
 
+#include <gtest/gtest.h>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTimer>
 #include <QtTest/QTest>
-#include <gtest/gtest.h>
 
 #include <string>
 

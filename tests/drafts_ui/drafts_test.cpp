@@ -1,6 +1,6 @@
-#include "support/session.h"
-#include "support/mainunits.h"
 #include "guihelp.h"
+#include "support/mainunits.h"
+#include "support/session.h"
 
 #include "app/programdir.h"
 #include "app/ui/gbk.h"
@@ -12,13 +12,13 @@
 #include "images/ui/gallery.h"
 #include "net/encoding.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTime>
 #include <QTimer>
 #include <QtTest/QTest>
-#include <gtest/gtest.h>
 
 #include <filesystem>
 
@@ -42,17 +42,39 @@ struct Form {
 // to show them, and a made-up host name would keep the browser's resolver
 // busy for seconds.
 Form formA() {
-  return {QStringLiteral("标题 a b&c"), QStringLiteral("中文,tag"), QStringLiteral("alias-a"),
-          QStringLiteral("2026"), QStringLiteral("12"), QStringLiteral("8"), QStringLiteral("9:05:03"),
-          12, 2, 3, true, false, true,
+  return {QStringLiteral("标题 a b&c"),
+          QStringLiteral("中文,tag"),
+          QStringLiteral("alias-a"),
+          QStringLiteral("2026"),
+          QStringLiteral("12"),
+          QStringLiteral("8"),
+          QStringLiteral("9:05:03"),
+          12,
+          2,
+          3,
+          true,
+          false,
+          true,
           {"http://127.0.0.1:9/upload/a.jpg[640|480", "http://127.0.0.1:9/upload/b.gif[20|10"},
           fromUtf8("<p>正文 A &amp; 'quote'</p>")};
 }
 
 Form formB() {
-  return {QStringLiteral("B"), QStringLiteral("x"), QStringLiteral("alias-b"), QStringLiteral("2025"),
-          QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3:04:05"), 11, 1, 4, false, true, false,
-          {}, "<p>body B</p>"};
+  return {QStringLiteral("B"),
+          QStringLiteral("x"),
+          QStringLiteral("alias-b"),
+          QStringLiteral("2025"),
+          QStringLiteral("1"),
+          QStringLiteral("2"),
+          QStringLiteral("3:04:05"),
+          11,
+          1,
+          4,
+          false,
+          true,
+          false,
+          {},
+          "<p>body B</p>"};
 }
 
 }  // namespace
@@ -265,15 +287,20 @@ TEST_F(Drafts, TheRestoreListShowsSaveTimesAndTitles) {
   SaveDraft(w, false);
   RefreshRestoreList(w);
   const QString hhmm = QTime::currentTime().toString(QStringLiteral("HH:mm"));
-  const int one = inkpost::test::units(w).restoreBox->findData(1), manual = inkpost::test::units(w).restoreBox->findData(0);
+  const int one = inkpost::test::units(w).restoreBox->findData(1),
+            manual = inkpost::test::units(w).restoreBox->findData(0);
   // Within a minute boundary the time may have moved on by one.
   EXPECT_TRUE(inkpost::test::units(w).restoreBox->itemText(one).startsWith(QStringLiteral("1分钟前 (")));
-  EXPECT_TRUE(inkpost::test::units(w).restoreBox->itemText(one).endsWith(QStringLiteral(" 标题 a b&c)"))) << inkpost::test::units(w).restoreBox->itemText(one).toStdString();
+  EXPECT_TRUE(inkpost::test::units(w).restoreBox->itemText(one).endsWith(QStringLiteral(" 标题 a b&c)")))
+      << inkpost::test::units(w).restoreBox->itemText(one).toStdString();
   EXPECT_TRUE(inkpost::test::units(w).restoreBox->itemText(one).contains(hhmm) ||
-              inkpost::test::units(w).restoreBox->itemText(one).contains(QTime::currentTime().addSecs(-60).toString(QStringLiteral("HH:mm"))));
+              inkpost::test::units(w).restoreBox->itemText(one).contains(
+                  QTime::currentTime().addSecs(-60).toString(QStringLiteral("HH:mm"))));
   EXPECT_TRUE(inkpost::test::units(w).restoreBox->itemText(manual).startsWith(QStringLiteral("手动保存 (")));
-  EXPECT_EQ(inkpost::test::units(w).restoreBox->itemText(inkpost::test::units(w).restoreBox->findData(2)), QStringLiteral("2分钟前"));  // empty slot
-  EXPECT_EQ(inkpost::test::units(w).restoreBox->itemText(inkpost::test::units(w).restoreBox->findData(-1)), QStringLiteral("不恢复"));
+  EXPECT_EQ(inkpost::test::units(w).restoreBox->itemText(inkpost::test::units(w).restoreBox->findData(2)),
+            QStringLiteral("2分钟前"));  // empty slot
+  EXPECT_EQ(inkpost::test::units(w).restoreBox->itemText(inkpost::test::units(w).restoreBox->findData(-1)),
+            QStringLiteral("不恢复"));
 }
 
 TEST_F(Drafts, ARestoreCanBeTakenBackBodyIncluded) {

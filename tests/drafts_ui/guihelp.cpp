@@ -3,13 +3,13 @@
 
 #include "blog/ui/editorbody.h"
 
+#include <gtest/gtest.h>
 #include <QEventLoop>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QtTest/QTest>
-#include <gtest/gtest.h>
 
 namespace inkpost::test {
 
@@ -46,8 +46,10 @@ MainWindow& DraftsWindow::window() {
   shared() = [] {
     auto* made = new MainWindow;
     made->show();
-    inkpost::test::units(*made).editorView->load(QUrl::fromLocalFile(QStringLiteral(INKPOST_PROGRAM_DIR "/editor/index.html")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return editorReady(inkpost::test::units(*made).editorView); }, 60000)) << "editor page not ready";
+    inkpost::test::units(*made).editorView->load(
+        QUrl::fromLocalFile(QStringLiteral(INKPOST_PROGRAM_DIR "/editor/index.html")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editorReady(inkpost::test::units(*made).editorView); }, 60000))
+        << "editor page not ready";
     return made;
   }();
   return *shared();

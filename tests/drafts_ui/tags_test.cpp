@@ -1,19 +1,19 @@
-#include "support/session.h"
-#include "support/mainunits.h"
 #include "guihelp.h"
+#include "support/mainunits.h"
+#include "support/session.h"
 
-#include "app/ui/gbk.h"
 #include "app/session.h"
+#include "app/ui/gbk.h"
 #include "drafts/tags.h"
 #include "drafts/ui/tagswindow.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
 #include <QWebEngineView>
 #include <QWindow>
 #include <QtTest/QTest>
-#include <gtest/gtest.h>
 
 using namespace inkpost;
 using inkpost::test::DraftsWindow;
@@ -101,7 +101,8 @@ TEST_F(Tags, ClickInTheBoxOpensAnOwnedWindowUnderIt) {
   EXPECT_FALSE(window->isModal());
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(inkpost::test::units(w).tagsTimer->isActive());
-  EXPECT_EQ(window->pos(), inkpost::test::units(w).tagsEdit->mapToGlobal(QPoint(2, inkpost::test::units(w).tagsEdit->height())));
+  EXPECT_EQ(window->pos(),
+            inkpost::test::units(w).tagsEdit->mapToGlobal(QPoint(2, inkpost::test::units(w).tagsEdit->height())));
   EXPECT_EQ(window->findChild<QWebEngineView*>(QStringLiteral("超文本浏览框1")), window->viewer());
   // The keyboard stays with the box.
   EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == inkpost::test::units(w).tagsEdit; }, 2000));
@@ -117,11 +118,13 @@ TEST_F(Tags, ClickingTagsAddsAndRemovesThem) {
   TagsWindow* window = openByClick();
   ASSERT_NE(window, nullptr);
   clickTag(window, "c");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return inkpost::test::units(w).tagsEdit->text() == "a,b,c"; }, 5000)) << inkpost::test::units(w).tagsEdit->text().toStdString();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return inkpost::test::units(w).tagsEdit->text() == "a,b,c"; }, 5000))
+      << inkpost::test::units(w).tagsEdit->text().toStdString();
   EXPECT_TRUE(QTest::qWaitFor([&] { return entryClass(window, "c") == "yes"; }, 5000));
   EXPECT_EQ(blogSession().chosenTags, ",a,b,c,");
   clickTag(window, "b");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return inkpost::test::units(w).tagsEdit->text() == "a,c"; }, 5000)) << inkpost::test::units(w).tagsEdit->text().toStdString();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return inkpost::test::units(w).tagsEdit->text() == "a,c"; }, 5000))
+      << inkpost::test::units(w).tagsEdit->text().toStdString();
   EXPECT_TRUE(QTest::qWaitFor([&] { return entryClass(window, "b") == "no"; }, 5000));
   // The page stays and the window stays open.
   EXPECT_EQ(tagsWindow(), window);
@@ -144,10 +147,12 @@ TEST_F(Tags, NamesWithQuotesHashesAndChineseAreChosenAndDropped) {
   }
   EXPECT_EQ(inkpost::test::units(w).tagsEdit->text(), QStringLiteral("a,c#,it's,中文"));
   clickTag(window, "c#");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return inkpost::test::units(w).tagsEdit->text() == QStringLiteral("a,it's,中文"); }, 5000));
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return inkpost::test::units(w).tagsEdit->text() == QStringLiteral("a,it's,中文"); }, 5000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return entryClass(window, "c#") == "no"; }, 5000));
   clickTag(window, "it's");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return inkpost::test::units(w).tagsEdit->text() == QStringLiteral("a,中文"); }, 5000));
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return inkpost::test::units(w).tagsEdit->text() == QStringLiteral("a,中文"); }, 5000));
   // The "c" entry is untouched by the "c#" clicks.
   EXPECT_EQ(entryClass(window, "c"), "no");
 }
@@ -179,7 +184,8 @@ TEST_F(Tags, TypingACommaReopensTheWindowWithFreshHighlights) {
   EXPECT_FALSE(runScript(second->viewer(), "window.oldPage === true").toBool());
   EXPECT_EQ(entryClass(second, "a"), "yes");
   EXPECT_EQ(entryClass(second, "c"), "no");
-  EXPECT_EQ(second->pos(), inkpost::test::units(w).tagsEdit->mapToGlobal(QPoint(2, inkpost::test::units(w).tagsEdit->height())));
+  EXPECT_EQ(second->pos(),
+            inkpost::test::units(w).tagsEdit->mapToGlobal(QPoint(2, inkpost::test::units(w).tagsEdit->height())));
 }
 
 TEST_F(Tags, ThePageNeverLeavesAndOtherNavigationsChangeNothing) {

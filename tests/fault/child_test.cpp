@@ -30,8 +30,7 @@ struct ChildRun {
   std::string err;
 };
 
-ChildRun runChild(std::vector<std::string> args, bool reportToStderr = true,
-                  std::vector<std::string> extraEnv = {}) {
+ChildRun runChild(std::vector<std::string> args, bool reportToStderr = true, std::vector<std::string> extraEnv = {}) {
   ChildRun run;
   int outPipe[2], errPipe[2];
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return run;
@@ -287,10 +286,11 @@ TEST(FaultChild, UncaughtExceptionEndsWithMinusOne) {
   EXPECT_TRUE(run.exited);
   EXPECT_EQ(run.exitCode, 255);  // -1
   std::string report = reportOf(run);
-  EXPECT_EQ(report.rfind("运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：uncaught exception std::runtime_error: boom\r\n"
-                         "CallStack:\r\n",
-                         0),
-            0u)
+  EXPECT_EQ(
+      report.rfind("运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：uncaught exception std::runtime_error: boom\r\n"
+                   "CallStack:\r\n",
+                   0),
+      0u)
       << report;
   EXPECT_FALSE(callStackLines(report).empty());
 }
@@ -374,12 +374,13 @@ TEST(FaultChild, ReportBoxIsShownByTheHelperProgram) {
   // The helper draws the box on Qt's offscreen platform, prints what it
   // shows and closes it; the crashed child waits for it, then ends.
   ChildRun run = runChild({"write"}, false,
-                          {std::string("INKPOST_FAULT_REPORT_HELPER=") + FAULT_REPORT_HELPER, "QT_QPA_PLATFORM=offscreen",
-                           "INKPOST_FAULT_REPORT_AUTOCLOSE_MS=10"});
+                          {std::string("INKPOST_FAULT_REPORT_HELPER=") + FAULT_REPORT_HELPER,
+                           "QT_QPA_PLATFORM=offscreen", "INKPOST_FAULT_REPORT_AUTOCLOSE_MS=10"});
   ASSERT_FALSE(run.timedOut);
   EXPECT_TRUE(run.exited);
   EXPECT_EQ(run.exitCode, 128 + SIGSEGV);
-  EXPECT_NE(run.out.find("\n程序异常：\n警告:程序发生错误\n错误信息:内存写入异常\n目标地址:00000020\n"), std::string::npos)
+  EXPECT_NE(run.out.find("\n程序异常：\n警告:程序发生错误\n错误信息:内存写入异常\n目标地址:00000020\n"),
+            std::string::npos)
       << run.out << run.err;
   EXPECT_NE(run.out.find("\nCallStack:\n[fault_child]+0x"), std::string::npos) << run.out;
   EXPECT_EQ(run.err.find(kCaptionLine), std::string::npos);  // shown, so not written to stderr
@@ -387,8 +388,8 @@ TEST(FaultChild, ReportBoxIsShownByTheHelperProgram) {
 
 TEST(FaultChild, NestedMessageThroughTheHelperHasNoCaption) {
   ChildRun run = runChild({"nested"}, false,
-                          {std::string("INKPOST_FAULT_REPORT_HELPER=") + FAULT_REPORT_HELPER, "QT_QPA_PLATFORM=offscreen",
-                           "INKPOST_FAULT_REPORT_AUTOCLOSE_MS=10"});
+                          {std::string("INKPOST_FAULT_REPORT_HELPER=") + FAULT_REPORT_HELPER,
+                           "QT_QPA_PLATFORM=offscreen", "INKPOST_FAULT_REPORT_AUTOCLOSE_MS=10"});
   EXPECT_TRUE(run.exited);
   EXPECT_NE(run.exitCode, 0);
   EXPECT_EQ(run.out, "\n程序发生严重错误，无法获取异常信息，程序准备关闭\n");

@@ -9,9 +9,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -124,9 +124,8 @@ TEST(FaultReportText, UnlistedCodeShowsCodeAndParameters) {
   s.parameterCount = 2;
   s.parameters[0] = 1;
   s.parameters[1] = 0xABCD;
-  EXPECT_EQ(str(inkpost::BuildFaultReport(s)),
-            gbk("警告:程序发生错误\r\n错误代码:C0000017\r\n发生位置:00000020\r\n"
-                "错误参数1:00000001\r\n错误参数2:0000ABCD\r\n"));
+  EXPECT_EQ(str(inkpost::BuildFaultReport(s)), gbk("警告:程序发生错误\r\n错误代码:C0000017\r\n发生位置:00000020\r\n"
+                                                   "错误参数1:00000001\r\n错误参数2:0000ABCD\r\n"));
   // More than fifteen parameters are never read.
   s.parameterCount = 40;
   std::string text = str(inkpost::BuildFaultReport(s));
@@ -139,16 +138,20 @@ TEST(FaultReportText, EachKnownCodeHasItsLine) {
     uint32_t code;
     const char* line;
   } cases[] = {
-      {0xC0000094, "错误信息:非法除0异常\r\n"},      {0xC000008E, "错误信息:非法除0异常\r\n"},
-      {0xC00000FD, "错误信息:线程堆栈溢出异常\r\n"},  {0xC000001D, "错误信息:非法CPU指令\r\n"},
-      {0x80000003, "错误信息:int3调试中断\r\n"},     {0xC0000096, "错误信息:无法执行Ring0指令\r\n"},
+      {0xC0000094, "错误信息:非法除0异常\r\n"},
+      {0xC000008E, "错误信息:非法除0异常\r\n"},
+      {0xC00000FD, "错误信息:线程堆栈溢出异常\r\n"},
+      {0xC000001D, "错误信息:非法CPU指令\r\n"},
+      {0x80000003, "错误信息:int3调试中断\r\n"},
+      {0xC0000096, "错误信息:无法执行Ring0指令\r\n"},
       {0xE06D7363, "错误信息:执行Virtual C++ throw()指令\r\n"},
   };
   for (const Case& c : cases) {
     FaultSnapshot s;
     s.code = c.code;
     s.address = 0x30;
-    EXPECT_EQ(str(inkpost::BuildFaultReport(s)), gbk(std::string("警告:程序发生错误\r\n") + c.line + "发生位置:00000030\r\n"))
+    EXPECT_EQ(str(inkpost::BuildFaultReport(s)),
+              gbk(std::string("警告:程序发生错误\r\n") + c.line + "发生位置:00000030\r\n"))
         << std::hex << c.code;
   }
 }

@@ -2,8 +2,8 @@
 
 #include "support/tempdir.h"
 
-#include <QImage>
 #include <gtest/gtest.h>
+#include <QImage>
 
 #include <random>
 
@@ -55,7 +55,7 @@ TEST(SelectionZones, FollowThePressOrder) {
   EXPECT_EQ(zoneAt(2, 57, W, H), Zone::BottomLeft);
   EXPECT_EQ(zoneAt(50, 3, W, H), Zone::Top);
   EXPECT_EQ(zoneAt(50, 56, W, H), Zone::Bottom);
-  EXPECT_EQ(zoneAt(3, 30, W, H), Zone::Left);   // 3 pixels inside the left edge
+  EXPECT_EQ(zoneAt(3, 30, W, H), Zone::Left);  // 3 pixels inside the left edge
   EXPECT_EQ(zoneAt(96, 30, W, H), Zone::Right);
   EXPECT_EQ(zoneAt(5, 30, W, H), Zone::Inside);
   EXPECT_EQ(zoneAt(50, 30, W, H), Zone::Inside);
@@ -112,8 +112,8 @@ TEST(CaptureJpeg, WritesAStandardJpegCloseToTheSource) {
   for (int y = 0; y < 48; ++y)
     for (int x = 0; x < 64; ++x) {
       QRgb a = src.pixel(x, y), b = back.pixel(x, y);
-      worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                        std::abs(qBlue(a) - qBlue(b))});
+      worst = std::max(
+          {worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
     }
   EXPECT_LE(worst, 24);
 }

@@ -45,9 +45,7 @@ TEST(GalleryEntry, HoldsAddressWidthAndHeight) {
   EXPECT_EQ(item.height, 0);
 }
 
-TEST(GalleryPage, EmptyListGivesHeadAndFoot) {
-  EXPECT_EQ(galleryPageText({}), gbk(kHead) + "</body></html>");
-}
+TEST(GalleryPage, EmptyListGivesHeadAndFoot) { EXPECT_EQ(galleryPageText({}), gbk(kHead) + "</body></html>"); }
 
 TEST(GalleryPage, OneAndThreeEntriesExactly) {
   EXPECT_EQ(galleryPageText({"http://b/upload/a.jpg[200|100"}),

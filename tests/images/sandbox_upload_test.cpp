@@ -9,8 +9,8 @@
 #include "support/sandboxlogin.h"
 #include "support/tempdir.h"
 
-#include <QUrl>
 #include <gtest/gtest.h>
+#include <QUrl>
 
 namespace inkpost {
 namespace {
@@ -84,12 +84,8 @@ TEST_F(UploadToSandbox, AnyNameIsStoredWithItsExtensionAndServedBack) {
   auto image = [&n] { return test::makeJpeg(10 + ++n, 10); };  // all different
   const std::string korean = image(), emoji = image();
   const std::vector<Case> cases = {
-      {"my photo.jpg", "my photo.jpg"},
-      {"#1.jpg", "#1.jpg"},
-      {"100%.jpg", "100%.jpg"},
-      {"a & b.jpg", "a & b.jpg"},
-      {"1+1.jpg", "1+1.jpg"},
-      {"中文 图片.jpg", "中文 图片.jpg"},
+      {"my photo.jpg", "my photo.jpg"}, {"#1.jpg", "#1.jpg"},   {"100%.jpg", "100%.jpg"},
+      {"a & b.jpg", "a & b.jpg"},       {"1+1.jpg", "1+1.jpg"}, {"中文 图片.jpg", "中文 图片.jpg"},
   };
   for (const Case& c : cases) {
     const std::string bytes = image();

@@ -96,13 +96,16 @@ TEST(UploadQuery, BytesThatMeanSomethingInARequestLineAreEncoded) {
 TEST(UploadForm, PartHeaderTrailerAndHeaderBlock) {
   EXPECT_EQ(std::string(kUploadBoundary), "---------------------------4827543632391");
   EXPECT_EQ(uploadPartHeader("photo.jpg", "image/jpeg"),
-            kDelimiter + "\r\nContent-Disposition: form-data; name=\"edtFileLoad\"; filename=\"photo.jpg\"\r\n"
-                         "Content-Type: image/jpeg\r\n\r\n");
+            kDelimiter +
+                "\r\nContent-Disposition: form-data; name=\"edtFileLoad\"; filename=\"photo.jpg\"\r\n"
+                "Content-Type: image/jpeg\r\n\r\n");
   EXPECT_EQ(uploadPartHeader("photo.JPG", ""),
-            kDelimiter + "\r\nContent-Disposition: form-data; name=\"edtFileLoad\"; filename=\"photo.JPG\"\r\n"
-                         "Content-Type: \r\n\r\n");
-  EXPECT_EQ(toUtf8(uploadTrailer()),
-            "\r\n" + kDelimiter + "\r\nContent-Disposition: form-data; name=\"B1\"\r\n\r\n提交\r\n" + kDelimiter + "--");
+            kDelimiter +
+                "\r\nContent-Disposition: form-data; name=\"edtFileLoad\"; filename=\"photo.JPG\"\r\n"
+                "Content-Type: \r\n\r\n");
+  EXPECT_EQ(
+      toUtf8(uploadTrailer()),
+      "\r\n" + kDelimiter + "\r\nContent-Disposition: form-data; name=\"B1\"\r\n\r\n提交\r\n" + kDelimiter + "--");
   EXPECT_EQ(uploadRequestHeaders(),
             "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8\r\n"
             "Accept-Encoding: gzip, deflate\r\n"
@@ -119,12 +122,15 @@ TEST(UploadForm, PartHeaderTrailerAndHeaderBlock) {
 TEST(UploadAnswer, DuplicateSuccessAndFailures) {
   const UploadNames n = uploadNames("/p/photo.jpg", StoreAs::GivenName, "abc");
   const std::string site = "http://blog.example/";
-  EXPECT_EQ(uploadAnswerAddress(gbk("<p>错误原因:文件已存在，请先删除</p>"), site, n), "http://blog.example/upload/abc.jpg");
+  EXPECT_EQ(uploadAnswerAddress(gbk("<p>错误原因:文件已存在，请先删除</p>"), site, n),
+            "http://blog.example/upload/abc.jpg");
   EXPECT_EQ(uploadAnswerAddress(gbk("x 已上传文件:<a href=\"http://blog.example/upload/abc.jpg\">y"), site, n),
             "http://blog.example/upload/abc.jpg");
   // Marker searches ignore case.
-  EXPECT_EQ(uploadAnswerAddress(gbk("已上传文件:<A HREF=\"http://b/upload/x.jpg\">"), site, n), "http://b/upload/x.jpg");
-  EXPECT_EQ(uploadAnswerAddress(gbk("已上传文件:<a href=\"https://b/upload/x.jpg\">"), site, n), "https://b/upload/x.jpg");
+  EXPECT_EQ(uploadAnswerAddress(gbk("已上传文件:<A HREF=\"http://b/upload/x.jpg\">"), site, n),
+            "http://b/upload/x.jpg");
+  EXPECT_EQ(uploadAnswerAddress(gbk("已上传文件:<a href=\"https://b/upload/x.jpg\">"), site, n),
+            "https://b/upload/x.jpg");
   EXPECT_EQ(uploadAnswerAddress(gbk("已上传文件:<a href=\"upload/abc.jpg\">"), site, n), "");
   EXPECT_EQ(uploadAnswerAddress(gbk("<form action=login.asp>请登录</form>"), site, n), "");
   EXPECT_EQ(uploadAnswerAddress("", site, n), "");
@@ -198,12 +204,9 @@ TEST_F(UploadToCaptureServer, NamesWithBlanksMarksAndAnyScriptUploadWhole) {
     std::string queryName;
   };
   const std::vector<Case> cases = {
-      {"my photo.jpg", "my%20photo.jpg"},
-      {"#1 best.jpg", "%231%20best.jpg"},
-      {"100%.jpg", "100%25.jpg"},
-      {"cats & dogs.jpg", "cats%20%26%20dogs.jpg"},
-      {"a+b.jpg", "a%2Bb.jpg"},
-      {"照片 一.jpg", gbk("照片%20一.jpg")},
+      {"my photo.jpg", "my%20photo.jpg"}, {"#1 best.jpg", "%231%20best.jpg"},
+      {"100%.jpg", "100%25.jpg"},         {"cats & dogs.jpg", "cats%20%26%20dogs.jpg"},
+      {"a+b.jpg", "a%2Bb.jpg"},           {"照片 一.jpg", gbk("照片%20一.jpg")},
   };
   for (const Case& c : cases) {
     server.setResponse(successAnswer("http://b/upload/x.jpg"));
@@ -311,7 +314,8 @@ TEST_F(UploadToCaptureServer, CompressedAnswersAreReadToo) {
                      "\r\nConnection: close\r\n\r\n" + plain);
   EXPECT_EQ(UploadImageFile(site(), "", path, "", false), site() + "upload/photo.jpg");
   // Garbage under gzip: no address.
-  server.setResponse("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 4\r\nConnection: close\r\n\r\n\x1f\x8b\x08\x00");
+  server.setResponse(
+      "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 4\r\nConnection: close\r\n\r\n\x1f\x8b\x08\x00");
   EXPECT_EQ(UploadImageFile(site(), "", path, "", false), "");
 }
 
@@ -325,10 +329,10 @@ TEST(UploadWithoutServer, NoSiteAndServerDownGiveEmpty) {
     CaptureServer gone;
     port = gone.port();
   }
-  EXPECT_EQ(uploadImage("http://127.0.0.1:" + std::to_string(port) + "/", "", dir.file("a.jpg"), StoreAs::OwnName,
-                        "", 2)
-                .outcome,
-            UploadOutcome::Network);
+  EXPECT_EQ(
+      uploadImage("http://127.0.0.1:" + std::to_string(port) + "/", "", dir.file("a.jpg"), StoreAs::OwnName, "", 2)
+          .outcome,
+      UploadOutcome::Network);
 }
 
 TEST(UploadSummary, CountsAndNamesEachFailureWithItsReason) {

@@ -1,8 +1,8 @@
 // Upload from a web address: fetched with a plain GET, staged in temp/,
 // uploaded content-named, the outcome told in a notice.
-#include "support/session.h"
-#include "support/mainunits.h"
 #include "images/ui/acquire.h"
+#include "support/mainunits.h"
+#include "support/session.h"
 
 #include "../images/imagedata.h"
 #include "app/ui/toast.h"
@@ -13,12 +13,12 @@
 #include "net/encoding.h"
 #include "support/capture_server.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <atomic>
 
@@ -68,7 +68,8 @@ class FromAddress : public inkpost::test::SessionTest {
   }
   void TearDown() override {
     SessionTest::TearDown();
-    setToastTimeScale(1); }
+    setToastTimeScale(1);
+  }
   std::vector<std::string> notices() { return toastHistory(); }
 
   test::ProgramDirScope scope;
@@ -100,7 +101,8 @@ TEST_F(FromAddress, UpperCaseGifAndPngAreStagedAsJpg) {
   const auto requests = blog.requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(test::queryName(requests[0]), contentName(host.gif) + ".jpg");
-  EXPECT_NE(test::requestBody(requests[0]).find("filename=\"img.jpg\"\r\nContent-Type: image/jpeg\r\n"), std::string::npos);
+  EXPECT_NE(test::requestBody(requests[0]).find("filename=\"img.jpg\"\r\nContent-Type: image/jpeg\r\n"),
+            std::string::npos);
   EXPECT_EQ(test::queryName(requests[1]), contentName(host.jpeg) + ".jpg");
   EXPECT_EQ(test::readFile(programPath("temp/img.jpg")), host.jpeg);
   ASSERT_EQ(blogSession().gallery.size(), 2u);

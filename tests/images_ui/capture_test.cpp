@@ -1,21 +1,21 @@
-#include "support/session.h"
 #include "images/ui/capturewindow.h"
+#include "support/session.h"
 
 #include "app/programdir.h"
 #include "app/ui/mainwindow.h"
-#include "support/mainunits.h"
 #include "app/ui/toast.h"
+#include "guitest.h"
 #include "images/convert.h"
 #include "images/gallery.h"
-#include "support/tempdir.h"
+#include "support/mainunits.h"
 #include "support/sandboxlogin.h"
-#include "guitest.h"
+#include "support/tempdir.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <random>
@@ -74,8 +74,8 @@ class CaptureWindowTest : public inkpost::test::SessionTest {
 TEST_F(CaptureWindowTest, EveryDragDirectionGivesTheSameRectangle) {
   CaptureWindow win(testScreen(400, 300), 1.0);
   const QRect want(50, 60, 100, 80);
-  const std::pair<QPoint, QPoint> drags[] = {{{50, 60}, {150, 140}}, {{150, 140}, {50, 60}},
-                                             {{150, 60}, {50, 140}}, {{50, 140}, {150, 60}}};
+  const std::pair<QPoint, QPoint> drags[] = {
+      {{50, 60}, {150, 140}}, {{150, 140}, {50, 60}}, {{150, 60}, {50, 140}}, {{50, 140}, {150, 60}}};
   for (auto [from, to] : drags) {
     dragOnPicture(win, from, to);
     EXPECT_EQ(win.panel()->geometry(), want);
@@ -136,9 +136,11 @@ TEST_F(CaptureWindowTest, PressNearTheLeftEdgeResizesAndTheCentreMoves) {
 TEST_F(CaptureWindowTest, HoverSetsTheSizingCursors) {
   CaptureWindow win(testScreen(400, 300), 1.0);
   dragOnPicture(win, {100, 100}, {200, 180});
-  const std::pair<QPoint, Qt::CursorShape> cases[] = {
-      {{1, 1}, Qt::SizeFDiagCursor}, {{98, 1}, Qt::SizeBDiagCursor}, {{50, 1}, Qt::SizeVerCursor},
-      {{1, 40}, Qt::SizeHorCursor},  {{50, 40}, Qt::SizeAllCursor}};
+  const std::pair<QPoint, Qt::CursorShape> cases[] = {{{1, 1}, Qt::SizeFDiagCursor},
+                                                      {{98, 1}, Qt::SizeBDiagCursor},
+                                                      {{50, 1}, Qt::SizeVerCursor},
+                                                      {{1, 40}, Qt::SizeHorCursor},
+                                                      {{50, 40}, Qt::SizeAllCursor}};
   for (auto [at, shape] : cases) {
     mouse(win.panel(), QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
     EXPECT_EQ(win.panel()->cursor().shape(), shape);

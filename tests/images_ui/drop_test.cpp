@@ -1,24 +1,24 @@
 // Files dropped on the upload box: uploaded in drop order, recorded with
 // their sizes, failures skipped.
-#include "support/session.h"
-#include "support/mainunits.h"
 #include "images/ui/acquire.h"
+#include "support/mainunits.h"
+#include "support/session.h"
 
 #include "../images/imagedata.h"
-#include "support/sandboxlogin.h"
 #include "app/ui/toast.h"
 #include "guitest.h"
 #include "images/convert.h"
 #include "images/ui/gallery.h"
 #include "net/encoding.h"
 #include "support/capture_server.h"
+#include "support/sandboxlogin.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QMimeData>
 #include <QUrl>
-#include <gtest/gtest.h>
 
 #include <unistd.h>
 
@@ -130,10 +130,11 @@ TEST_F(Drop, RealDropOnTheBoxReachesTheHandlerInOrder) {
   test::pointAtSite(w, server.url("/"), "s=1;");
   inkpost::test::units(w).dropTarget->registerOn(inkpost::test::units(w).dropBox);
   int signals_ = 0;
-  QObject::connect(inkpost::test::units(w).dropTarget, &DropTarget::filesDropped, &w, [this, &signals_](const QStringList& p) {
-    ++signals_;
-    DropFiles(w, p);
-  });
+  QObject::connect(inkpost::test::units(w).dropTarget, &DropTarget::filesDropped, &w,
+                   [this, &signals_](const QStringList& p) {
+                     ++signals_;
+                     DropFiles(w, p);
+                   });
 
   auto* mime = new QMimeData;
   mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(file("z.jpg", test::makeJpeg(5, 5)))),

@@ -1,8 +1,8 @@
 // The gallery viewer under a real browser: the page shown, a click copies
 // the address, a double click appends the image to the article body.
-#include "support/session.h"
-#include "support/mainunits.h"
 #include "images/ui/gallery.h"
+#include "support/mainunits.h"
+#include "support/session.h"
 
 #include "../images/imagedata.h"
 #include "blog/ui/editorbody.h"
@@ -10,13 +10,13 @@
 #include "imagehost.h"
 #include "net/encoding.h"
 
+#include <gtest/gtest.h>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QVariant>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -47,10 +47,11 @@ class ImageHost {
 // Centre of the thumbnail of entry `id`, in view coordinates; (-1,-1) when
 // the page does not show it.
 QPoint thumbnailCentre(QWebEngineView* view, int id) {
-  const QVariant v = evaluate(view, QStringLiteral("(function(){var a=document.getElementById('%1');"
-                                                   "if(!a)return null;var r=a.querySelector('img').getBoundingClientRect();"
-                                                   "return [r.left+r.width/2,r.top+r.height/2,r.width];})()")
-                                        .arg(id));
+  const QVariant v =
+      evaluate(view, QStringLiteral("(function(){var a=document.getElementById('%1');"
+                                    "if(!a)return null;var r=a.querySelector('img').getBoundingClientRect();"
+                                    "return [r.left+r.width/2,r.top+r.height/2,r.width];})()")
+                         .arg(id));
   const QVariantList l = v.toList();
   if (l.size() != 3) return {-1, -1};
   return {static_cast<int>(l[0].toDouble()), static_cast<int>(l[1].toDouble())};
@@ -68,8 +69,8 @@ class GalleryView : public inkpost::test::SessionTest {
   bool showGallery(size_t count) {
     RebuildGallery(w);
     return waitUntil([&] {
-      return evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelectorAll('img').length")).toInt() ==
-                 static_cast<int>(count) &&
+      return evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelectorAll('img').length"))
+                     .toInt() == static_cast<int>(count) &&
              inkpost::test::units(w).galleryView->url().isLocalFile();
     });
   }
@@ -77,7 +78,8 @@ class GalleryView : public inkpost::test::SessionTest {
   // The editor page of the build's program directory (the test's own
   // program directory holds only temp/).
   void loadEditor() {
-    inkpost::test::units(w).editorView->load(QUrl::fromLocalFile(QStringLiteral(INKPOST_PROGRAM_DIR "/editor/index.html")));
+    inkpost::test::units(w).editorView->load(
+        QUrl::fromLocalFile(QStringLiteral(INKPOST_PROGRAM_DIR "/editor/index.html")));
   }
   QPoint inWindow(QPoint p) { return inkpost::test::units(w).galleryView->mapTo(&w, p); }
 
@@ -91,7 +93,8 @@ TEST_F(GalleryView, ShowsThePageFileAndKeepsTheViewerOnIt) {
   ASSERT_TRUE(showGallery(1));
   EXPECT_EQ(inkpost::test::units(w).galleryView->url(), QUrl::fromLocalFile(QString::fromStdString(galleryPagePath())));
   EXPECT_EQ(test::readFile(galleryPagePath()), galleryPageText(blogSession().gallery));
-  const QVariant width = evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelector('img').getAttribute('width')"));
+  const QVariant width = evaluate(inkpost::test::units(w).galleryView,
+                                  QStringLiteral("document.querySelector('img').getAttribute('width')"));
   EXPECT_EQ(width.toString(), QStringLiteral("152"));
   // Navigations away from the page are cancelled.
   EXPECT_FALSE(GalleryNavigating(w, QStringLiteral("http://127.0.0.1:1/elsewhere")));
@@ -121,9 +124,13 @@ TEST_F(GalleryView, HostileAddressIsShownAndCopiedIntact) {
   blogSession().gallery = {makeGalleryEntry(odd, 76, 76)};
   ASSERT_TRUE(showGallery(1));
   // The page structure survived: one link, one image, the quote kept.
-  EXPECT_EQ(evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelectorAll('a').length")).toInt(), 2);
-  EXPECT_EQ(evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelector('img').getAttribute('src')")).toString(),
-            QString::fromStdString(odd));
+  EXPECT_EQ(
+      evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelectorAll('a').length")).toInt(),
+      2);
+  EXPECT_EQ(
+      evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelector('img').getAttribute('src')"))
+          .toString(),
+      QString::fromStdString(odd));
   const QPoint p = thumbnailCentre(inkpost::test::units(w).galleryView, 1);
   QTest::mouseClick(window(), Qt::LeftButton, {}, inWindow(p));
   EXPECT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == QString::fromStdString(odd); }, 10000));
@@ -133,7 +140,8 @@ TEST_F(GalleryView, DoubleClickAppendsTheImageToTheBodyAndCopies) {
   loadEditor();
   ASSERT_TRUE(waitUntil([&] { return editorReady(inkpost::test::units(w).editorView); }, 60000));
   setEditorBody(inkpost::test::units(w).editorView, "<p>first paragraph</p>");
-  ASSERT_TRUE(waitUntil([&] { return editorBody(inkpost::test::units(w).editorView).find("first paragraph") != std::string::npos; }));
+  ASSERT_TRUE(waitUntil(
+      [&] { return editorBody(inkpost::test::units(w).editorView).find("first paragraph") != std::string::npos; }));
 
   const std::string a = host.url("/upload/a.jpg");
   blogSession().gallery = {makeGalleryEntry(host.url("/upload/z.jpg"), 50, 50), makeGalleryEntry(a, 200, 100)};
@@ -174,7 +182,8 @@ TEST_F(GalleryView, InsertLinkAppendsThroughTheEditorBody) {
   loadEditor();
   ASSERT_TRUE(waitUntil([&] { return editorReady(inkpost::test::units(w).editorView); }, 60000));
   setEditorBody(inkpost::test::units(w).editorView, "<p>x</p>");
-  ASSERT_TRUE(waitUntil([&] { return editorBody(inkpost::test::units(w).editorView).find("<p>x</p>") != std::string::npos; }));
+  ASSERT_TRUE(
+      waitUntil([&] { return editorBody(inkpost::test::units(w).editorView).find("<p>x</p>") != std::string::npos; }));
   EXPECT_FALSE(GalleryNavigating(w, toQ(gbk("#插入[http://b/upload/a.jpg]"))));
   const std::string body = editorBody(inkpost::test::units(w).editorView);
   EXPECT_NE(body.find("http://b/upload/a.jpg"), std::string::npos) << body;

@@ -3,13 +3,13 @@
 #pragma once
 
 #include "app/programdir.h"
+#include "app/session.h"
 #include "app/ui/gbk.h"
 #include "app/ui/mainwindow.h"
-#include "support/mainunits.h"
-#include "app/session.h"
 #include "images/gallery.h"
 #include "sites/chooserentry.h"
 #include "support/guiwait.h"
+#include "support/mainunits.h"
 #include "support/tempdir.h"
 
 #include <QComboBox>
@@ -19,11 +19,11 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <sys/stat.h>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-#include <sys/stat.h>
 
 namespace inkpost::test {
 

@@ -1,20 +1,20 @@
 // A program directory whose path GBK cannot hold (Korean letters, an
 // emoji): the staging files of address and capture uploads are found and
 // sent all the same.
-#include "../images/imagedata.h"
 #include "app/programdir.h"
+#include "../images/imagedata.h"
 #include "app/ui/toast.h"
 #include "guitest.h"
-#include "support/session.h"
+#include "imagehost.h"
 #include "images/capture.h"
 #include "images/convert.h"
 #include "images/ui/acquire.h"
 #include "images/ui/capturewindow.h"
-#include "imagehost.h"
 #include "support/capture_server.h"
+#include "support/session.h"
 
-#include <QImage>
 #include <gtest/gtest.h>
+#include <QImage>
 
 #include <sys/stat.h>
 
@@ -53,9 +53,8 @@ TEST_F(NonGbkProgramDir, AddressAndCaptureUploadsWork) {
   test::pointAtSite(w, blog.url("/"), "s=1;");
   const std::string jpeg = test::makeJpeg(24, 18);
   test::WebHost host;
-  host.server().Get("/a.jpg", [&jpeg](const httplib::Request&, httplib::Response& res) {
-    res.set_content(jpeg, "image/jpeg");
-  });
+  host.server().Get("/a.jpg",
+                    [&jpeg](const httplib::Request&, httplib::Response& res) { res.set_content(jpeg, "image/jpeg"); });
   host.start();
 
   UploadFromAddress(w, host.url("/a.jpg"));
@@ -74,8 +73,9 @@ TEST_F(NonGbkProgramDir, AddressAndCaptureUploadsWork) {
 
   ASSERT_EQ(blogSession().gallery.size(), 2u);
   EXPECT_EQ(blogSession().gallery[1], blog.url("/upload/" + contentName(captured) + ".jpg") + "[32|20");
-  EXPECT_EQ(toastTexts(), (QStringList{QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传成功！       "),
-                                       QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传成功！       ")}));
+  EXPECT_EQ(toastTexts(),
+            (QStringList{QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传成功！       "),
+                         QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传成功！       ")}));
   // The gallery page was written there too.
   EXPECT_TRUE(test::fileExists(dir + "/temp/index.html"));
 }

@@ -8,7 +8,6 @@
 #include "blog/ui/editorbody.h"
 #include "blog/ui/pageguard.h"
 #include "guitest.h"
-#include "support/session.h"
 #include "imagehost.h"
 #include "images/ui/acquire.h"
 #include "images/ui/gallery.h"
@@ -16,7 +15,9 @@
 #include "net/encoding.h"
 #include "support/capture_server.h"
 #include "support/sandboxlogin.h"
+#include "support/session.h"
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDropEvent>
@@ -26,7 +27,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -73,7 +73,8 @@ class Screen : public test::SessionTest {
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     setGalleryHandler(w, [this](const QString& target) { return GalleryNavigating(w, target); });
-    loadEditorPage(test::units(w).editorView, QUrl::fromLocalFile(QStringLiteral(INKPOST_PROGRAM_DIR "/editor/index.html")));
+    loadEditorPage(test::units(w).editorView,
+                   QUrl::fromLocalFile(QStringLiteral(INKPOST_PROGRAM_DIR "/editor/index.html")));
     ASSERT_TRUE(waitUntil([&] { return editorReady(test::units(w).editorView); }, 60000));
   }
   void TearDown() override {
@@ -94,15 +95,16 @@ class Screen : public test::SessionTest {
     DropFiles(w, paths);
   }
   QPoint thumbnail(int id) {
-    const QVariantList l =
-        evaluate(test::units(w).galleryView, QStringLiteral("(function(){var a=document.getElementById('%1');if(!a)return null;"
-                                               "a.scrollIntoView({block:'nearest',inline:'nearest'});"
-                                               "var r=a.querySelector('img').getBoundingClientRect();"
-                                               "return [r.left+r.width/2,r.top+r.height/2];})()")
-                                    .arg(id))
-            .toList();
+    const QVariantList l = evaluate(test::units(w).galleryView,
+                                    QStringLiteral("(function(){var a=document.getElementById('%1');if(!a)return null;"
+                                                   "a.scrollIntoView({block:'nearest',inline:'nearest'});"
+                                                   "var r=a.querySelector('img').getBoundingClientRect();"
+                                                   "return [r.left+r.width/2,r.top+r.height/2];})()")
+                                        .arg(id))
+                               .toList();
     if (l.size() != 2) return {-1, -1};
-    return test::units(w).galleryView->mapTo(&w, QPoint(static_cast<int>(l[0].toDouble()), static_cast<int>(l[1].toDouble())));
+    return test::units(w).galleryView->mapTo(
+        &w, QPoint(static_cast<int>(l[0].toDouble()), static_cast<int>(l[1].toDouble())));
   }
   // Double-clicks thumbnail `id` and waits until the editor holds `images` images.
   bool insertByDoubleClick(int id, int images) {
@@ -111,7 +113,8 @@ class Screen : public test::SessionTest {
     if (p.x() < 0) return false;
     QTest::mouseDClick(w.windowHandle(), Qt::LeftButton, {}, p);
     return waitUntil([&] {
-      return evaluate(test::units(w).editorView, QStringLiteral("tinymce.activeEditor.getBody().querySelectorAll('img').length"))
+      return evaluate(test::units(w).editorView,
+                      QStringLiteral("tinymce.activeEditor.getBody().querySelectorAll('img').length"))
                  .toInt() == images;
     });
   }
@@ -141,17 +144,21 @@ class Screen : public test::SessionTest {
     QTest::qWait(100);
   }
   void typeInEditor(const QString& text) {
-    QWidget* target = test::units(w).editorView->focusProxy() ? test::units(w).editorView->focusProxy() : test::units(w).editorView;
+    QWidget* target =
+        test::units(w).editorView->focusProxy() ? test::units(w).editorView->focusProxy() : test::units(w).editorView;
     QTest::keyClicks(target, text);
     QTest::qWait(100);
   }
   void undoKey() {
-    QWidget* target = test::units(w).editorView->focusProxy() ? test::units(w).editorView->focusProxy() : test::units(w).editorView;
+    QWidget* target =
+        test::units(w).editorView->focusProxy() ? test::units(w).editorView->focusProxy() : test::units(w).editorView;
     QTest::keyClick(target, Qt::Key_Z, Qt::ControlModifier);
     QTest::qWait(200);
   }
   std::string editorHtml() {
-    return evaluate(test::units(w).editorView, QStringLiteral("tinymce.activeEditor.getContent()")).toString().toStdString();
+    return evaluate(test::units(w).editorView, QStringLiteral("tinymce.activeEditor.getContent()"))
+        .toString()
+        .toStdString();
   }
 
   test::ProgramDirScope scope;
@@ -196,14 +203,16 @@ TEST_F(Screen, TypingKeepsTheResizeHandlerOfAnInsertedImage) {
   EXPECT_NE(body.find("alt=\"\""), std::string::npos) << body;
   // A width the user gives it stays too.
   evaluate(test::units(w).editorView, QStringLiteral("(function(){var e=tinymce.activeEditor;"
-                                        "e.dom.setAttrib(e.getBody().querySelector('img'),'width','300');"
-                                        "e.nodeChanged();})()"));
+                                                     "e.dom.setAttrib(e.getBody().querySelector('img'),'width','300');"
+                                                     "e.nodeChanged();})()"));
   typeInEditor(QStringLiteral("!"));
-  EXPECT_TRUE(waitUntil([&] { return editorBody(test::units(w).editorView).find("width=\"300\"") != std::string::npos; }))
-      << editorBody(test::units(w).editorView);
+  EXPECT_TRUE(waitUntil([&] {
+    return editorBody(test::units(w).editorView).find("width=\"300\"") != std::string::npos;
+  })) << editorBody(test::units(w).editorView);
   EXPECT_NE(editorBody(test::units(w).editorView).find("onload=\"ResizeImage(this,520)\""), std::string::npos);
   // Any other load handler is dropped; the sanitising stays on.
-  setEditorBody(test::units(w).editorView, "<p><img src=\"" + blog.siteUrl() + "upload/photo.jpg\" onload=\"alert(1)\" onerror=\"x()\"></p>");
+  setEditorBody(test::units(w).editorView,
+                "<p><img src=\"" + blog.siteUrl() + "upload/photo.jpg\" onload=\"alert(1)\" onerror=\"x()\"></p>");
   clickIntoParagraph(0);
   typeInEditor(QStringLiteral("x"));
   const std::string cleaned = editorBody(test::units(w).editorView);
@@ -257,16 +266,17 @@ TEST_F(Screen, TheEditorPageReachesOnlyTheBlogAndItsOwnFiles) {
   const std::string own = parseGalleryEntry(blogSession().gallery[0]).address;
 
   setEditorBody(test::units(w).editorView, "<p><img src=\"" + own + "\"><img src=\"" + other.url("/pixel.jpg") +
-                                  "\"><img src=\"file://" + scope.dir().file("local.jpg") + "\"></p>");
+                                               "\"><img src=\"file://" + scope.dir().file("local.jpg") + "\"></p>");
   const std::vector<int> widths = loadedWidths(test::units(w).editorView, kEditorWidths, 3);
   ASSERT_EQ(widths.size(), 3u);
   EXPECT_GT(widths[0], 0);
   EXPECT_EQ(widths[1], 0);
   EXPECT_EQ(widths[2], 0);
   // A script in the page cannot reach it either.
-  evaluate(test::units(w).editorView, QStringLiteral("(function(){var i=new Image();i.src='%1';document.body.appendChild(i);"
-                                        "try{fetch('%1');}catch(e){}})()")
-                             .arg(QString::fromStdString(other.url("/script.jpg"))));
+  evaluate(test::units(w).editorView,
+           QStringLiteral("(function(){var i=new Image();i.src='%1';document.body.appendChild(i);"
+                          "try{fetch('%1');}catch(e){}})()")
+               .arg(QString::fromStdString(other.url("/script.jpg"))));
   QTest::qWait(500);
   EXPECT_EQ(hits, 0);
   bool blockedOther = false, blockedFile = false;
@@ -282,8 +292,9 @@ TEST_F(Screen, TheEditorPageReachesOnlyTheBlogAndItsOwnFiles) {
 // goes: the gallery page, the inserted element, the article body.
 TEST_F(Screen, MarkupInAnAnswersAddressStaysText) {
   test::CaptureServer hostile;
-  hostile.setResponse(test::okResponse(
-      "已上传文件:<a href=\"http://b/x.jpg&quot; onerror=&quot;alert(1)&quot;&gt;&lt;script&gt;bad()&lt;/script&gt;\">x</a>"));
+  hostile.setResponse(
+      test::okResponse("已上传文件:<a href=\"http://b/x.jpg&quot; "
+                       "onerror=&quot;alert(1)&quot;&gt;&lt;script&gt;bad()&lt;/script&gt;\">x</a>"));
   test::writeFile(scope.dir().file("a.jpg"), test::makeJpeg(8, 8));
   const UploadResult r = uploadImage(hostile.url("/"), "", scope.dir().file("a.jpg"), StoreAs::OwnName);
   ASSERT_TRUE(r.ok());
@@ -294,9 +305,11 @@ TEST_F(Screen, MarkupInAnAnswersAddressStaysText) {
     return evaluate(test::units(w).galleryView, QStringLiteral("document.querySelectorAll('img').length")).toInt() == 1;
   }));
   // Only the page's own script, and one link per thumbnail besides the hidden one.
-  EXPECT_EQ(evaluate(test::units(w).galleryView, QStringLiteral("document.querySelectorAll('script').length")).toInt(), 1);
+  EXPECT_EQ(evaluate(test::units(w).galleryView, QStringLiteral("document.querySelectorAll('script').length")).toInt(),
+            1);
   EXPECT_EQ(evaluate(test::units(w).galleryView, QStringLiteral("document.querySelectorAll('a').length")).toInt(), 2);
-  EXPECT_EQ(evaluate(test::units(w).galleryView, QStringLiteral("document.querySelector('img').getAttribute('src')")).toString(),
+  EXPECT_EQ(evaluate(test::units(w).galleryView, QStringLiteral("document.querySelector('img').getAttribute('src')"))
+                .toString(),
             QString::fromStdString(r.address));
 
   setEditorBody(test::units(w).editorView, "<p>x</p>");
@@ -307,7 +320,8 @@ TEST_F(Screen, MarkupInAnAnswersAddressStaysText) {
   EXPECT_FALSE(evaluate(test::units(w).editorView,
                         QStringLiteral("tinymce.activeEditor.getBody().querySelector('img').hasAttribute('onerror')"))
                    .toBool());
-  EXPECT_EQ(evaluate(test::units(w).editorView, QStringLiteral("tinymce.activeEditor.getBody().querySelector('img').getAttribute('src')"))
+  EXPECT_EQ(evaluate(test::units(w).editorView,
+                     QStringLiteral("tinymce.activeEditor.getBody().querySelector('img').getAttribute('src')"))
                 .toString(),
             QString::fromStdString(r.address));
 }
@@ -340,7 +354,8 @@ TEST_F(Screen, PastedPictureIsUploadedAndInsertedAtTheCaret) {
   clickIntoParagraph(0);
   clearToastHistory();
   QGuiApplication::clipboard()->setImage(screenshotLike(200, 120));
-  QWidget* target = test::units(w).editorView->focusProxy() ? test::units(w).editorView->focusProxy() : test::units(w).editorView;
+  QWidget* target =
+      test::units(w).editorView->focusProxy() ? test::units(w).editorView->focusProxy() : test::units(w).editorView;
   QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
   ASSERT_TRUE(waitUntil([&] { return editorHtml().find("<img") != std::string::npos; })) << editorHtml();
   const std::string html = editorHtml();
@@ -361,7 +376,8 @@ TEST_F(Screen, PastedPictureIsUploadedAndInsertedAtTheCaret) {
   ASSERT_TRUE(waitUntil([&] { return blogSession().gallery.size() == 2; }));
   EXPECT_NE(blogSession().gallery[1].find(".jpg[160|100"), std::string::npos) << blogSession().gallery[1];
   ASSERT_TRUE(waitUntil([&] {
-    return evaluate(test::units(w).editorView, QStringLiteral("tinymce.activeEditor.getBody().querySelectorAll('img').length"))
+    return evaluate(test::units(w).editorView,
+                    QStringLiteral("tinymce.activeEditor.getBody().querySelectorAll('img').length"))
                .toInt() == 2;
   }));
   // Plain text still pastes as text in the editor.
@@ -375,20 +391,21 @@ TEST_F(Screen, PastedPictureIsUploadedAndInsertedAtTheCaret) {
 TEST_F(Screen, FilesAndWebImagesDroppedOnTheGalleryViewerUpload) {
   test::units(w).dropTarget->registerOn(test::units(w).dropBox);
   test::units(w).dropTarget->alsoOn(test::units(w).galleryView);
-  QObject::connect(test::units(w).dropTarget, &DropTarget::filesDropped, &w, [this](const QStringList& p) { DropFiles(w, p); });
+  QObject::connect(test::units(w).dropTarget, &DropTarget::filesDropped, &w,
+                   [this](const QStringList& p) { DropFiles(w, p); });
   QObject::connect(test::units(w).dropTarget, &DropTarget::addressesDropped, &w,
                    [this](const QStringList& a) { DropAddresses(w, a); });
   RebuildGallery(w);
   test::WebHost web;
   const std::string gif = test::makeGif(30, 20);
-  web.server().Get("/pics/cat.gif", [&gif](const httplib::Request&, httplib::Response& res) {
-    res.set_content(gif, "image/gif");
-  });
+  web.server().Get("/pics/cat.gif",
+                   [&gif](const httplib::Request&, httplib::Response& res) { res.set_content(gif, "image/gif"); });
   web.start();
   test::writeFile(scope.dir().file("dropped.jpg"), test::makeJpeg(50, 40));
 
   // The page is shown by a child widget of the view: that is where a drag lands.
-  QWidget* page = test::units(w).galleryView->focusProxy() ? test::units(w).galleryView->focusProxy() : test::units(w).galleryView;
+  QWidget* page =
+      test::units(w).galleryView->focusProxy() ? test::units(w).galleryView->focusProxy() : test::units(w).galleryView;
   auto drop = [&](const QList<QUrl>& urls) {
     QMimeData mime;
     mime.setUrls(urls);

@@ -15,8 +15,8 @@
 #include "support/sandbox.h"
 #include "support/session.h"
 
-#include <QSignalBlocker>
 #include <gtest/gtest.h>
+#include <QSignalBlocker>
 
 namespace inkpost {
 namespace {

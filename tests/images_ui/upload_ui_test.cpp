@@ -1,8 +1,8 @@
 // The window-side upload: site and cookie taken from the window, the window
 // disabled for the exchange and enabled again whatever the outcome.
-#include "support/session.h"
-#include "support/mainunits.h"
 #include "images/ui/upload.h"
+#include "support/mainunits.h"
+#include "support/session.h"
 
 #include "../images/imagedata.h"
 #include "guitest.h"

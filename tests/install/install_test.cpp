@@ -14,8 +14,8 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 using namespace inkpost;
@@ -44,11 +44,12 @@ std::string loadedEditorUrl(const StartedProgram& p) {
 
 // The window shows and the editor page loads; fails the test otherwise.
 void expectWindowAndEditor(StartedProgram& p, const std::string& editorDir) {
-  EXPECT_TRUE(waitFor([] { return StartedProgram::viewableWindow(kTitle) != 0; }, 90000))
-      << "no window; stderr:\n" << p.errorOutput();
+  EXPECT_TRUE(waitFor([] { return StartedProgram::viewableWindow(kTitle) != 0; }, 90000)) << "no window; stderr:\n"
+                                                                                          << p.errorOutput();
   std::string url;
   EXPECT_TRUE(waitFor([&] { return !(url = loadedEditorUrl(p)).empty(); }, 90000))
-      << "the editor page did not load; stderr:\n" << p.errorOutput();
+      << "the editor page did not load; stderr:\n"
+      << p.errorOutput();
   EXPECT_EQ(url, "file://" + editorDir + "/index.html");
   EXPECT_FALSE(p.waitExit(0)) << p.errorOutput();
 }
@@ -61,9 +62,8 @@ class Installed : public ::testing::Test {
   static void SetUpTestSuite() {
     root = new TempDir;
     int status = -1;
-    const std::string log = shellOutput("DESTDIR='" + root->path() + "' cmake --install '" INKPOST_BINARY_DIR
-                                        "' --prefix /usr 2>&1",
-                                        &status);
+    const std::string log = shellOutput(
+        "DESTDIR='" + root->path() + "' cmake --install '" INKPOST_BINARY_DIR "' --prefix /usr 2>&1", &status);
     ASSERT_EQ(status, 0) << log;
   }
   static void TearDownTestSuite() {
@@ -173,8 +173,8 @@ TEST_F(Installed, MenuEntryMetainfoAndIconsAreValid) {
   EXPECT_NE(entry.find("\nExec=inkpost-client\n"), std::string::npos);
   EXPECT_TRUE(fileExists(usr(std::string("share/icons/hicolor/scalable/apps/") + kAppId + ".svg")));
   for (int size : {48, 256}) {
-    const std::string png = readFile(usr("share/icons/hicolor/" + std::to_string(size) + "x" +
-                                         std::to_string(size) + "/apps/" + kAppId + ".png"));
+    const std::string png = readFile(
+        usr("share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps/" + kAppId + ".png"));
     ASSERT_GE(png.size(), 24u) << size;
     auto be32 = [&](size_t at) {
       return (uint8_t(png[at]) << 24) | (uint8_t(png[at + 1]) << 16) | (uint8_t(png[at + 2]) << 8) |
@@ -212,22 +212,24 @@ TEST(Package, HoldsTheProgramEditorMenuEntryAndIcon) {
   // What `make package` runs after the build, into a folder of its own.
   TempDir out;
   int status = -1;
-  const std::string log = shellOutput("cd '" + out.path() + "' && cpack --config '" INKPOST_BINARY_DIR
-                                      "/CPackConfig.cmake' -B '" + out.path() + "' 2>&1",
-                                      &status);
+  const std::string log =
+      shellOutput("cd '" + out.path() + "' && cpack --config '" INKPOST_BINARY_DIR "/CPackConfig.cmake' -B '" +
+                      out.path() + "' 2>&1",
+                  &status);
   ASSERT_EQ(status, 0) << log;
   const std::string deb = shellOutput("ls '" + out.path() + "'/inkpost-client_*.deb | head -1");
   ASSERT_FALSE(deb.empty()) << log;
   const std::string path = deb.substr(0, deb.find('\n'));
   const std::string list = shellOutput("dpkg-deb -c '" + path + "'", &status);
   ASSERT_EQ(status, 0);
-  for (const std::string& f : std::vector<std::string>{"./usr/bin/inkpost-client", "./usr/libexec/inkpost-client/inkpost-fault-report",
-        "./usr/share/inkpost-client/editor/index.html", "./usr/share/inkpost-client/editor/tinymce/tinymce.min.js",
-        std::string("./usr/share/applications/") + kAppId + ".desktop",
-        std::string("./usr/share/metainfo/") + kAppId + ".metainfo.xml",
-        std::string("./usr/share/icons/hicolor/scalable/apps/") + kAppId + ".svg",
-        std::string("./usr/share/icons/hicolor/48x48/apps/") + kAppId + ".png",
-        std::string("./usr/share/icons/hicolor/256x256/apps/") + kAppId + ".png"})
+  for (const std::string& f : std::vector<std::string>{
+           "./usr/bin/inkpost-client", "./usr/libexec/inkpost-client/inkpost-fault-report",
+           "./usr/share/inkpost-client/editor/index.html", "./usr/share/inkpost-client/editor/tinymce/tinymce.min.js",
+           std::string("./usr/share/applications/") + kAppId + ".desktop",
+           std::string("./usr/share/metainfo/") + kAppId + ".metainfo.xml",
+           std::string("./usr/share/icons/hicolor/scalable/apps/") + kAppId + ".svg",
+           std::string("./usr/share/icons/hicolor/48x48/apps/") + kAppId + ".png",
+           std::string("./usr/share/icons/hicolor/256x256/apps/") + kAppId + ".png"})
     EXPECT_NE(list.find(" " + f + "\n"), std::string::npos) << f << "\n" << list;
   EXPECT_EQ(list.find("inkpost-sandbox"), std::string::npos);
   const std::string depends = shellOutput("dpkg-deb -f '" + path + "' Depends");

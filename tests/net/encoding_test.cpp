@@ -16,7 +16,7 @@ const std::string kWen = "\xCE\xC4";    // 文
 // Two-byte characters whose trail byte is an ASCII character.
 const std::string kTrailBackslash = "\x95\x5C";
 const std::string kTrailAt = "\x81\x40";
-const std::string kTrailA = "\x81\x41";  // trail byte 'A'
+const std::string kTrailA = "\x81\x41";       // trail byte 'A'
 const std::string kTrailLowerA = "\x81\x61";  // trail byte 'a', another character
 
 std::string iconvStrict(const char* to, const char* from, const std::string& in, bool* ok) {
@@ -69,12 +69,16 @@ TEST(Utf8, FromUtf8RoundTripsAndMatchesIconvOnRandomText) {
 }
 
 TEST(Utf8, FromUtf8ReplacesMalformedInput) {
-  EXPECT_EQ(fromUtf8("a\xFF" "b"), "a?b");
-  EXPECT_EQ(fromUtf8("\xE4\xB8"), "?");              // truncated: one replacement
-  EXPECT_EQ(fromUtf8("\xE4\xB8" "x"), "?x");
-  EXPECT_EQ(fromUtf8("\xC0\xAF"), "??");             // overlong
-  EXPECT_EQ(fromUtf8("\xED\xA0\x80"), "???");        // surrogate
-  EXPECT_EQ(fromUtf8("\xF4\x90\x80\x80"), "????");   // beyond U+10FFFF
+  EXPECT_EQ(fromUtf8("a\xFF"
+                     "b"),
+            "a?b");
+  EXPECT_EQ(fromUtf8("\xE4\xB8"), "?");  // truncated: one replacement
+  EXPECT_EQ(fromUtf8("\xE4\xB8"
+                     "x"),
+            "?x");
+  EXPECT_EQ(fromUtf8("\xC0\xAF"), "??");                              // overlong
+  EXPECT_EQ(fromUtf8("\xED\xA0\x80"), "???");                         // surrogate
+  EXPECT_EQ(fromUtf8("\xF4\x90\x80\x80"), "????");                    // beyond U+10FFFF
   EXPECT_EQ(fromUtf8("\xE4\xB8\xAD\xF0\x9F\x98\x80"), kZhong + "?");  // emoji has no GBK form
   EXPECT_EQ(fromUtf8("\xEF\xBB\xBF\xE4\xB8\xAD"), kZhong);            // byte-order mark dropped
   EXPECT_EQ(fromUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
@@ -148,10 +152,11 @@ TEST(RemovePatterns, Basics) {
 
 TEST(RemovePatterns, FastFormMatchesStepByStepOnRandomInput) {
   std::mt19937 rng(11);
-  const std::vector<std::string> atoms = {"<", ">", "a", "b", " ", "[", "]", "\\", "/", "[\\]", "[/]",
-                                          kZhong, kTrailBackslash, "\x95\x5B", "\x95\x5D", "<a>", "</a>"};
-  const std::vector<std::string> patterns = {"<*>", "<*>,a", "a*b", "[*]", "*>", "<*", "a", "<a>*</a>",
-                                             "b,<*>", "\\*/", "<*>,<*>", "/*\\"};
+  const std::vector<std::string> atoms = {
+      "<",        ">",        "a",   "b",   " ", "[", "]", "\\", "/", "[\\]", "[/]", kZhong, kTrailBackslash,
+      "\x95\x5B", "\x95\x5D", "<a>", "</a>"};
+  const std::vector<std::string> patterns = {"<*>", "<*>,a",    "a*b",   "[*]",  "*>",      "<*",
+                                             "a",   "<a>*</a>", "b,<*>", "\\*/", "<*>,<*>", "/*\\"};
   for (int round = 0; round < 4000; ++round) {
     std::string text;
     int n = rng() % 14;
@@ -165,7 +170,8 @@ TEST(RemovePatterns, FastFormMatchesStepByStepOnRandomInput) {
 TEST(RemovePatterns, FastFormMatchesOnLargeHtml) {
   std::string html;
   for (int i = 0; i < 2000; ++i)
-    html += "<p><img src=\"/u/" + std::to_string(i) + ".jpg\"> " + kZhong + " <a href=\"/x" + std::to_string(i % 50) + "\">l</a></p>\n";
+    html += "<p><img src=\"/u/" + std::to_string(i) + ".jpg\"> " + kZhong + " <a href=\"/x" + std::to_string(i % 50) +
+            "\">l</a></p>\n";
   EXPECT_EQ(removePatterns(html, "<*>"), removePatternsLiteral(html, "<*>"));
 }
 
@@ -215,7 +221,13 @@ TEST(SingleHighBytes, NeverTakeTheNextByteAlong) {
 TEST(SingleHighBytes, ResumedSearchesAgreeWithSearchesFromTheTop) {
   std::mt19937 rng(17);
   const std::vector<std::string> atoms = {"a", "A", "<", ">", "\x80", "\xFF", kZhong, kTrailA, kTrailAt, "\x81"};
-  const std::vector<std::string> needles = {"a", "<", "A>", "\x80" "a", kTrailA, "\x81"};
+  const std::vector<std::string> needles = {"a",
+                                            "<",
+                                            "A>",
+                                            "\x80"
+                                            "a",
+                                            kTrailA,
+                                            "\x81"};
   for (int round = 0; round < 3000; ++round) {
     std::string text;
     for (int i = rng() % 12; i > 0; --i) text += atoms[rng() % atoms.size()];

@@ -27,8 +27,8 @@ struct Call {
   std::string headers, responseHeaders, cookies;
   std::string body;
   std::string run(const std::string& url, const std::string& method = "GET", const std::string& data = "",
-                  int timeout = 2, bool follow = true, const std::string& proxy = "",
-                  const std::string& user = "", const std::string& pass = "") {
+                  int timeout = 2, bool follow = true, const std::string& proxy = "", const std::string& user = "",
+                  const std::string& pass = "") {
     body = HttpEngine(url, method, proxy, user, pass, "", headers, data, timeout, responseHeaders, cookies, follow);
     return body;
   }
@@ -56,8 +56,13 @@ TEST_F(HttpEngineTest, PlainGetSendsDefaultsInOrder) {
   std::string url = server.url("/a/b?x=1");
   EXPECT_EQ(c.run(url), "hello");
   Lines lines = requestHeaderLines(server.lastRequest());
-  Lines want = {"GET /a/b?x=1 HTTP/1.1", "Host: 127.0.0.1:" + std::to_string(server.port()), kUa, kAccept,
-                "Referer: " + url, "Accept-Language: zh-cn", "Cookie: a=1;"};
+  Lines want = {"GET /a/b?x=1 HTTP/1.1",
+                "Host: 127.0.0.1:" + std::to_string(server.port()),
+                kUa,
+                kAccept,
+                "Referer: " + url,
+                "Accept-Language: zh-cn",
+                "Cookie: a=1;"};
   EXPECT_EQ(lines, want);
   EXPECT_EQ(requestBody(server.lastRequest()), "");
   EXPECT_EQ(c.headers, kAccept + "\r\nReferer: " + url + "\r\nAccept-Language: zh-cn\r\n");
@@ -73,8 +78,14 @@ TEST_F(HttpEngineTest, CallerHeadersKeepTheirPlaceAndSuppressDefaults) {
   c.cookies = " k=v; ";
   c.run(server.url("/"));
   Lines lines = requestHeaderLines(server.lastRequest());
-  Lines want = {"GET / HTTP/1.1", "Host: 127.0.0.1:" + std::to_string(server.port()), kUa,
-                "X-One: 1", "accept: text/html", "Referer: x", "Accept-Language: zh-cn", "Cookie:  k=v; "};
+  Lines want = {"GET / HTTP/1.1",
+                "Host: 127.0.0.1:" + std::to_string(server.port()),
+                kUa,
+                "X-One: 1",
+                "accept: text/html",
+                "Referer: x",
+                "Accept-Language: zh-cn",
+                "Cookie:  k=v; "};
   EXPECT_EQ(lines, want);
   EXPECT_EQ(c.headers, "X-One: 1\r\naccept: text/html\r\nReferer: x\r\nAccept-Language: zh-cn\r\n");
 }
@@ -107,7 +118,9 @@ TEST_F(HttpEngineTest, PostKeepsCallerContentTypeAndGetNeverSendsBody) {
   Lines lines = requestHeaderLines(server.lastRequest());
   EXPECT_EQ(lines[3], "Content-Type: multipart/form-data; boundary=xx");
   EXPECT_EQ(lines.back(), "Content-Length: 6");
-  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("Content-Type", 0) == 0; }), 1);
+  EXPECT_EQ(
+      std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("Content-Type", 0) == 0; }),
+      1);
 
   Call g;
   g.run(server.url("/g"), "GET", "ignored=1");
@@ -164,9 +177,9 @@ TEST_F(HttpEngineTest, SecureRequestsTunnelThroughTheProxy) {
   CaptureServer proxy("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n");
   Call c;
   c.cookies = "a=1;";
-  EXPECT_EQ(c.run("https://blog.invalid/x", "GET", "", 1, true,
-                  "127.0.0.1:" + std::to_string(proxy.port()) + "\x01pu\x01pp"),
-            "");
+  EXPECT_EQ(
+      c.run("https://blog.invalid/x", "GET", "", 1, true, "127.0.0.1:" + std::to_string(proxy.port()) + "\x01pu\x01pp"),
+      "");
   Lines lines = requestHeaderLines(proxy.lastRequest());
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0], "CONNECT blog.invalid:443 HTTP/1.1");
@@ -190,7 +203,8 @@ TEST_F(HttpEngineTest, RedirectsFollowedOrLeftForTheCaller) {
   CaptureServer server;
   server.setResponder([](const std::string& req) {
     if (req.rfind("POST /login", 0) == 0)
-      return std::string("HTTP/1.1 302 Found\r\nLocation: /step2\r\nSet-Cookie: early=1; path=/\r\nContent-Length: 0\r\n\r\n");
+      return std::string(
+          "HTTP/1.1 302 Found\r\nLocation: /step2\r\nSet-Cookie: early=1; path=/\r\nContent-Length: 0\r\n\r\n");
     if (req.rfind("GET /step2", 0) == 0)
       return std::string("HTTP/1.1 301 Moved\r\nLocation: final?x=1\r\nContent-Length: 0\r\n\r\n");
     return okResponse("landed", "Set-Cookie: late=2\r\n");
@@ -222,7 +236,8 @@ TEST_F(HttpEngineTest, EmptyCookieTextUsesTheSharedStoreAcrossRedirects) {
   CaptureServer server;
   server.setResponder([](const std::string& req) {
     if (req.rfind("GET /a ", 0) == 0)
-      return std::string("HTTP/1.1 302 Found\r\nLocation: /b\r\nSet-Cookie: hop=1; path=/\r\nContent-Length: 0\r\n\r\n");
+      return std::string(
+          "HTTP/1.1 302 Found\r\nLocation: /b\r\nSet-Cookie: hop=1; path=/\r\nContent-Length: 0\r\n\r\n");
     return okResponse("b", "Set-Cookie: fin=2; path=/\r\n");
   });
   setHostMapping("blog.test", server.port());
@@ -438,8 +453,13 @@ TEST_F(WinHttpEngineTest, FiveDefaultHeadersAndCookiesOfThisAnswer) {
   std::string cookies = "old=1;";
   EXPECT_EQ(WinHttpEngine("example.org/login.asp", "", "", "", "", "", "", 0, rh, &cookies), "page");
   Lines lines = requestHeaderLines(server.lastRequest());
-  Lines want = {"GET /login.asp HTTP/1.1", "Host: example.org", kUa, "Referer: http://example.org/login.asp",
-                kObjAccept, "Accept-Language: zh-CN", "Content-Type: application/x-www-form-urlencoded",
+  Lines want = {"GET /login.asp HTTP/1.1",
+                "Host: example.org",
+                kUa,
+                "Referer: http://example.org/login.asp",
+                kObjAccept,
+                "Accept-Language: zh-CN",
+                "Content-Type: application/x-www-form-urlencoded",
                 "Cookie: old=1;"};
   EXPECT_EQ(lines, want);
   EXPECT_EQ(cookies, "a=1;b=2;");
@@ -482,8 +502,8 @@ TEST_F(WinHttpEngineTest, ProxyCredentialsAndRedirectSwitch) {
   CaptureServer proxy("HTTP/1.1 302 Found\r\nLocation: http://elsewhere.invalid/\r\nContent-Length: 0\r\n\r\n");
   std::string rh;
   std::string cookies;
-  WinHttpEngine("http://site.invalid/a", "GET", "127.0.0.1:" + std::to_string(proxy.port()) + "\x01pu\x01pp",
-                "su", "sp", "", "", 2, rh, &cookies, false);
+  WinHttpEngine("http://site.invalid/a", "GET", "127.0.0.1:" + std::to_string(proxy.port()) + "\x01pu\x01pp", "su",
+                "sp", "", "", 2, rh, &cookies, false);
   Lines lines = requestHeaderLines(proxy.lastRequest());
   EXPECT_EQ(lines[0], "GET http://site.invalid/a HTTP/1.1");
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Proxy-Authorization: Basic cHU6cHA="), lines.end());
@@ -514,8 +534,8 @@ TEST_F(WinHttpEngineTest, FailuresHaveFixedOutputs) {
   std::string rh = "x";
   std::string cookies = "old=1;";
   auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(WinHttpEngine("http://127.0.0.1:" + std::to_string(closedPort()) + "/", "GET", "", "", "", "", "", 1,
-                          rh, &cookies),
+  EXPECT_EQ(WinHttpEngine("http://127.0.0.1:" + std::to_string(closedPort()) + "/", "GET", "", "", "", "", "", 1, rh,
+                          &cookies),
             "");
   EXPECT_EQ(rh, "");
   EXPECT_EQ(cookies, "");

@@ -79,7 +79,8 @@ TEST(CookieStore, HostPathAndDomain) {
   EXPECT_EQ(cookieHeaderFor("http://www.site.example/"), "d=4");
   EXPECT_FALSE(storeSetCookie("http://www.site.example/", "f=6; domain=evil.example"));
   EXPECT_TRUE(storeSetCookie("http://www.site.example/dir/page", "e=; Max-Age=0"));
-  EXPECT_TRUE(storeSetCookie("http://img.site.example/", "d=; domain=site.example; path=/; expires=Thu, 01 Jan 1970 00:00:00 GMT"));
+  EXPECT_TRUE(storeSetCookie("http://img.site.example/",
+                             "d=; domain=site.example; path=/; expires=Thu, 01 Jan 1970 00:00:00 GMT"));
   EXPECT_EQ(cookieHeaderFor("http://www.site.example/dir/x"), "");
   clearCookieStore();
   EXPECT_TRUE(storedCookies().empty());
@@ -107,7 +108,8 @@ TEST(Cookies, MergeKeepsEachNameOnceAndStaysUnderTheCap) {
   // The same answer setting a cookie twice: the last value wins.
   EXPECT_EQ(mergeCookies("x=0;", "c=1;c=2;"), "x=0;c=2;");
   std::string stored = "ASPSESSIONIDAA=s; username=me; password=pw";
-  for (int i = 0; i < 30; ++i) stored = mergeCookies(stored, "junk" + std::to_string(i) + "=" + std::string(1000, 'v') + ";");
+  for (int i = 0; i < 30; ++i)
+    stored = mergeCookies(stored, "junk" + std::to_string(i) + "=" + std::string(1000, 'v') + ";");
   EXPECT_LT(stored.size(), kCookieTextCap);
   EXPECT_EQ(stored.rfind("ASPSESSIONIDAA=s;", 0), 0u);
   EXPECT_NE(stored.find("username=me;"), std::string::npos);

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <string>
 
 namespace inkpost::test {
@@ -175,8 +175,10 @@ TEST(Sandbox, EditPageCarriesCategoriesAuthorsAndTags) {
   EXPECT_NE(page.find("<p>分类:<select"), std::string::npos);
   EXPECT_NE(page.find("<option value=\"7\">A&amp;B</option>"), std::string::npos);
   EXPECT_NE(page.find("<option value=\"4\" selected=\"selected\">小王</option>"), std::string::npos);
-  EXPECT_NE(page.find("<ul id=\"ulTag\" style=\"display:none;\"><li><a href='#'>x</a></li><li><a href='#'>y</a></li></ul></p>"),
-            std::string::npos);
+  EXPECT_NE(
+      page.find(
+          "<ul id=\"ulTag\" style=\"display:none;\"><li><a href='#'>x</a></li><li><a href='#'>y</a></li></ul></p>"),
+      std::string::npos);
 }
 
 TEST(Sandbox, ArticlesAreStoredDecodedAndListed) {
@@ -226,7 +228,8 @@ TEST(Sandbox, UploadStoresTheFileAndRefusesDuplicatesAndBadNames) {
   Login l = logIn(sb, "admin", "secret");
   const std::string ct = "multipart/form-data; boundary=" + kBoundary;
   std::string bytes("GIF89a\0\x01\x02\r\n--x", 14);
-  std::string answer = sb.post("cmd.asp?act=FileUpload&reload=1&filename=pic.gif", multipart("a.gif", bytes), l.cookie, ct);
+  std::string answer =
+      sb.post("cmd.asp?act=FileUpload&reload=1&filename=pic.gif", multipart("a.gif", bytes), l.cookie, ct);
   std::string expected = "已上传文件:<a href=\"" + sb.siteUrl() + "upload/pic.gif\"";
   EXPECT_NE(answer.find(expected), std::string::npos) << answer;
   EXPECT_EQ(readFile(sb.dataDir() + "/upload/pic.gif"), bytes);

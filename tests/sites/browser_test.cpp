@@ -40,8 +40,10 @@ class BrowserLookup : public ::testing::Test {
   }
   void TearDown() override {
     for (auto& [name, value] : saved_) {
-      if (value) setenv(name.c_str(), value->c_str(), 1);
-      else unsetenv(name.c_str());
+      if (value)
+        setenv(name.c_str(), value->c_str(), 1);
+      else
+        unsetenv(name.c_str());
     }
     resetBrowserCommand();
   }

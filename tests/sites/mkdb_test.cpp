@@ -33,8 +33,8 @@ TEST(MakeDatabase, CreatesAnEmptyKeyedTableWithNineColumns) {
   const std::string path = dir.file("data.mdb");
   ASSERT_EQ(mkdb("'" + path + "'"), 0);
   ASSERT_EQ(OpenSiteStore(path), SiteStoreOpen::Ok);
-  EXPECT_EQ(siteColumns(), (std::vector<std::string>{"ID", "webname", "weburl", "admin", "pass", "ikname",
-                                                     "imgname", "bdname", "bdpass"}));
+  EXPECT_EQ(siteColumns(), (std::vector<std::string>{"ID", "webname", "weburl", "admin", "pass", "ikname", "imgname",
+                                                     "bdname", "bdpass"}));
   EXPECT_TRUE(listSites().empty());
   CloseSiteStore();
   // Keyed: the file does not read without the password.

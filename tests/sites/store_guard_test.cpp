@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -71,8 +71,8 @@ TEST(SiteStoreGuard, DamagedFileIsNamedAndOpenedReadOnly) {
   ASSERT_TRUE(createSiteDatabase(path));
   std::vector<std::string> rows{"begin"};
   for (int i = 0; i < 400; ++i)
-    rows.push_back(sql::insertSite(site("site" + std::to_string(i) + std::string(200, 'x'),
-                                        "http://s" + std::to_string(i) + ".test/")));
+    rows.push_back(sql::insertSite(
+        site("site" + std::to_string(i) + std::string(200, 'x'), "http://s" + std::to_string(i) + ".test/")));
   rows.push_back("commit");
   ASSERT_TRUE(rawExec(path, kSiteStorePassword, rows));
   std::string bytes = readFile(path);

@@ -147,8 +147,8 @@ TEST(SiteStore, QuotesInEveryFieldAreStoredAsTyped) {
 TEST(SiteStore, GbkTextComesBackByteExact) {
   OpenStore store;
   ASSERT_TRUE(store.ok());
-  SiteRecord r = site(kGbkTest + kTrailBracket, "http://" + kGbkTest + "/", kTrailBar + kTrailClose,
-                      kGbkTest + "\x80\xfe\xfe");
+  SiteRecord r =
+      site(kGbkTest + kTrailBracket, "http://" + kGbkTest + "/", kTrailBar + kTrailClose, kGbkTest + "\x80\xfe\xfe");
   r.bdname = kGbkTest;
   r.bdpass = "\xa1\xa1";
   ASSERT_TRUE(ExecuteSiteStatement(sql::insertSite(r)));
@@ -171,7 +171,7 @@ TEST(SiteStore, FindSiteByIdAndByAddress) {
   auto byUrl = FindSite(sql::byAddress("http://a/"));
   ASSERT_TRUE(byUrl);
   EXPECT_EQ(byUrl->webname, "A");
-  EXPECT_FALSE(FindSite(sql::byAddress("http://a")));    // the whole address
+  EXPECT_FALSE(FindSite(sql::byAddress("http://a")));  // the whole address
   EXPECT_FALSE(FindSite(sql::byAddress("http://a/x/")));
   EXPECT_FALSE(FindSite(sql::byId(-1)));
   EXPECT_FALSE(FindSite(sql::byId(idB + 100)));

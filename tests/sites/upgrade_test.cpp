@@ -23,14 +23,15 @@ class UpgradeTest : public ::testing::Test {
   TempDir dir;
 };
 
-const std::vector<std::string> kAll = {"ID", "webname", "weburl", "admin", "pass",
+const std::vector<std::string> kAll = {"ID",     "webname", "weburl", "admin", "pass",
                                        "ikname", "imgname", "bdname", "bdpass"};
 
 }  // namespace
 
 TEST_F(UpgradeTest, SevenColumnTableGainsBothColumnsAndKeepsItsRows) {
-  ASSERT_TRUE(open({kSevenColumns,
-                    "insert into web(webname,weburl,admin,pass,ikname,imgname) values('a','http://a/','u','p','1','0')"}));
+  ASSERT_TRUE(
+      open({kSevenColumns,
+            "insert into web(webname,weburl,admin,pass,ikname,imgname) values('a','http://a/','u','p','1','0')"}));
   // The old table serves the chooser before the upgrade.
   ASSERT_EQ(listSites().size(), 1u);
   EXPECT_TRUE(listSites()[0].ikname);

@@ -8,9 +8,9 @@
 #include "sites/ui/sitechooser.h"
 #include "sites/ui/sitemenu.h"
 
+#include <gtest/gtest.h>
 #include <QComboBox>
 #include <QSignalSpy>
-#include <gtest/gtest.h>
 
 using namespace inkpost;
 using namespace inkpost::test;
@@ -30,7 +30,8 @@ TEST(SiteChooser, FillsInTableOrderShowingNamesAndKeepsTheChoiceWithoutASignal) 
   EXPECT_EQ(chooser.currentIndex(), -1);
   // The name shows; the entry text with address and password stays inside.
   EXPECT_EQ(chooser.itemText(0), QString("b"));
-  EXPECT_EQ(chooser.itemData(0, kSiteEntryRole).toString(), QString("b") + QString(50, ' ') + "\thttp://b/[admin|secret]0*0");
+  EXPECT_EQ(chooser.itemData(0, kSiteEntryRole).toString(),
+            QString("b") + QString(50, ' ') + "\thttp://b/[admin|secret]0*0");
   EXPECT_EQ(chooser.itemData(0).toInt(), listSites()[0].id);  // item value: ID
   EXPECT_EQ(chooserSiteId(&chooser), -1);
 

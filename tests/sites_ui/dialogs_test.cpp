@@ -1,7 +1,7 @@
-#include "support/session.h"
-#include "support/mainunits.h"
 #include "../sites/sitedb.h"
 #include "modal.h"
+#include "support/mainunits.h"
+#include "support/session.h"
 
 #include "app/ui/gbk.h"
 #include "app/ui/toast.h"
@@ -10,12 +10,12 @@
 #include "sites/ui/sitechooser.h"
 #include "sites/ui/sitedialogs.h"
 
+#include <gtest/gtest.h>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using namespace inkpost;
 using namespace inkpost::test;
@@ -34,7 +34,8 @@ class SiteDialogs : public inkpost::test::SessionTest {
   }
   void TearDown() override {
     SessionTest::TearDown();
-    setToastTimeScale(1); }
+    setToastTimeScale(1);
+  }
 
   void fill(SiteFormDialog& d, const QString& name, const QString& url, const QString& admin, const QString& pass,
             const QString& bdname = {}, const QString& bdpass = {}) {
@@ -59,7 +60,8 @@ TEST_F(SiteDialogs, UnitsCarryTheirNamesAndCaptions) {
   AddSiteDialog add(nullptr, nullptr);
   EXPECT_EQ(add.windowTitle(), QStringLiteral("添加网站"));
   EXPECT_EQ(add.size(), QSize(289, 181));
-  for (const char* n : {"编辑框_网站名称", "编辑框_网站地址", "编辑框_帐号", "编辑框_密码", "编辑框_百度帐号", "编辑框_百度密码"})
+  for (const char* n :
+       {"编辑框_网站名称", "编辑框_网站地址", "编辑框_帐号", "编辑框_密码", "编辑框_百度帐号", "编辑框_百度密码"})
     EXPECT_NE(add.findChild<QLineEdit*>(QString::fromUtf8(n)), nullptr) << n;
   EXPECT_EQ(add.findChild<QPushButton*>(QStringLiteral("按钮1"))->text(), QStringLiteral("添加"));
   EXPECT_EQ(add.findChild<QPushButton*>(QStringLiteral("按钮2"))->text(), QStringLiteral("重填"));
@@ -237,7 +239,7 @@ TEST_F(SiteDialogs, ClosingAddAndDeleteRefillsTheChooserKeepingTheChosenSite) {
     EXPECT_EQ(chooser.count(), 1);  // not before the dialog closes
   }
   ASSERT_EQ(chooser.count(), 2);
-  EXPECT_EQ(chooser.currentIndex(), 0);  // still the site chosen before
+  EXPECT_EQ(chooser.currentIndex(), 0);                      // still the site chosen before
   EXPECT_EQ(chooser.itemText(1), QStringLiteral("second"));  // the name only
   EXPECT_EQ(chooserEntryValues(&chooser, 1).weburl, "http://second/");
 

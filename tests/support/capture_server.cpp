@@ -45,8 +45,7 @@ CaptureServer::CaptureServer(std::string cannedResponse) : response_(std::move(c
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   addr.sin_port = 0;
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(listenFd_, 128) != 0) {
+  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 128) != 0) {
     ::close(listenFd_);
     throw std::runtime_error("capture server: bind/listen failed");
   }
@@ -117,8 +116,7 @@ std::string CaptureServer::lastRequest() const {
 
 bool CaptureServer::waitForRequests(size_t n, int timeoutMs) const {
   std::unique_lock<std::mutex> lock(mutex_);
-  return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                      [&] { return requests_.size() >= n; });
+  return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return requests_.size() >= n; });
 }
 
 void CaptureServer::pause(int ms) {

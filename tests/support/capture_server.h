@@ -18,8 +18,8 @@ namespace inkpost::test {
 
 class CaptureServer {
  public:
-  explicit CaptureServer(std::string cannedResponse =
-                             "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+  explicit CaptureServer(
+      std::string cannedResponse = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
   ~CaptureServer();
   CaptureServer(const CaptureServer&) = delete;
   CaptureServer& operator=(const CaptureServer&) = delete;

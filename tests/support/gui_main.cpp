@@ -1,8 +1,8 @@
 // main() for GUI test executables: one QApplication for the whole run.
 #include "app/ui/process.h"
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
   inkpost::prepareProcess();

@@ -70,8 +70,10 @@ void HostileServer::serve(int fd, int index) {
       pollfd p{fd, POLLOUT, 0};
       if (::poll(&p, 1, 50) <= 0) continue;
       ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-      if (n <= 0) gone = true;
-      else sent += static_cast<size_t>(n);
+      if (n <= 0)
+        gone = true;
+      else
+        sent += static_cast<size_t>(n);
     }
     return !gone && !stop_;
   };

@@ -25,8 +25,7 @@ struct MainUnits {
   }
   const QWidget& w_;
 
-#define INKPOST_UNIT(type, member, name) \
-  type* member = find<type>(name);
+#define INKPOST_UNIT(type, member, name) type* member = find<type>(name);
   INKPOST_UNIT(QComboBox, siteChooser, "组合框_网站名称")
   INKPOST_UNIT(QLineEdit, accountEdit, "编辑框_帐号")
   INKPOST_UNIT(QLineEdit, passwordEdit, "编辑框_密码")

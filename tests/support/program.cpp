@@ -26,7 +26,7 @@ namespace inkpost::test {
 namespace {
 
 bool ownedByTest(const std::string& name) {
-  static const char* const kNames[] = {"HOME", "TMPDIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME",
+  static const char* const kNames[] = {"HOME",           "TMPDIR",         "XDG_DATA_HOME",  "XDG_CONFIG_HOME",
                                        "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"};
   return std::any_of(std::begin(kNames), std::end(kNames), [&](const char* n) { return name == n; });
 }
@@ -206,7 +206,7 @@ std::vector<std::string> treeOf(const std::string& dir) {
       if (!std::strcmp(e->d_name, ".") || !std::strcmp(e->d_name, "..")) continue;
       const std::string child = rel + "/" + e->d_name;
       out.push_back(child.substr(1));
-      struct stat st{};
+      struct stat st {};
       if (lstat((dir + child).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) walk(child);
     }
     closedir(d);
@@ -217,7 +217,7 @@ std::vector<std::string> treeOf(const std::string& dir) {
 }
 
 int modeOf(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
 }
 

@@ -5,10 +5,10 @@
 // when the object goes away.
 #pragma once
 
+#include <sys/types.h>
 #include <map>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace inkpost::test {

@@ -45,9 +45,19 @@ Sandbox::Sandbox() : Sandbox(Options{}) {}
 Sandbox::Sandbox(Options o) : opt_(std::move(o)) {
   if (opt_.base.empty() || opt_.base.front() != '/') opt_.base = "/" + opt_.base;
   if (opt_.base.back() != '/') opt_.base += '/';
-  std::vector<std::string> args = {INKPOST_SANDBOX_EXE, "--port", "0", "--data", dataDir(), "--user", opt_.user,
-                                   "--password", opt_.password, "--base", opt_.base,
-                                   "--log", dir_.file("sandbox.log")};
+  std::vector<std::string> args = {INKPOST_SANDBOX_EXE,
+                                   "--port",
+                                   "0",
+                                   "--data",
+                                   dataDir(),
+                                   "--user",
+                                   opt_.user,
+                                   "--password",
+                                   opt_.password,
+                                   "--base",
+                                   opt_.base,
+                                   "--log",
+                                   dir_.file("sandbox.log")};
   args.insert(args.end(), opt_.extraArgs.begin(), opt_.extraArgs.end());
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
@@ -111,8 +121,7 @@ std::string Sandbox::post(const std::string& path, const std::string& body, cons
 }
 
 std::string Sandbox::exchange(const std::string& method, const std::string& path, const std::string& body,
-                              const std::string& cookie, const std::string& contentType,
-                              std::string* headers) const {
+                              const std::string& cookie, const std::string& contentType, std::string* headers) const {
   if (headers) headers->clear();
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return {};
@@ -125,8 +134,8 @@ std::string Sandbox::exchange(const std::string& method, const std::string& path
     return {};
   }
   std::string target = !path.empty() && path[0] == '/' ? path : opt_.base + path;
-  std::string req = method + " " + target + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port_) +
-                    "\r\nConnection: close\r\n";
+  std::string req =
+      method + " " + target + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\nConnection: close\r\n";
   if (!cookie.empty()) req += "Cookie: " + cookie + "\r\n";
   if (method == "POST")
     req += "Content-Type: " + contentType + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";

@@ -5,8 +5,8 @@
 
 #include "support/tempdir.h"
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 namespace inkpost::test {
@@ -45,7 +45,7 @@ class Sandbox {
   // Conveniences over the inspection pages.
   int articleCount() const;
   std::string articleField(int n, const std::string& field) const;  // n from 1
-  std::string requestLog() const;                                  // one line a request
+  std::string requestLog() const;                                   // one line a request
   // A request is logged just after its answer went out: waits until `text`
   // occurs `count` times in the log (at most timeoutMs). True when it did.
   bool waitForLog(const std::string& text, size_t count, int timeoutMs = 2000) const;

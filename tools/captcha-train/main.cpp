@@ -151,11 +151,16 @@ int main(int argc, char** argv) {
       }
       return argv[++i];
     };
-    if (a == "--out") out = value();
-    else if (a == "--captchas") captchas = std::atol(value().c_str());
-    else if (a == "--hidden") hidden = std::atoi(value().c_str());
-    else if (a == "--seed") seed = static_cast<unsigned>(std::strtoul(value().c_str(), nullptr, 10));
-    else if (a == "--check") check = std::atoi(value().c_str());
+    if (a == "--out")
+      out = value();
+    else if (a == "--captchas")
+      captchas = std::atol(value().c_str());
+    else if (a == "--hidden")
+      hidden = std::atoi(value().c_str());
+    else if (a == "--seed")
+      seed = static_cast<unsigned>(std::strtoul(value().c_str(), nullptr, 10));
+    else if (a == "--check")
+      check = std::atoi(value().c_str());
     else {
       std::fputs(kHelp, a == "--help" ? stdout : stderr);
       return a == "--help" ? 0 : 2;

@@ -7,6 +7,7 @@
 #include "app/ui/mainwindow.h"
 
 // shell, sites
+#include <QLabel>
 #include "app/links.h"
 #include "app/openinbrowser.h"
 #include "app/session.h"
@@ -16,7 +17,6 @@
 #include "sites/ui/sitechooser.h"
 #include "sites/ui/sitedialogs.h"
 #include "sites/ui/sitemenu.h"
-#include <QLabel>
 // blog: login, publishing and the alias
 #include "blog/ui/articleform.h"
 #include "blog/ui/login.h"
@@ -37,10 +37,10 @@
 #include "crosspost/ui/spacesession.h"
 
 #include <QAction>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -83,24 +83,18 @@ void bindMainWindow(MainWindow& w) {
 
   // --- shell: menus and links
   bindToastTimer(w.toastTimer);  // 时钟_载入显示窗口: the delayed notice
-  QObject::connect(w.addSiteAction, &QAction::triggered, &w, [&w] {
-    guard(w, "添加网站", [&] { openAddSiteDialog(&w, w.siteChooser); });
-  });
-  QObject::connect(w.modifySiteAction, &QAction::triggered, &w, [&w] {
-    guard(w, "修改网站", [&] { openModifySiteDialog(&w, w.siteChooser); });
-  });
-  QObject::connect(w.deleteSiteAction, &QAction::triggered, &w, [&w] {
-    guard(w, "删除网站", [&] { openDeleteSitesDialog(&w, w.siteChooser); });
-  });
-  QObject::connect(w.upgradeAction, &QAction::triggered, &w, [&w] {
-    guard(w, "数据库升级", [&] { runDatabaseUpgrade(&w); });
-  });
-  QObject::connect(w.mailingListAction, &QAction::triggered, &w, [&w] {
-    guard(w, "打开网页", [] { OpenInBrowser(links::kMailingList); });
-  });
-  QObject::connect(w.officialBlogAction, &QAction::triggered, &w, [&w] {
-    guard(w, "打开网页", [] { OpenInBrowser(links::kOfficialBlog); });
-  });
+  QObject::connect(w.addSiteAction, &QAction::triggered, &w,
+                   [&w] { guard(w, "添加网站", [&] { openAddSiteDialog(&w, w.siteChooser); }); });
+  QObject::connect(w.modifySiteAction, &QAction::triggered, &w,
+                   [&w] { guard(w, "修改网站", [&] { openModifySiteDialog(&w, w.siteChooser); }); });
+  QObject::connect(w.deleteSiteAction, &QAction::triggered, &w,
+                   [&w] { guard(w, "删除网站", [&] { openDeleteSitesDialog(&w, w.siteChooser); }); });
+  QObject::connect(w.upgradeAction, &QAction::triggered, &w,
+                   [&w] { guard(w, "数据库升级", [&] { runDatabaseUpgrade(&w); }); });
+  QObject::connect(w.mailingListAction, &QAction::triggered, &w,
+                   [&w] { guard(w, "打开网页", [] { OpenInBrowser(links::kMailingList); }); });
+  QObject::connect(w.officialBlogAction, &QAction::triggered, &w,
+                   [&w] { guard(w, "打开网页", [] { OpenInBrowser(links::kOfficialBlog); }); });
   for (QLabel* link : {w.clientLink, w.engineLink})
     QObject::connect(link, &QLabel::linkActivated, &w, [&w](const QString& address) {
       guard(w, "打开网页", [&] { OpenInBrowser(address.toStdString()); });
@@ -136,19 +130,15 @@ void bindMainWindow(MainWindow& w) {
   QObject::connect(form.categoryBox(), &QComboBox::currentIndexChanged, &w, [](int) {});
   // 编辑框_标题 content changed; 选择框_自动别名 click (after the sites
   // section's StoreSiteFlag, connected above); 按钮_发布 click.
-  QObject::connect(form.titleBox(), &QLineEdit::textChanged, &w, [&w](const QString&) {
-    guard(w, "生成别名", [&] { onTitleChanged(w); });
-  });
-  QObject::connect(form.autoAliasBox(), &QCheckBox::clicked, &w, [&w](bool) {
-    guard(w, "生成别名", [&] { onAutoAliasClicked(w); });
-  });
-  QObject::connect(w.publishButton, &QPushButton::clicked, &w, [&w] {
-    guard(w, "发布文章", [&] { publishArticle(w); });
-  });
+  QObject::connect(form.titleBox(), &QLineEdit::textChanged, &w,
+                   [&w](const QString&) { guard(w, "生成别名", [&] { onTitleChanged(w); }); });
+  QObject::connect(form.autoAliasBox(), &QCheckBox::clicked, &w,
+                   [&w](bool) { guard(w, "生成别名", [&] { onAutoAliasClicked(w); }); });
+  QObject::connect(w.publishButton, &QPushButton::clicked, &w,
+                   [&w] { guard(w, "发布文章", [&] { publishArticle(w); }); });
   // 文章 → 发布 (Ctrl+Enter): the same as 按钮_发布.
-  QObject::connect(w.publishAction, &QAction::triggered, &w, [&w] {
-    guard(w, "发布文章", [&] { publishArticle(w); });
-  });
+  QObject::connect(w.publishAction, &QAction::triggered, &w,
+                   [&w] { guard(w, "发布文章", [&] { publishArticle(w); }); });
   // 文章 → 粘贴为纯文本 (Ctrl+Shift+V in the editor): the clipboard's text
   // without its formatting, at the caret.
   QObject::connect(w.plainPasteAction, &QAction::triggered, &w, [&w] {
@@ -160,9 +150,8 @@ void bindMainWindow(MainWindow& w) {
 
   // --- images: drop, address, capture, gallery
   // 拖放对象1: files dropped on 分组框_上传图片, in drop order.
-  QObject::connect(w.dropTarget, &DropTarget::filesDropped, &w, [&w](const QStringList& paths) {
-    guard(w, "上传图片", [&] { DropFiles(w, paths); });
-  });
+  QObject::connect(w.dropTarget, &DropTarget::filesDropped, &w,
+                   [&w](const QStringList& paths) { guard(w, "上传图片", [&] { DropFiles(w, paths); }); });
   // Images dragged from a web page arrive as their addresses.
   QObject::connect(w.dropTarget, &DropTarget::addressesDropped, &w, [&w](const QStringList& addresses) {
     guard(w, "上传网络图片", [&] { DropAddresses(w, addresses); });
@@ -173,16 +162,11 @@ void bindMainWindow(MainWindow& w) {
     runGuarded(&window, fromUtf8("粘贴图片"), [&] { pasted = PasteImage(window); });
     return pasted;
   });
-  QObject::connect(w.fromAddressButton, &QPushButton::clicked, &w, [&w] {
-    guard(w, "上传网络图片", [&] { UploadFromAddress(w); });
-  });
+  QObject::connect(w.fromAddressButton, &QPushButton::clicked, &w,
+                   [&w] { guard(w, "上传网络图片", [&] { UploadFromAddress(w); }); });
   // 按钮_截图上传 click; 时钟_上传截图 tick (armed by the capture window).
-  QObject::connect(w.captureButton, &QPushButton::clicked, &w, [&w] {
-    guard(w, "截图", [&] { StartCapture(w); });
-  });
-  QObject::connect(w.captureTimer, &QTimer::timeout, &w, [&w] {
-    guard(w, "上传截图", [&] { UploadCapture(w); });
-  });
+  QObject::connect(w.captureButton, &QPushButton::clicked, &w, [&w] { guard(w, "截图", [&] { StartCapture(w); }); });
+  QObject::connect(w.captureTimer, &QTimer::timeout, &w, [&w] { guard(w, "上传截图", [&] { UploadCapture(w); }); });
   // 超文本浏览框_图片上传: every navigation of the gallery viewer.
   setGalleryHandler(w, [&w](const QString& target) {
     bool allow = false;
@@ -193,28 +177,23 @@ void bindMainWindow(MainWindow& w) {
   // --- drafts and tags
   // 编辑框_Tags: content changed; left button released and key pressed
   // (through an event filter on the box).
-  QObject::connect(form.tagsBox(), &QLineEdit::textChanged, &w, [&w](const QString&) {
-    guard(w, "Tags", [&] { TagsBoxChanged(w); });
-  });
+  QObject::connect(form.tagsBox(), &QLineEdit::textChanged, &w,
+                   [&w](const QString&) { guard(w, "Tags", [&] { TagsBoxChanged(w); }); });
   auto* tagsEvents = new TagsBoxEvents(form.tagsBox());
   QObject::connect(tagsEvents, &TagsBoxEvents::released, &w, [&w] { guard(w, "Tags", [&] { TagsBoxReleased(w); }); });
-  QObject::connect(tagsEvents, &TagsBoxEvents::keyDown, &w, [&w](int key) {
-    guard(w, "Tags", [&] { TagsBoxKeyDown(w, key); });
-  });
+  QObject::connect(tagsEvents, &TagsBoxEvents::keyDown, &w,
+                   [&w](int key) { guard(w, "Tags", [&] { TagsBoxKeyDown(w, key); }); });
   QObject::connect(w.tagsTimer, &QTimer::timeout, &w, [&w] { guard(w, "打开Tags窗口", [&] { OpenTagsWindow(w); }); });
   // 组合框_恢复数据 entry chosen (again, too); 按钮_手动保存 click;
   // 时钟_数据保存 tick.
   QObject::connect(w.restoreBox, &QComboBox::activated, &w, [&w](int index) {
     guard(w, "恢复数据", [&] { RestoreDraft(w, w.restoreBox->itemData(index).toInt()); });
   });
-  QObject::connect(w.manualSaveButton, &QPushButton::clicked, &w, [&w] {
-    guard(w, "手动保存", [&] { SaveDraft(w, false); });
-  });
+  QObject::connect(w.manualSaveButton, &QPushButton::clicked, &w,
+                   [&w] { guard(w, "手动保存", [&] { SaveDraft(w, false); }); });
   // 文章 → 手动保存 (Ctrl+S) and 恢复 (opens 组合框_恢复数据's list, captions
   // refreshed first).
-  QObject::connect(w.saveAction, &QAction::triggered, &w, [&w] {
-    guard(w, "手动保存", [&] { SaveDraft(w, false); });
-  });
+  QObject::connect(w.saveAction, &QAction::triggered, &w, [&w] { guard(w, "手动保存", [&] { SaveDraft(w, false); }); });
   QObject::connect(w.restoreAction, &QAction::triggered, &w, [&w] {
     guard(w, "恢复数据", [&] {
       RefreshRestoreList(w);
@@ -225,29 +204,25 @@ void bindMainWindow(MainWindow& w) {
   QObject::connect(w.saveTimer, &QTimer::timeout, &w, [&w] { guard(w, "自动保存", [&] { SaveDraft(w, true); }); });
   // 组合框_恢复数据 about to open its list: captions with time and title.
   auto* restoreListEvents = new RestoreListEvents(w.restoreBox);
-  QObject::connect(restoreListEvents, &RestoreListEvents::opening, &w, [&w] {
-    guard(w, "恢复数据", [&] { RefreshRestoreList(w); });
-  });
+  QObject::connect(restoreListEvents, &RestoreListEvents::opening, &w,
+                   [&w] { guard(w, "恢复数据", [&] { RefreshRestoreList(w); }); });
   // The recovery slot: any change of an article field or of 选择框_自动命名
   // (the editor's own changes are polled by the tick) restarts the pause;
   // 时钟_恢复保存 tick; the main window closing; a publish that went through.
   QObject::connect(&form, &ArticleForm::changed, &w, [&w] { guard(w, "恢复保存", [&] { ArticleEdited(w); }); });
-  QObject::connect(w.autoNameCheck, &QCheckBox::toggled, &w, [&w](bool) {
-    guard(w, "恢复保存", [&] { ArticleEdited(w); });
-  });
+  QObject::connect(w.autoNameCheck, &QCheckBox::toggled, &w,
+                   [&w](bool) { guard(w, "恢复保存", [&] { ArticleEdited(w); }); });
   QObject::connect(recoveryTimer(w), &QTimer::timeout, &w, [&w] { guard(w, "恢复保存", [&] { RecoveryTick(w); }); });
   auto* closeEvents = new CloseEvents(&w);
-  QObject::connect(closeEvents, &CloseEvents::closing, &w, [&w] {
-    guard(w, "恢复保存", [&] { SaveRecoveryOnClose(w); });
-  });
+  QObject::connect(closeEvents, &CloseEvents::closing, &w,
+                   [&w] { guard(w, "恢复保存", [&] { SaveRecoveryOnClose(w); }); });
   blogSession().published = [](QWidget& window) { ArticlePublished(window); };
 
   // --- cross-posting
   // 互联网浏览器_百度空间 finished a document; a publish that reached the blog
   // hands over to the cross-post step.
-  QObject::connect(w.spaceView, &QWebEngineView::loadFinished, &w, [&w](bool) {
-    guard(w, "同步到百度空间", [&] { SpaceBrowserArrived(w); });
-  });
+  QObject::connect(w.spaceView, &QWebEngineView::loadFinished, &w,
+                   [&w](bool) { guard(w, "同步到百度空间", [&] { SpaceBrowserArrived(w); }); });
   blogSession().crossPost = [](QWidget& window, const std::string& gbkTitle, const std::string& gbkBody) {
     crossPostArticle(window, gbkTitle, gbkBody);
   };

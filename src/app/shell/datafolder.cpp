@@ -16,8 +16,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace inkpost {
@@ -29,7 +29,7 @@ constexpr mode_t kPrivateFolder = 0700;
 // mkdir -p with private modes for every folder it makes.
 bool makeFolders(const std::string& path) {
   if (path.empty()) return false;
-  struct stat st{};
+  struct stat st {};
   if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) || (errno = ENOTDIR, false);
   const auto slash = path.rfind('/');
   if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash))) return false;
@@ -38,7 +38,7 @@ bool makeFolders(const std::string& path) {
 
 // Tightens one entry that exists; a symbolic link is left alone.
 void tighten(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (lstat(path.c_str(), &st) != 0) return;
   if (S_ISREG(st.st_mode) && (st.st_mode & 07777) != kPrivateFile) chmod(path.c_str(), kPrivateFile);
   if (S_ISDIR(st.st_mode) && (st.st_mode & 07777) != kPrivateFolder) chmod(path.c_str(), kPrivateFolder);
@@ -85,8 +85,10 @@ void keepPortableCopyInItsFolder() {
 
 void bringToFront(QWidget* w) {
   if (!w) return;
-  if (w->isMinimized()) w->showNormal();
-  else w->show();
+  if (w->isMinimized())
+    w->showNormal();
+  else
+    w->show();
   w->raise();
   w->activateWindow();
 }
@@ -123,7 +125,7 @@ void InstanceLock::answer() {
   while (QLocalSocket* s = server_.nextPendingConnection()) {
     connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
     // Only the same user may ask.
-    struct ucred peer{};
+    struct ucred peer {};
     socklen_t len = sizeof peer;
     if (getsockopt(static_cast<int>(s->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &len) != 0 ||
         peer.uid != getuid()) {

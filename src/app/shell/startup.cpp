@@ -12,8 +12,8 @@
 #include "sites/ui/sitemenu.h"
 
 #include <QGroupBox>
-#include <QWebEngineView>
 #include <QTimer>
+#include <QWebEngineView>
 
 #include <cstdio>
 

@@ -15,7 +15,8 @@ QString toQ(std::string_view gbk) {
     unsigned char c = static_cast<unsigned char>(gbk[i]);
     size_t len = (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) ? 2 : 1;
     std::string piece = toUtf8(gbk.substr(i, len));
-    out += piece.empty() ? QString(QChar(0xFFFD)) : QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size()));
+    out +=
+        piece.empty() ? QString(QChar(0xFFFD)) : QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size()));
     i += len;
   }
   return out;

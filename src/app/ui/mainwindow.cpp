@@ -11,9 +11,9 @@
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
-#include <QKeySequence>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -222,7 +222,8 @@ void MainWindow::buildUnits() {
   typeBox = unit<QComboBox>("组合框_类型");
   // Item values are the blog's article levels; a new article is an ordinary one.
   int level = 1;
-  for (const char* t : {"草稿文章", "私人文章", "锁定文章", "普通文章"}) typeBox->addItem(QString::fromUtf8(t), level++);
+  for (const char* t : {"草稿文章", "私人文章", "锁定文章", "普通文章"})
+    typeBox->addItem(QString::fromUtf8(t), level++);
   typeBox->setCurrentIndex(3);
   r->addWidget(typeBox, 1);
   stickyCheck = unit<QCheckBox>("选择框_置顶");
@@ -319,7 +320,8 @@ void MainWindow::buildUnits() {
   auto* images = new QVBoxLayout(imageGroup);
   images->setContentsMargins(8, 4, 8, 6);
   images->setSpacing(4);
-  auto* hint = new QLabel(QStringLiteral("将图片拖放到下方窗口即可上传。上传成功后，单击图片复制图片地址，双击图片插入至文本内容中。"));
+  auto* hint = new QLabel(
+      QStringLiteral("将图片拖放到下方窗口即可上传。上传成功后，单击图片复制图片地址，双击图片插入至文本内容中。"));
   hint->setWordWrap(true);
   images->addWidget(hint);
   galleryView = browser("超文本浏览框_图片上传");

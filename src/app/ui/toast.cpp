@@ -7,8 +7,8 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPalette>
 #include <QPainterPath>
+#include <QPalette>
 #include <QRegion>
 #include <QScreen>
 #include <QTimer>
@@ -53,7 +53,7 @@ void runToast() {
   ToastState& s = state();
   QWidget* parent = s.parent;
   if (s.hasParent && !parent) return;  // the parent went away meanwhile
-  closeOpenToast();  // a delayed notice that comes due replaces the one on screen
+  closeOpenToast();                    // a delayed notice that comes due replaces the one on screen
   QPointer<ToastWindow> w = new ToastWindow(parent, s.text, s.seconds);
   s.window = w;
   // Modal: input reaches the notice only, while timers and pages go on.
@@ -176,7 +176,8 @@ void ShowToast(QWidget* parent, const std::string& gbkText, double seconds, bool
   s.parent = parent;
   s.hasParent = parent != nullptr;
   blogSession().toastHistory.push_back(gbkText);
-  if (blogSession().toastHistory.size() > 1000) blogSession().toastHistory.erase(blogSession().toastHistory.begin());  // a long run keeps the recent ones
+  if (blogSession().toastHistory.size() > 1000)
+    blogSession().toastHistory.erase(blogSession().toastHistory.begin());  // a long run keeps the recent ones
   closeOpenToast();
   if (delayed) {
     QTimer* t = delayTimer();

@@ -49,8 +49,7 @@ class ToastWindow : public QWidget {
 // modal and returns once the notice has closed. The delayed form returns at
 // once; the main window's timer 时钟_载入显示窗口 opens the notice after
 // delaySeconds. parent may be null (centred on the primary screen).
-void ShowToast(QWidget* parent, const std::string& gbkText, double seconds, bool delayed = false,
-               int delaySeconds = 0);
+void ShowToast(QWidget* parent, const std::string& gbkText, double seconds, bool delayed = false, int delaySeconds = 0);
 
 // Ends the notice with this text early: a delayed one that has not opened
 // yet is dropped, an open one closes (its modal wait returns). A notice with

@@ -65,7 +65,8 @@ void runOffWindowThread(const std::function<void()>& work) {
     } catch (...) {
       failure = std::current_exception();
     }
-    QMetaObject::invokeMethod(&receiver, [&wait] { wait.finish(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &receiver, [&wait] { wait.finish(); }, Qt::QueuedConnection);
   });
   wait.run();
   worker.join();

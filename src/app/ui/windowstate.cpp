@@ -13,7 +13,9 @@ namespace {
 
 const char kGeometryKey[] = "window/geometry";
 
-QString nativePath(const std::string& path) { return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())); }
+QString nativePath(const std::string& path) {
+  return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
+}
 
 // Saves the state each time the watched window closes.
 class SaveOnClose : public QObject {

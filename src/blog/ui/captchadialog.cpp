@@ -1,7 +1,7 @@
 #include "blog/ui/captchadialog.h"
 
-#include "blog/captcha_image.h"
 #include "app/ui/wait.h"
+#include "blog/captcha_image.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -92,8 +92,8 @@ void CaptchaDialog::showImage(const std::string& image) {
   }
   picture_->setText({});
   // Whole pixels, no smoothing: the strokes stay as the blog drew them.
-  picture_->setPixmap(QPixmap::fromImage(
-      img.scaled(img.width() * kCaptchaZoom, img.height() * kCaptchaZoom, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+  picture_->setPixmap(QPixmap::fromImage(img.scaled(img.width() * kCaptchaZoom, img.height() * kCaptchaZoom,
+                                                    Qt::IgnoreAspectRatio, Qt::FastTransformation)));
 }
 
 void CaptchaDialog::fetchAnother() {

@@ -191,7 +191,8 @@ void editorSnapshotAsync(QWebEngineView* view, std::function<void(long changes, 
           return;
         }
         const QByteArray utf8 = pair[1].toString().toUtf8();
-        done(pair[0].toLongLong(), gbkWithCharRefs(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size()))));
+        done(pair[0].toLongLong(),
+             gbkWithCharRefs(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size()))));
       });
 }
 
@@ -229,13 +230,9 @@ void insertIntoEditor(QWebEngineView* view, const std::string& gbkHtml) {
   EditorBridge::of(view)->insert(gbkHtml);
 }
 
-bool editorReady(QWebEngineView* view) {
-  return view && EditorBridge::of(view)->ready();
-}
+bool editorReady(QWebEngineView* view) { return view && EditorBridge::of(view)->ready(); }
 
-QUrl editorPageUrl() {
-  return QUrl::fromLocalFile(QString::fromStdString(resourcePath("editor/index.html")));
-}
+QUrl editorPageUrl() { return QUrl::fromLocalFile(QString::fromStdString(resourcePath("editor/index.html"))); }
 
 void loadEditorPage(QWebEngineView* view) { loadEditorPage(view, editorPageUrl()); }
 

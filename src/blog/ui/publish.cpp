@@ -28,8 +28,7 @@ std::string selectedSiteAddress(QWidget& window) {
 
 PostForm articleFields(QWidget& window) { return postFields(ArticleForm::of(window).fields()); }
 
-void completeArticle(PostForm& form, const std::string& gbkBody, const std::string& root,
-                     const std::string& site) {
+void completeArticle(PostForm& form, const std::string& gbkBody, const std::string& root, const std::string& site) {
   form.body = replaceRootAddress(gbkBody, root, site);
   form.intro = makeIntro(form.body);
 }

@@ -44,7 +44,6 @@ std::string selectedSiteAddress(QWidget& window);
 PostForm articleFields(QWidget& window);
 // Root replacement and intro on a body read from the editor; fills form.body
 // and form.intro.
-void completeArticle(PostForm& form, const std::string& gbkBody, const std::string& root,
-                     const std::string& site);
+void completeArticle(PostForm& form, const std::string& gbkBody, const std::string& root, const std::string& site);
 
 }  // namespace inkpost

@@ -2,10 +2,10 @@
 
 #include "app/session.h"
 #include "app/ui/busy.h"
-#include "app/ui/wait.h"
 #include "app/ui/gbk.h"
-#include "app/ui/unit.h"
 #include "app/ui/toast.h"
+#include "app/ui/unit.h"
+#include "app/ui/wait.h"
 #include "crosspost/passport.h"
 #include "crosspost/spacepost.h"
 #include "crosspost/ui/spacesession.h"

@@ -7,7 +7,6 @@ class QWidget;
 
 namespace inkpost {
 
-
 // Opens the session and submits the entry; shows "发布成功！" or "发布失败~"
 // (the session's own notice when it could not be opened).
 void CrossPostToBaiduSpace(QWidget& window, const std::string& userName, const std::string& password,

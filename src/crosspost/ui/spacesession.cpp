@@ -2,8 +2,8 @@
 
 #include "app/ui/busy.h"
 #include "app/ui/gbk.h"
-#include "app/ui/unit.h"
 #include "app/ui/toast.h"
+#include "app/ui/unit.h"
 #include "app/ui/wait.h"
 #include "crosspost/hosts.h"
 #include "crosspost/passport.h"
@@ -16,7 +16,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
-
 
 namespace inkpost {
 namespace {
@@ -33,7 +32,6 @@ std::string cookiePath(const QNetworkCookie& cookie) {
 }
 
 }  // namespace
-
 
 QWebEngineView* spaceViewOf(QWidget& w) { return unitOf<QWebEngineView>(w, "互联网浏览器_百度空间"); }
 
@@ -119,7 +117,8 @@ SpaceSession OpenSpaceSession(QWidget& w, const std::string& userName, const std
       return SpaceSession::Ready;
     }
     if (waits >= settings.waitLimit) break;
-    busy.setText(fromQ(QStringLiteral("正在同步到百度空间：等待空间页面（%1/%2）…").arg(waits + 1).arg(settings.waitLimit)));
+    busy.setText(
+        fromQ(QStringLiteral("正在同步到百度空间：等待空间页面（%1/%2）…").arg(waits + 1).arg(settings.waitLimit)));
     // Ends early once the browser's arrival has filled the cookie text.
     waitUntil([] { return !blogSession().spaceCookie.empty(); }, settings.waitIntervalMs);
     // The browser's cookies reach the process-wide store asynchronously; a

@@ -11,7 +11,6 @@ class QWidget;
 
 namespace inkpost {
 
-
 enum class SpaceSession { Ready, LoginFailed, TimedOut };
 
 // The blog host's session cookie text, empty at start. OpenSpaceSession

@@ -124,7 +124,8 @@ void SaveDraft(QWidget& window, bool rotate) {
   if (rotate) return;
   // A save the user asked for always says how it went.
   if (saved)
-    StatusLine::of(window).flash(QStringLiteral("已手动保存 %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+    StatusLine::of(window).flash(
+        QStringLiteral("已手动保存 %1").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
   else
     ShowToast(&window, fromQ(QStringLiteral("手动保存失败：无法写入temp文件夹，文章仍在窗口中。")), 2.6);
 }

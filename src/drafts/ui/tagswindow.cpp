@@ -1,10 +1,10 @@
 #include "drafts/ui/tagswindow.h"
 
+#include "app/session.h"
 #include "app/ui/gbk.h"
 #include "app/ui/unit.h"
 #include "blog/ui/articleform.h"
 #include "blog/ui/pageguard.h"
-#include "app/session.h"
 #include "drafts/tags.h"
 
 #include <QEvent>
@@ -56,8 +56,8 @@ TagsWindow::TagsWindow(QWidget& owner) : QWidget(&owner, Qt::Tool), owner_(owner
   viewer_->setObjectName(QStringLiteral("超文本浏览框1"));
   viewer_->setContextMenuPolicy(Qt::NoContextMenu);
   viewer_->setGeometry(0, 0, kWindowWidth, kWindowHeight);
-  viewer_->setPage(new TagsPage([this](const QUrl& url) { TagClicked(*this, url.toString(QUrl::FullyEncoded)); },
-                                viewer_));
+  viewer_->setPage(
+      new TagsPage([this](const QUrl& url) { TagClicked(*this, url.toString(QUrl::FullyEncoded)); }, viewer_));
 }
 
 TagsBoxEvents::TagsBoxEvents(QLineEdit* box) : QObject(box) { box->installEventFilter(this); }

@@ -16,7 +16,6 @@ class QWebEngineView;
 
 namespace inkpost {
 
-
 // The tag links of the page carry this base address so that a click reaches
 // the page's navigation check (a bare "#..." link in a page written straight
 // into the viewer never does).
@@ -64,10 +63,10 @@ class TagsBoxEvents : public QObject {
 };
 
 // Handlers.
-void TagsBoxChanged(QWidget& window);              // 编辑框_Tags content changed
-void TagsBoxReleased(QWidget& window);             // left button released in it
-void TagsBoxKeyDown(QWidget& window, int qtKey);   // key pressed in it
-void OpenTagsWindow(QWidget& window);              // tick of 时钟_载入tags窗口
+void TagsBoxChanged(QWidget& window);             // 编辑框_Tags content changed
+void TagsBoxReleased(QWidget& window);            // left button released in it
+void TagsBoxKeyDown(QWidget& window, int qtKey);  // key pressed in it
+void OpenTagsWindow(QWidget& window);             // tick of 时钟_载入tags窗口
 // Every time the window opens: places it under the box and writes the page.
 void TagsWindowCreated(TagsWindow& window);
 // Before-navigation of 超文本浏览框1: toggles the clicked tag; always false

@@ -1,8 +1,8 @@
 #include "images/ui/acquire.h"
 
 #include "app/ui/gbk.h"
-#include "app/ui/unit.h"
 #include "app/ui/toast.h"
+#include "app/ui/unit.h"
 #include "images/fetch.h"
 #include "images/ui/upload.h"
 #include "images/upload.h"
@@ -38,14 +38,15 @@ std::string displayName(const std::string& nativePath) {
 }  // namespace
 
 std::vector<UploadReport> uploadFiles(QWidget& w, const std::vector<std::string>& paths) {
-  const StoreAs storeAs = unitOf<QCheckBox>(w, "选择框_自动命名")->isChecked() ? StoreAs::ContentName : StoreAs::OwnName;
+  const StoreAs storeAs =
+      unitOf<QCheckBox>(w, "选择框_自动命名")->isChecked() ? StoreAs::ContentName : StoreAs::OwnName;
   std::vector<std::string> files;
   for (const std::string& path : paths)
     if (!path.empty()) files.push_back(path);
   std::vector<UploadReport> reports;
   for (const std::string& path : files) {
-    UploadReport report{displayName(path),
-                        uploadImage(w, path, storeAs, {}, static_cast<int>(reports.size()) + 1, static_cast<int>(files.size()))};
+    UploadReport report{displayName(path), uploadImage(w, path, storeAs, {}, static_cast<int>(reports.size()) + 1,
+                                                       static_cast<int>(files.size()))};
     recordAndShow(w, report.result);
     reports.push_back(std::move(report));
   }
@@ -54,7 +55,8 @@ std::vector<UploadReport> uploadFiles(QWidget& w, const std::vector<std::string>
 
 void showUploadSummary(QWidget& w, const std::vector<UploadReport>& reports) {
   if (reports.empty()) return;
-  const auto failed = std::count_if(reports.begin(), reports.end(), [](const UploadReport& r) { return !r.result.ok(); });
+  const auto failed =
+      std::count_if(reports.begin(), reports.end(), [](const UploadReport& r) { return !r.result.ok(); });
   // Long enough to read the failures.
   const double seconds = failed == 0 ? 1.2 : std::min(2.6 + 0.8 * static_cast<double>(failed), 6.0);
   ShowToast(&w, uploadSummary(reports), seconds);
@@ -84,8 +86,9 @@ void DropAddresses(QWidget& w, const QStringList& addresses) {
 
 void UploadFromAddress(QWidget& w) {
   bool ok = false;
-  QString address = QInputDialog::getText(&w, QStringLiteral("上传图片"), QStringLiteral("输入网络图片地址直接上传！(jpg、gif)"),
-                                          QLineEdit::Normal, QStringLiteral("http://"), &ok);
+  QString address =
+      QInputDialog::getText(&w, QStringLiteral("上传图片"), QStringLiteral("输入网络图片地址直接上传！(jpg、gif)"),
+                            QLineEdit::Normal, QStringLiteral("http://"), &ok);
   if (!ok) return;
   UploadFromAddress(w, fromQ(address));
 }

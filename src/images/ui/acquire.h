@@ -13,7 +13,6 @@ class QWidget;
 
 namespace inkpost {
 
-
 // Uploads every file in the order given (native paths); successful ones
 // are recorded in the gallery, the others skipped. Only images are sent.
 std::vector<UploadReport> uploadFiles(QWidget& w, const std::vector<std::string>& paths);

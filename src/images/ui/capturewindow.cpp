@@ -1,8 +1,8 @@
 #include "images/ui/capturewindow.h"
 
 #include "app/programdir.h"
-#include "app/ui/unit.h"
 #include "app/ui/toast.h"
+#include "app/ui/unit.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 #include "images/ui/upload.h"
@@ -27,14 +27,19 @@ Qt::CursorShape cursorFor(capture::Zone z) {
   using capture::Zone;
   switch (z) {
     case Zone::TopLeft:
-    case Zone::BottomRight: return Qt::SizeFDiagCursor;
+    case Zone::BottomRight:
+      return Qt::SizeFDiagCursor;
     case Zone::TopRight:
-    case Zone::BottomLeft: return Qt::SizeBDiagCursor;
+    case Zone::BottomLeft:
+      return Qt::SizeBDiagCursor;
     case Zone::Top:
-    case Zone::Bottom: return Qt::SizeVerCursor;
+    case Zone::Bottom:
+      return Qt::SizeVerCursor;
     case Zone::Left:
-    case Zone::Right: return Qt::SizeHorCursor;
-    case Zone::Inside: return Qt::SizeAllCursor;
+    case Zone::Right:
+      return Qt::SizeHorCursor;
+    case Zone::Inside:
+      return Qt::SizeAllCursor;
   }
   return Qt::SizeAllCursor;
 }
@@ -50,8 +55,7 @@ void SelectionPanel::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const QRect r = geometry();
   p.drawImage(QRect(0, 0, r.width(), r.height()), owner_->screenImage_,
-              QRectF(r.x() * owner_->dpr_, r.y() * owner_->dpr_, r.width() * owner_->dpr_,
-                     r.height() * owner_->dpr_));
+              QRectF(r.x() * owner_->dpr_, r.y() * owner_->dpr_, r.width() * owner_->dpr_, r.height() * owner_->dpr_));
   const int w = r.width(), h = r.height();
   p.setPen(kFrameColour);
   // The frame runs along the last column and row too, so all four sides show.
@@ -68,13 +72,12 @@ void SelectionPanel::paintEvent(QPaintEvent*) {
 
 void SelectionPanel::mousePressEvent(QMouseEvent* e) {
   if (e->button() == Qt::LeftButton)
-    owner_->SelectionLeftDown(e->position().toPoint().x(), e->position().toPoint().y(),
-                              e->globalPosition().toPoint());
+    owner_->SelectionLeftDown(e->position().toPoint().x(), e->position().toPoint().y(), e->globalPosition().toPoint());
 }
 
 void SelectionPanel::mouseMoveEvent(QMouseEvent* e) {
-  owner_->SelectionMouseMove(e->position().toPoint().x(), e->position().toPoint().y(),
-                             e->globalPosition().toPoint(), e->buttons() & Qt::LeftButton);
+  owner_->SelectionMouseMove(e->position().toPoint().x(), e->position().toPoint().y(), e->globalPosition().toPoint(),
+                             e->buttons() & Qt::LeftButton);
 }
 
 void SelectionPanel::mouseReleaseEvent(QMouseEvent* e) {
@@ -132,9 +135,9 @@ CaptureWindow::CaptureWindow(const QImage& screen, qreal dpr, QWidget* parent)
 CaptureWindow::~CaptureWindow() = default;
 
 QImage CaptureWindow::pixelsUnder(const QRect& logical) const {
-  const QRect device(static_cast<int>(std::lround(logical.x() * dpr_)), static_cast<int>(std::lround(logical.y() * dpr_)),
-                     static_cast<int>(std::lround(logical.width() * dpr_)),
-                     static_cast<int>(std::lround(logical.height() * dpr_)));
+  const QRect device(
+      static_cast<int>(std::lround(logical.x() * dpr_)), static_cast<int>(std::lround(logical.y() * dpr_)),
+      static_cast<int>(std::lround(logical.width() * dpr_)), static_cast<int>(std::lround(logical.height() * dpr_)));
   return screenImage_.copy(device);
 }
 

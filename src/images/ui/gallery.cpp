@@ -1,14 +1,14 @@
 #include "images/ui/gallery.h"
 
-#include "app/ui/gbk.h"
-#include "app/session.h"
-#include "app/ui/unit.h"
-#include "app/ui/toast.h"
 #include "app/programdir.h"
+#include "app/session.h"
+#include "app/ui/gbk.h"
+#include "app/ui/toast.h"
+#include "app/ui/unit.h"
 #include "blog/ui/articleform.h"
 #include "blog/ui/pageguard.h"
-#include "net/encoding.h"
 #include "images/ui/gallerypage.h"
+#include "net/encoding.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -97,7 +97,8 @@ QString channelScript() {
   if (f.open(QIODevice::ReadOnly)) js = QString::fromUtf8(f.readAll());
   // A little longer than the system's double-click time.
   const int doubleClickMs = QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50;
-  return js + QString::fromUtf8(kLinkScript).replace(QStringLiteral("%DOUBLE_CLICK_MS%"), QString::number(doubleClickMs));
+  return js +
+         QString::fromUtf8(kLinkScript).replace(QStringLiteral("%DOUBLE_CLICK_MS%"), QString::number(doubleClickMs));
 }
 
 QString pagePath() { return QDir::cleanPath(QString::fromUtf8(galleryPagePath().c_str())); }
@@ -125,7 +126,8 @@ GalleryBridge::GalleryBridge(GalleryPage* page) : QObject(page), page_(page) {}
 // talk to the editor page and reload this one) runs once it is done.
 void GalleryBridge::navigate(const QString& href) {
   QMetaObject::invokeMethod(
-      page_, [page = QPointer<GalleryPage>(page_), href] {
+      page_,
+      [page = QPointer<GalleryPage>(page_), href] {
         if (page) page->decide(href);
       },
       Qt::QueuedConnection);
@@ -189,7 +191,8 @@ bool GalleryPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
   // Everything else is cancelled; a copy or insert link is acted on once
   // the browser is done asking.
   QMetaObject::invokeMethod(
-      this, [page = QPointer<GalleryPage>(this), target] {
+      this,
+      [page = QPointer<GalleryPage>(this), target] {
         if (page) page->decide(target);
       },
       Qt::QueuedConnection);

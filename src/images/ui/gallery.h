@@ -14,7 +14,6 @@ class QWidget;
 
 namespace inkpost {
 
-
 // Prepares the viewer once (the page object that hands navigations and link
 // clicks to the handler below). Safe to call again; RebuildGallery calls it.
 void installGalleryView(QWidget& window);

@@ -70,7 +70,8 @@ std::string stagePicture(const QImage& image) {
   const std::string path = programPath(name);
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return {};
-  bool ok = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f) == static_cast<size_t>(bytes.size());
+  bool ok =
+      std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f) == static_cast<size_t>(bytes.size());
   ok = std::fclose(f) == 0 && ok;
   return ok ? path : std::string();
 }
@@ -79,9 +80,7 @@ std::string stagePicture(const QImage& image) {
 // shows its page in a child widget it may make later).
 class PasteKeys : public QObject {
  public:
-  PasteKeys(QWidget& w, QWidget* watched, bool always) : QObject(watched), w_(w), always_(always) {
-    watch(watched);
-  }
+  PasteKeys(QWidget& w, QWidget* watched, bool always) : QObject(watched), w_(w), always_(always) { watch(watched); }
 
  protected:
   bool eventFilter(QObject* object, QEvent* event) override {
@@ -115,8 +114,8 @@ void editorMenu(QWidget& w, const QPoint& pos) {
   if (!menu) return;
   // Going back, reloading or saving the editor page would only lose the
   // article being written.
-  for (auto action : {QWebEnginePage::Back, QWebEnginePage::Forward, QWebEnginePage::Reload,
-                      QWebEnginePage::SavePage, QWebEnginePage::ViewSource})
+  for (auto action : {QWebEnginePage::Back, QWebEnginePage::Forward, QWebEnginePage::Reload, QWebEnginePage::SavePage,
+                      QWebEnginePage::ViewSource})
     menu->removeAction(editorOf(w)->pageAction(action));
   if (!clipboardImage().isNull()) {
     auto* action = new QAction(QStringLiteral("粘贴图片"), menu);
@@ -168,7 +167,8 @@ void installImagePaste(QWidget& w, std::function<bool(QWidget&)> paste) {
   editorOf(w)->setContextMenuPolicy(Qt::CustomContextMenu);
   QObject::connect(editorOf(w), &QWidget::customContextMenuRequested, &w, [&w](const QPoint& p) { editorMenu(w, p); });
   dropBoxOf(w)->setContextMenuPolicy(Qt::CustomContextMenu);
-  QObject::connect(dropBoxOf(w), &QWidget::customContextMenuRequested, &w, [&w](const QPoint& p) { dropBoxMenu(w, p); });
+  QObject::connect(dropBoxOf(w), &QWidget::customContextMenuRequested, &w,
+                   [&w](const QPoint& p) { dropBoxMenu(w, p); });
 }
 
 }  // namespace inkpost

@@ -42,8 +42,8 @@ std::string fileNameOf(const std::string& path) {
 
 }  // namespace
 
-UploadResult uploadImage(QWidget& w, const std::string& path, StoreAs storeAs, const std::string& givenName,
-                         int index, int count) {
+UploadResult uploadImage(QWidget& w, const std::string& path, StoreAs storeAs, const std::string& givenName, int index,
+                         int count) {
   const std::string status = fromUtf8("正在上传 ") + fileNameOf(path) + fromUtf8("（") + std::to_string(index) + "/" +
                              std::to_string(count) + fromUtf8("）…");
   const std::string siteUrl = chooserEntryValues(siteChooserOf(w)).weburl;

@@ -10,7 +10,6 @@ class QWidget;
 
 namespace inkpost {
 
-
 // Uploads the image at `path` (native) to the site selected in the chooser
 // with the login's session cookie. During the exchange the main window is
 // disabled but keeps repainting, shows the wait cursor and the status line
@@ -19,8 +18,7 @@ UploadResult uploadImage(QWidget& w, const std::string& path, StoreAs storeAs, c
                          int index = 1, int count = 1);
 
 // The same, giving only the image address or empty.
-std::string UploadImageFile(QWidget& w, const std::string& path, const std::string& givenName,
-                            bool useGivenName);
+std::string UploadImageFile(QWidget& w, const std::string& path, const std::string& givenName, bool useGivenName);
 
 // Records a successful upload in the gallery list (with the size measured
 // from the bytes sent) and shows the gallery again.

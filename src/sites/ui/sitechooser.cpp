@@ -1,8 +1,8 @@
 #include "sites/ui/sitechooser.h"
 
 #include "app/ui/gbk.h"
-#include "app/ui/unit.h"
 #include "app/ui/toast.h"
+#include "app/ui/unit.h"
 #include "sites/sitestore.h"
 
 #include <QComboBox>

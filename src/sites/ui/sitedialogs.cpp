@@ -205,7 +205,8 @@ void DeleteSitesDialog::deleteTicked() {
   // Deleting cannot be undone: asked first (nothing ticked: nothing to ask).
   if (!ids.empty()) {
     QMessageBox ask(QMessageBox::Question, QStringLiteral("删除网站"),
-                    QStringLiteral("确定删除选中的 %1 个网站？").arg(ids.size()), QMessageBox::Ok | QMessageBox::Cancel, this);
+                    QStringLiteral("确定删除选中的 %1 个网站？").arg(ids.size()), QMessageBox::Ok | QMessageBox::Cancel,
+                    this);
     ask.setDefaultButton(QMessageBox::Cancel);
     if (ask.exec() != QMessageBox::Ok) return;
   }

@@ -73,10 +73,10 @@ class DeleteSitesDialog : public QDialog {
  public:
   DeleteSitesDialog(QWidget* parent, QComboBox* chooser);
   ~DeleteSitesDialog() override;
-  QGroupBox* listGroup;   // 分组框1
-  QListWidget* list;      // 选择列表框1
-  QPushButton* button1;   // 按钮1 "删除选中"
-  QPushButton* button2;   // 按钮2 "反选"
+  QGroupBox* listGroup;  // 分组框1
+  QListWidget* list;     // 选择列表框1
+  QPushButton* button1;  // 按钮1 "删除选中"
+  QPushButton* button2;  // 按钮2 "反选"
 
   void fillList();
   void deleteTicked();

@@ -24,14 +24,20 @@ bool openSiteStoreReporting(QWidget* parent) {
 
 void runDatabaseUpgrade(QWidget* parent) {
   QMessageBox ask(QMessageBox::Question, QStringLiteral("data.mdb 升级"),
-                  QStringLiteral("升级前请先备份原有数据库文件，是否立即升级？"),
-                  QMessageBox::Ok | QMessageBox::Cancel, parent);
+                  QStringLiteral("升级前请先备份原有数据库文件，是否立即升级？"), QMessageBox::Ok | QMessageBox::Cancel,
+                  parent);
   if (ask.exec() != QMessageBox::Ok) return;
   const QString caption = QStringLiteral("信息：");
   switch (upgradeSiteStore()) {
-    case SiteUpgrade::Current: inform(parent, caption, QStringLiteral("数据库结构已为最新！")); break;
-    case SiteUpgrade::Upgraded: inform(parent, caption, QStringLiteral("升级成功！")); break;
-    case SiteUpgrade::Failed: inform(parent, caption, QStringLiteral("升级失败！")); break;
+    case SiteUpgrade::Current:
+      inform(parent, caption, QStringLiteral("数据库结构已为最新！"));
+      break;
+    case SiteUpgrade::Upgraded:
+      inform(parent, caption, QStringLiteral("升级成功！"));
+      break;
+    case SiteUpgrade::Failed:
+      inform(parent, caption, QStringLiteral("升级失败！"));
+      break;
   }
 }
 

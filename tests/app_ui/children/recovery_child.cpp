@@ -8,9 +8,9 @@
 //   offer    starts, says "offer: <question>" or "no offer" within 3 s,
 //            answers Yes and prints the title and body it got
 #include "app/programdir.h"
+#include "app/session.h"
 #include "app/shell/shell.h"
 #include "app/ui/gbk.h"
-#include "app/session.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/process.h"
 #include "blog/ui/editorbody.h"
@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
 
   if (mode == "offer") {
     QMessageBox* box = nullptr;
-    (void)QTest::qWaitFor([&] { return (box = w->findChild<QMessageBox*>(QStringLiteral("恢复提示"))) != nullptr; }, 3000);
+    (void)QTest::qWaitFor([&] { return (box = w->findChild<QMessageBox*>(QStringLiteral("恢复提示"))) != nullptr; },
+                          3000);
     if (!box) {
       say("no offer");
       return 0;

@@ -1,5 +1,5 @@
 #include "drafts/tags.h"
-
+#include "net/encoding.h"
 #include "net/formcode.h"
 
 namespace inkpost {
@@ -63,38 +63,7 @@ std::string removeTag(std::string_view box, std::string_view tag) {
   return out;
 }
 
-std::string tagHtmlText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    unsigned char c = text[i];
-    if (leadByte(c) && i + 1 < text.size()) {
-      out += text.substr(i, 2);
-      ++i;
-      continue;
-    }
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
+std::string tagHtmlText(std::string_view text) { return htmlEscape(text); }
 
 std::string tagScriptLiteral(std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";

@@ -58,39 +58,7 @@ int leadingInt(const std::string& s) {
 // An attribute value inside quotes: the characters that would end
 // the value or open markup are written as references. Ordinary addresses
 // hold none of them and pass unchanged.
-void appendAttribute(std::string& out, const std::string& value) {
-  if (value.find_first_of("'\"<>&") == std::string::npos) {
-    out += value;
-    return;
-  }
-  for (size_t i = 0; i < value.size(); ++i) {
-    unsigned char c = value[i];
-    if (c >= 0x81 && c <= 0xFE && i + 1 < value.size()) {  // a GBK pair stays whole
-      out += value[i];
-      out += value[++i];
-      continue;
-    }
-    switch (c) {
-      case '\'':
-        out += "&#39;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      default:
-        out += static_cast<char>(c);
-    }
-  }
-}
+void appendAttribute(std::string& out, const std::string& value) { out += htmlEscape(value); }
 
 void appendNumber(std::string& out, double v) {
   char buf[64];

@@ -625,4 +625,37 @@ std::string md5Hex(std::string_view bytes) {
   return out;
 }
 
+std::string htmlEscape(std::string_view gbk) {
+  if (gbk.find_first_of("&<>\"'") == std::string_view::npos) return std::string(gbk);
+  std::string out;
+  out.reserve(gbk.size() + 16);
+  for (size_t i = 0; i < gbk.size(); ++i) {
+    if (gbkCharLength(gbk, i) == 2) {
+      out.append(gbk.substr(i, 2));
+      ++i;
+      continue;
+    }
+    switch (gbk[i]) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += gbk[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace inkpost

@@ -37,6 +37,11 @@ std::string removePatterns(std::string_view text, std::string_view patterns);
 std::string toFullWidth(std::string_view text);
 std::string toHalfWidth(std::string_view text);
 
+// GBK text for HTML, as element text or a quoted attribute value: & < > " '
+// become references; a GBK pair stays whole (its trail byte may be any of
+// them only in broken text, never in a pair).
+std::string htmlEscape(std::string_view gbk);
+
 // GBK text in the C99 escape form: ASCII kept, every other character as
 // \uXXXX (or \UXXXXXXXX above the BMP). Empty when the text is not valid GBK.
 std::string c99Escape(std::string_view gbk);

@@ -247,3 +247,13 @@ TEST(C99AndMd5, Forms) {
   EXPECT_EQ(md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
   EXPECT_EQ(md5Hex(std::string("\0\xFF", 2)).size(), 32u);
 }
+
+TEST(HtmlEscape, MarkupCharactersBecomeReferencesAndGbkPairsStayWhole) {
+  EXPECT_EQ(htmlEscape("plain"), "plain");
+  EXPECT_EQ(htmlEscape("a&b<i>\"q\" 'x'"), "a&amp;b&lt;i&gt;&quot;q&quot; &#39;x&#39;");
+  const std::string life = fromUtf8("生活 & 随笔");
+  EXPECT_EQ(htmlEscape(life), fromUtf8("生活 &amp; 随笔"));
+  // A lead byte at the end has no partner: the bytes go on as they are.
+  EXPECT_EQ(htmlEscape(std::string("<\xB0")), std::string("&lt;\xB0"));
+  EXPECT_EQ(htmlEscape(std::string("\x80&")), std::string("\x80&amp;"));  // the euro byte stands alone
+}

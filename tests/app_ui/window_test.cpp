@@ -53,20 +53,6 @@ namespace {
 
 QString toq(const std::string& gbk) { return QString::fromStdString(toUtf8(gbk)); }
 
-// The value of a script run in the page.
-QVariant js(QWebEngineView* view, const QString& script) {
-  QVariant out;
-  QEventLoop loop;
-  view->page()->runJavaScript(script, [&](const QVariant& v) {
-    out = v;
-    loop.quit();
-  });
-  QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-  loop.exec();
-  return out;
-}
-QVariant js(QWebEngineView* view, const char* script) { return js(view, QString::fromUtf8(script)); }
-
 class Window : public SessionTest {
  protected:
   void SetUp() override {
@@ -188,19 +174,19 @@ TEST_F(Window, StandardButtonsAndTheEditorSpeakChinese) {
   QWebEngineView* editor = units(*w).editorView;
   // Toolbar tooltips and labels, and the text of every dialog the toolbar
   // opens: no English word may show.
-  QStringList shown = js(editor,
-                         "Array.from(document.querySelectorAll('.tox-editor-header [aria-label], "
-                         ".tox-editor-header [title]')).map(e => (e.getAttribute('aria-label') || '') + ' ' + "
-                         "(e.getAttribute('title') || ''))")
+  QStringList shown = runScript(editor,
+                                "Array.from(document.querySelectorAll('.tox-editor-header [aria-label], "
+                                ".tox-editor-header [title]')).map(e => (e.getAttribute('aria-label') || '') + ' ' + "
+                                "(e.getAttribute('title') || ''))")
                           .toStringList();
   EXPECT_GE(shown.size(), 15);
   for (const char* command : {"mceLink", "mceImage", "mceInsertTableDialog", "mceCodeEditor", "mceShowCharmap"}) {
-    js(editor, QStringLiteral("tinymce.activeEditor.execCommand('%1')").arg(QLatin1String(command)));
+    runScript(editor, QStringLiteral("tinymce.activeEditor.execCommand('%1')").arg(QLatin1String(command)));
     QTest::qWait(300);
     const QString dialog =
-        js(editor,
-           "(function(){var d=document.querySelector('.tox-dialog');var t=d?d.innerText:'(no dialog)';"
-           "tinymce.activeEditor.windowManager.close();return t;})()")
+        runScript(editor,
+                  "(function(){var d=document.querySelector('.tox-dialog');var t=d?d.innerText:'(no dialog)';"
+                  "tinymce.activeEditor.windowManager.close();return t;})()")
             .toString();
     EXPECT_NE(dialog, QStringLiteral("(no dialog)")) << command;
     shown << dialog;
@@ -360,7 +346,7 @@ TEST_F(Window, ShortcutsSavePublishAndPastePlainText) {
   // Ctrl+Shift+V in the editor: the text without its markup.
   auto* mime = new QMimeData;
   mime->setHtml(QStringLiteral("<b>粗体</b> &lt;x&gt;"));
-  mime->setText(QStringLiteral("粗体 <x>\n第二行"));
+  mime->setText(QStringLiteral("粗体 <x>\n第二行 \U0001F600"));
   QGuiApplication::clipboard()->setMimeData(mime);
   units(*w).editorView->setFocus();
   QTest::qWait(100);
@@ -371,6 +357,7 @@ TEST_F(Window, ShortcutsSavePublishAndPastePlainText) {
       << editorBody(units(*w).editorView);
   const std::string body = editorBody(units(*w).editorView);
   EXPECT_NE(body.find("&lt;x&gt;"), std::string::npos) << body;
+  EXPECT_NE(body.find("&#128512;"), std::string::npos) << body;  // no GBK form: a reference
   EXPECT_EQ(body.find("<b>"), std::string::npos);
   EXPECT_EQ(body.find("<strong>"), std::string::npos);
 

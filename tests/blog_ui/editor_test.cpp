@@ -36,18 +36,7 @@ bool waitReady(QWebEngineView* view, int timeoutMs = 30000) {
 }
 
 // Runs script in the page (as the user's own edits would) and waits for it.
-void runScript(QWebEngineView* view, const QString& script) {
-  QEventLoop loop;
-  bool done = false;
-  view->page()->runJavaScript(script, [&](const QVariant&) {
-    done = true;
-    loop.quit();
-  });
-  if (!done) {
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-}
+using test::runScript;
 
 class EditorPage : public ::testing::Test {
  protected:

@@ -13,16 +13,6 @@
 
 namespace inkpost::test {
 
-QVariant runScript(QWebEngineView* view, const QString& script, int timeoutMs) {
-  auto result = std::make_shared<std::pair<bool, QVariant>>(false, QVariant());
-  view->page()->runJavaScript(script, [result](const QVariant& v) {
-    result->first = true;
-    result->second = v;
-  });
-  (void)QTest::qWaitFor([&] { return result->first; }, timeoutMs);
-  return result->second;
-}
-
 namespace {
 
 MainWindow*& shared() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/ui/mainwindow.h"
+#include "support/guiwait.h"  // runScript
 #include "support/tempdir.h"
 
 #include <QString>
@@ -13,9 +14,6 @@
 class QWebEngineView;
 
 namespace inkpost::test {
-
-// Runs script in view's page and returns its result (invalid on timeout).
-QVariant runScript(QWebEngineView* view, const QString& script, int timeoutMs = 10000);
 
 // One main window whose editor page is ready, kept for the whole test run
 // (starting the editor costs about a second) and closed at its end.

@@ -23,7 +23,7 @@
 namespace inkpost {
 namespace {
 
-using test::evaluate;
+using test::runScript;
 
 using test::gbk;
 using test::waitUntil;
@@ -48,10 +48,10 @@ class ImageHost {
 // the page does not show it.
 QPoint thumbnailCentre(QWebEngineView* view, int id) {
   const QVariant v =
-      evaluate(view, QStringLiteral("(function(){var a=document.getElementById('%1');"
-                                    "if(!a)return null;var r=a.querySelector('img').getBoundingClientRect();"
-                                    "return [r.left+r.width/2,r.top+r.height/2,r.width];})()")
-                         .arg(id));
+      runScript(view, QStringLiteral("(function(){var a=document.getElementById('%1');"
+                                     "if(!a)return null;var r=a.querySelector('img').getBoundingClientRect();"
+                                     "return [r.left+r.width/2,r.top+r.height/2,r.width];})()")
+                          .arg(id));
   const QVariantList l = v.toList();
   if (l.size() != 3) return {-1, -1};
   return {static_cast<int>(l[0].toDouble()), static_cast<int>(l[1].toDouble())};
@@ -69,7 +69,7 @@ class GalleryView : public inkpost::test::SessionTest {
   bool showGallery(size_t count) {
     RebuildGallery(w);
     return waitUntil([&] {
-      return evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelectorAll('img').length"))
+      return runScript(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelectorAll('img').length"))
                      .toInt() == static_cast<int>(count) &&
              inkpost::test::units(w).galleryView->url().isLocalFile();
     });
@@ -93,14 +93,14 @@ TEST_F(GalleryView, ShowsThePageFileAndKeepsTheViewerOnIt) {
   ASSERT_TRUE(showGallery(1));
   EXPECT_EQ(inkpost::test::units(w).galleryView->url(), QUrl::fromLocalFile(QString::fromStdString(galleryPagePath())));
   EXPECT_EQ(test::readFile(galleryPagePath()), galleryPageText(blogSession().gallery));
-  const QVariant width = evaluate(inkpost::test::units(w).galleryView,
-                                  QStringLiteral("document.querySelector('img').getAttribute('width')"));
+  const QVariant width = runScript(inkpost::test::units(w).galleryView,
+                                   QStringLiteral("document.querySelector('img').getAttribute('width')"));
   EXPECT_EQ(width.toString(), QStringLiteral("152"));
   // Navigations away from the page are cancelled.
   EXPECT_FALSE(GalleryNavigating(w, QStringLiteral("http://127.0.0.1:1/elsewhere")));
   EXPECT_FALSE(GalleryNavigating(w, QStringLiteral("file:///etc/passwd")));
   EXPECT_TRUE(GalleryNavigating(w, QStringLiteral("about:blank")));
-  evaluate(inkpost::test::units(w).galleryView, QStringLiteral("location.href='http://127.0.0.1:1/elsewhere'"));
+  runScript(inkpost::test::units(w).galleryView, QStringLiteral("location.href='http://127.0.0.1:1/elsewhere'"));
   QTest::qWait(300);
   EXPECT_TRUE(inkpost::test::units(w).galleryView->url().isLocalFile());
 }
@@ -125,12 +125,12 @@ TEST_F(GalleryView, HostileAddressIsShownAndCopiedIntact) {
   ASSERT_TRUE(showGallery(1));
   // The page structure survived: one link, one image, the quote kept.
   EXPECT_EQ(
-      evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelectorAll('a').length")).toInt(),
+      runScript(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelectorAll('a').length")).toInt(),
       2);
-  EXPECT_EQ(
-      evaluate(inkpost::test::units(w).galleryView, QStringLiteral("document.querySelector('img').getAttribute('src')"))
-          .toString(),
-      QString::fromStdString(odd));
+  EXPECT_EQ(runScript(inkpost::test::units(w).galleryView,
+                      QStringLiteral("document.querySelector('img').getAttribute('src')"))
+                .toString(),
+            QString::fromStdString(odd));
   const QPoint p = thumbnailCentre(inkpost::test::units(w).galleryView, 1);
   QTest::mouseClick(window(), Qt::LeftButton, {}, inWindow(p));
   EXPECT_TRUE(waitUntil([&] { return QGuiApplication::clipboard()->text() == QString::fromStdString(odd); }, 10000));

@@ -79,17 +79,4 @@ inline std::string queryName(const std::string& request) {
   return at == std::string::npos || end == std::string::npos ? "" : request.substr(at + 10, end - at - 10);
 }
 
-// The value of a script run in the view's page (invalid after ten seconds
-// without an answer).
-inline QVariant evaluate(QWebEngineView* view, const QString& script) {
-  auto result = std::make_shared<QVariant>();
-  auto done = std::make_shared<bool>(false);
-  view->page()->runJavaScript(script, [result, done](const QVariant& v) {
-    *result = v;
-    *done = true;
-  });
-  waitUntil([&] { return *done; }, 10000);
-  return *result;
-}
-
 }  // namespace inkpost::test

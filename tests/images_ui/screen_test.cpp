@@ -33,7 +33,7 @@
 namespace inkpost {
 namespace {
 
-using test::evaluate;
+using test::runScript;
 
 using test::waitUntil;
 
@@ -53,7 +53,7 @@ std::vector<int> loadedWidths(QWebEngineView* view, const char* script, int coun
   std::vector<int> widths;
   waitUntil(
       [&] {
-        const QVariantList l = evaluate(view, QString::fromLatin1(script)).toList();
+        const QVariantList l = runScript(view, QString::fromLatin1(script)).toList();
         if (l.size() != count) return false;
         widths.clear();
         for (const QVariant& v : l) widths.push_back(v.toInt());
@@ -95,12 +95,12 @@ class Screen : public test::SessionTest {
     DropFiles(w, paths);
   }
   QPoint thumbnail(int id) {
-    const QVariantList l = evaluate(test::units(w).galleryView,
-                                    QStringLiteral("(function(){var a=document.getElementById('%1');if(!a)return null;"
-                                                   "a.scrollIntoView({block:'nearest',inline:'nearest'});"
-                                                   "var r=a.querySelector('img').getBoundingClientRect();"
-                                                   "return [r.left+r.width/2,r.top+r.height/2];})()")
-                                        .arg(id))
+    const QVariantList l = runScript(test::units(w).galleryView,
+                                     QStringLiteral("(function(){var a=document.getElementById('%1');if(!a)return null;"
+                                                    "a.scrollIntoView({block:'nearest',inline:'nearest'});"
+                                                    "var r=a.querySelector('img').getBoundingClientRect();"
+                                                    "return [r.left+r.width/2,r.top+r.height/2];})()")
+                                         .arg(id))
                                .toList();
     if (l.size() != 2) return {-1, -1};
     return test::units(w).galleryView->mapTo(
@@ -113,25 +113,25 @@ class Screen : public test::SessionTest {
     if (p.x() < 0) return false;
     QTest::mouseDClick(w.windowHandle(), Qt::LeftButton, {}, p);
     return waitUntil([&] {
-      return evaluate(test::units(w).editorView,
-                      QStringLiteral("tinymce.activeEditor.getBody().querySelectorAll('img').length"))
+      return runScript(test::units(w).editorView,
+                       QStringLiteral("tinymce.activeEditor.getBody().querySelectorAll('img').length"))
                  .toInt() == images;
     });
   }
   // A real click at the end of the text of paragraph `index` of the editor.
   void clickIntoParagraph(int index) {
     const QVariantList l =
-        evaluate(test::units(w).editorView,
-                 QStringLiteral("(function(){var e=tinymce.activeEditor;var p=e.getBody().querySelectorAll('p')[%1];"
-                                "var f=e.getContainer().querySelector('iframe').getBoundingClientRect();"
-                                "var r=p.getBoundingClientRect();"
-                                "return [f.left+r.right-2,f.top+r.top+r.height/2];})()")
-                     .arg(index))
+        runScript(test::units(w).editorView,
+                  QStringLiteral("(function(){var e=tinymce.activeEditor;var p=e.getBody().querySelectorAll('p')[%1];"
+                                 "var f=e.getContainer().querySelector('iframe').getBoundingClientRect();"
+                                 "var r=p.getBoundingClientRect();"
+                                 "return [f.left+r.right-2,f.top+r.top+r.height/2];})()")
+                      .arg(index))
             .toList();
     ASSERT_EQ(l.size(), 2);
     // The text ends well before the paragraph's right edge: click just
     // right of the text instead, which puts the caret at its end.
-    const QVariant textEnd = evaluate(
+    const QVariant textEnd = runScript(
         test::units(w).editorView,
         QStringLiteral("(function(){var e=tinymce.activeEditor;var p=e.getBody().querySelectorAll('p')[%1];"
                        "var f=e.getContainer().querySelector('iframe').getBoundingClientRect();"
@@ -156,7 +156,7 @@ class Screen : public test::SessionTest {
     QTest::qWait(200);
   }
   std::string editorHtml() {
-    return evaluate(test::units(w).editorView, QStringLiteral("tinymce.activeEditor.getContent()"))
+    return runScript(test::units(w).editorView, QStringLiteral("tinymce.activeEditor.getContent()"))
         .toString()
         .toStdString();
   }
@@ -202,9 +202,9 @@ TEST_F(Screen, TypingKeepsTheResizeHandlerOfAnInsertedImage) {
   EXPECT_NE(body.find("title=\"\""), std::string::npos) << body;
   EXPECT_NE(body.find("alt=\"\""), std::string::npos) << body;
   // A width the user gives it stays too.
-  evaluate(test::units(w).editorView, QStringLiteral("(function(){var e=tinymce.activeEditor;"
-                                                     "e.dom.setAttrib(e.getBody().querySelector('img'),'width','300');"
-                                                     "e.nodeChanged();})()"));
+  runScript(test::units(w).editorView, QStringLiteral("(function(){var e=tinymce.activeEditor;"
+                                                      "e.dom.setAttrib(e.getBody().querySelector('img'),'width','300');"
+                                                      "e.nodeChanged();})()"));
   typeInEditor(QStringLiteral("!"));
   EXPECT_TRUE(waitUntil([&] {
     return editorBody(test::units(w).editorView).find("width=\"300\"") != std::string::npos;
@@ -241,7 +241,7 @@ TEST_F(Screen, InsertGoesToTheCaretAsOneUndoStep) {
   EXPECT_LT(html.find("<img"), html.find("second")) << html;
 
   // Ctrl+Z takes the image away, and only the image.
-  evaluate(test::units(w).editorView, QStringLiteral("tinymce.activeEditor.focus()"));
+  runScript(test::units(w).editorView, QStringLiteral("tinymce.activeEditor.focus()"));
   undoKey();
   ASSERT_TRUE(waitUntil([&] { return editorHtml().find("<img") == std::string::npos; })) << editorHtml();
   EXPECT_NE(editorHtml().find("firstX"), std::string::npos) << editorHtml();
@@ -273,10 +273,10 @@ TEST_F(Screen, TheEditorPageReachesOnlyTheBlogAndItsOwnFiles) {
   EXPECT_EQ(widths[1], 0);
   EXPECT_EQ(widths[2], 0);
   // A script in the page cannot reach it either.
-  evaluate(test::units(w).editorView,
-           QStringLiteral("(function(){var i=new Image();i.src='%1';document.body.appendChild(i);"
-                          "try{fetch('%1');}catch(e){}})()")
-               .arg(QString::fromStdString(other.url("/script.jpg"))));
+  runScript(test::units(w).editorView,
+            QStringLiteral("(function(){var i=new Image();i.src='%1';document.body.appendChild(i);"
+                           "try{fetch('%1');}catch(e){}})()")
+                .arg(QString::fromStdString(other.url("/script.jpg"))));
   QTest::qWait(500);
   EXPECT_EQ(hits, 0);
   bool blockedOther = false, blockedFile = false;
@@ -302,13 +302,14 @@ TEST_F(Screen, MarkupInAnAnswersAddressStaysText) {
   blogSession().gallery = {makeGalleryEntry(r.address, 8, 8)};
   RebuildGallery(w);
   ASSERT_TRUE(waitUntil([&] {
-    return evaluate(test::units(w).galleryView, QStringLiteral("document.querySelectorAll('img').length")).toInt() == 1;
+    return runScript(test::units(w).galleryView, QStringLiteral("document.querySelectorAll('img').length")).toInt() ==
+           1;
   }));
   // Only the page's own script, and one link per thumbnail besides the hidden one.
-  EXPECT_EQ(evaluate(test::units(w).galleryView, QStringLiteral("document.querySelectorAll('script').length")).toInt(),
+  EXPECT_EQ(runScript(test::units(w).galleryView, QStringLiteral("document.querySelectorAll('script').length")).toInt(),
             1);
-  EXPECT_EQ(evaluate(test::units(w).galleryView, QStringLiteral("document.querySelectorAll('a').length")).toInt(), 2);
-  EXPECT_EQ(evaluate(test::units(w).galleryView, QStringLiteral("document.querySelector('img').getAttribute('src')"))
+  EXPECT_EQ(runScript(test::units(w).galleryView, QStringLiteral("document.querySelectorAll('a').length")).toInt(), 2);
+  EXPECT_EQ(runScript(test::units(w).galleryView, QStringLiteral("document.querySelector('img').getAttribute('src')"))
                 .toString(),
             QString::fromStdString(r.address));
 
@@ -317,11 +318,11 @@ TEST_F(Screen, MarkupInAnAnswersAddressStaysText) {
   ASSERT_TRUE(waitUntil([&] { return editorHtml().find("<img") != std::string::npos; }));
   const std::string body = editorBody(test::units(w).editorView);
   EXPECT_EQ(body.find("<script"), std::string::npos) << body;
-  EXPECT_FALSE(evaluate(test::units(w).editorView,
-                        QStringLiteral("tinymce.activeEditor.getBody().querySelector('img').hasAttribute('onerror')"))
+  EXPECT_FALSE(runScript(test::units(w).editorView,
+                         QStringLiteral("tinymce.activeEditor.getBody().querySelector('img').hasAttribute('onerror')"))
                    .toBool());
-  EXPECT_EQ(evaluate(test::units(w).editorView,
-                     QStringLiteral("tinymce.activeEditor.getBody().querySelector('img').getAttribute('src')"))
+  EXPECT_EQ(runScript(test::units(w).editorView,
+                      QStringLiteral("tinymce.activeEditor.getBody().querySelector('img').getAttribute('src')"))
                 .toString(),
             QString::fromStdString(r.address));
 }
@@ -376,8 +377,8 @@ TEST_F(Screen, PastedPictureIsUploadedAndInsertedAtTheCaret) {
   ASSERT_TRUE(waitUntil([&] { return blogSession().gallery.size() == 2; }));
   EXPECT_NE(blogSession().gallery[1].find(".jpg[160|100"), std::string::npos) << blogSession().gallery[1];
   ASSERT_TRUE(waitUntil([&] {
-    return evaluate(test::units(w).editorView,
-                    QStringLiteral("tinymce.activeEditor.getBody().querySelectorAll('img').length"))
+    return runScript(test::units(w).editorView,
+                     QStringLiteral("tinymce.activeEditor.getBody().querySelectorAll('img').length"))
                .toInt() == 2;
   }));
   // Plain text still pastes as text in the editor.

@@ -6,8 +6,12 @@
 #include <QEventLoop>
 #include <QTest>
 #include <QTimer>
+#include <QVariant>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <functional>
+#include <memory>
 
 namespace inkpost::test {
 
@@ -27,6 +31,18 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000) 
     QTest::qWait(20);
   }
   return true;
+}
+
+// The value of a script run in the view's page; invalid when no answer
+// came within timeoutMs (a late answer lands in memory of its own).
+inline QVariant runScript(QWebEngineView* view, const QString& script, int timeoutMs = 10000) {
+  auto result = std::make_shared<std::pair<bool, QVariant>>(false, QVariant());
+  view->page()->runJavaScript(script, [result](const QVariant& v) {
+    result->first = true;
+    result->second = v;
+  });
+  waitUntil([&] { return result->first; }, timeoutMs);
+  return result->second;
 }
 
 }  // namespace inkpost::test

@@ -134,11 +134,10 @@ void bindMainWindow(MainWindow& w) {
                    [&w](const QString&) { guard(w, "生成别名", [&] { onTitleChanged(w); }); });
   QObject::connect(form.autoAliasBox(), &QCheckBox::clicked, &w,
                    [&w](bool) { guard(w, "生成别名", [&] { onAutoAliasClicked(w); }); });
-  QObject::connect(w.publishButton, &QPushButton::clicked, &w,
-                   [&w] { guard(w, "发布文章", [&] { publishArticle(w); }); });
-  // 文章 → 发布 (Ctrl+Enter): the same as 按钮_发布.
-  QObject::connect(w.publishAction, &QAction::triggered, &w,
-                   [&w] { guard(w, "发布文章", [&] { publishArticle(w); }); });
+  // 按钮_发布 click, and 文章 → 发布 (Ctrl+Enter).
+  const auto publish = [&w] { guard(w, "发布文章", [&] { publishArticle(w); }); };
+  QObject::connect(w.publishButton, &QPushButton::clicked, &w, publish);
+  QObject::connect(w.publishAction, &QAction::triggered, &w, publish);
   // 文章 → 粘贴为纯文本 (Ctrl+Shift+V in the editor): the clipboard's text
   // without its formatting, at the caret.
   QObject::connect(w.plainPasteAction, &QAction::triggered, &w, [&w] {
@@ -184,16 +183,15 @@ void bindMainWindow(MainWindow& w) {
   QObject::connect(tagsEvents, &TagsBoxEvents::keyDown, &w,
                    [&w](int key) { guard(w, "Tags", [&] { TagsBoxKeyDown(w, key); }); });
   QObject::connect(w.tagsTimer, &QTimer::timeout, &w, [&w] { guard(w, "打开Tags窗口", [&] { OpenTagsWindow(w); }); });
-  // 组合框_恢复数据 entry chosen (again, too); 按钮_手动保存 click;
-  // 时钟_数据保存 tick.
+  // 组合框_恢复数据 entry chosen (again, too); 时钟_数据保存 tick.
   QObject::connect(w.restoreBox, &QComboBox::activated, &w, [&w](int index) {
     guard(w, "恢复数据", [&] { RestoreDraft(w, w.restoreBox->itemData(index).toInt()); });
   });
-  QObject::connect(w.manualSaveButton, &QPushButton::clicked, &w,
-                   [&w] { guard(w, "手动保存", [&] { SaveDraft(w, false); }); });
-  // 文章 → 手动保存 (Ctrl+S) and 恢复 (opens 组合框_恢复数据's list, captions
-  // refreshed first).
-  QObject::connect(w.saveAction, &QAction::triggered, &w, [&w] { guard(w, "手动保存", [&] { SaveDraft(w, false); }); });
+  // 按钮_手动保存 click, and 文章 → 手动保存 (Ctrl+S).
+  const auto saveManually = [&w] { guard(w, "手动保存", [&] { SaveDraft(w, false); }); };
+  QObject::connect(w.manualSaveButton, &QPushButton::clicked, &w, saveManually);
+  QObject::connect(w.saveAction, &QAction::triggered, &w, saveManually);
+  // 文章 → 恢复: opens 组合框_恢复数据's list, captions refreshed first.
   QObject::connect(w.restoreAction, &QAction::triggered, &w, [&w] {
     guard(w, "恢复数据", [&] {
       RefreshRestoreList(w);

@@ -3,6 +3,7 @@
 #include "app/ui/gbk.h"
 #include "app/ui/unit.h"
 #include "blog/alias.h"
+#include "blog/editortext.h"
 #include "blog/publish.h"
 #include "blog/ui/editorbody.h"
 
@@ -13,8 +14,6 @@
 #include <QTextDocumentFragment>
 #include <QVariant>
 #include <QWebEngineView>
-
-#include <algorithm>
 
 namespace inkpost {
 namespace {
@@ -174,17 +173,8 @@ bool ArticleForm::insertPlainText(const QString& text) {
   QString html = text.toHtmlEscaped();
   html.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   html.replace(QLatin1Char('\n'), QLatin1String("<br>"));
-  std::string gbk = fromQ(html);
-  if (std::count(gbk.begin(), gbk.end(), '?') != html.count(QLatin1Char('?'))) {
-    // Some characters have no GBK form: those go as numeric references.
-    gbk.clear();
-    for (const uint code : html.toUcs4()) {
-      const QString one = QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
-      const std::string b = fromQ(one);
-      gbk += b == "?" && code != '?' ? "&#" + std::to_string(code) + ";" : b;
-    }
-  }
-  insertAtCaret(gbk);
+  // Characters GBK cannot hold go as numeric references.
+  insertAtCaret(gbkWithCharRefs(html.toStdString()));
   return true;
 }
 

@@ -159,8 +159,7 @@ void ModifySiteDialog::modify() {
   }
   const int id = item->data(Qt::UserRole).toInt();
   if (saveSite(formRecord(), id)) {
-    // The list shows the name as stored now.
-    if (auto site = FindSite(sql::byId(id))) item->setText(toQ(site->webname));
+    item->setText(nameEdit->text());  // the list shows the name as stored now
     toast(this, "  修改成功！  ", 1.0);
   } else {
     toast(this, "  修改失败！  ", 1.0);

@@ -123,6 +123,14 @@ TEST_F(Window, EveryUnitFitsAtTheMinimumAndTheEditorTakesAMaximisedScreen) {
                                        << r.width() << "x" << r.height();
     if (unit != units(*w).spaceView) EXPECT_GE(unit->width(), 16) << unit->objectName().toStdString();
   }
+  // Nor do units lie over one another (a box inside its group aside).
+  for (QWidget* a : all)
+    for (QWidget* b : all) {
+      if (a >= b || a->isAncestorOf(b) || b->isAncestorOf(a)) continue;
+      const QRect ra(a->mapTo(w.get(), QPoint(0, 0)), a->size());
+      const QRect rb(b->mapTo(w.get(), QPoint(0, 0)), b->size());
+      EXPECT_FALSE(ra.intersects(rb)) << a->objectName().toStdString() << " over " << b->objectName().toStdString();
+    }
 
   // Maximised on the 1920x1080 screen. Without a window manager the
   // maximised state does not resize the window, so it is given the screen's

@@ -323,6 +323,8 @@ void MainWindow::buildUnits() {
   auto* hint = new QLabel(
       QStringLiteral("将图片拖放到下方窗口即可上传。上传成功后，单击图片复制图片地址，双击图片插入至文本内容中。"));
   hint->setWordWrap(true);
+  // Wrapped labels count in the window's minimum only with their wrapped height.
+  hint->setMinimumHeight(hint->heightForWidth(kSideWidth - 16));
   images->addWidget(hint);
   galleryView = browser("超文本浏览框_图片上传");
   galleryView->setMinimumHeight(100);
@@ -337,6 +339,7 @@ void MainWindow::buildUnits() {
   auto* dropHint = new QLabel(QStringLiteral("将图片拖入此框内放开即可上传，支持gif、jpg。"));
   dropHint->setWordWrap(true);
   dropHint->setAlignment(Qt::AlignCenter);
+  dropHint->setMinimumHeight(dropHint->heightForWidth(kSideWidth - 28));
   drop->addWidget(dropHint);
   images->addWidget(dropBox);
   dropTarget = new DropTarget(this);
@@ -365,6 +368,7 @@ void MainWindow::buildUnits() {
   engineLink = hyperlink("超级链接框2", "Inkpost官网：", links::kEngineSite);
   for (QLabel* link : {clientLink, engineLink}) {
     link->setFixedWidth(kSideWidth);
+    link->setMinimumHeight(link->heightForWidth(kSideWidth));
     side->addWidget(link);
   }
 

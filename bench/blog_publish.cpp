@@ -2,12 +2,12 @@
 // and links. Client side (root replacement, intro, form encoding) on its own,
 // and with the body read from the real editor page first; plus the time from
 // loading the editor page to its first possible write.
-#include "app/programdir.h"
-#include "app/ui/process.h"
 #include "blog/publish.h"
 #include "blog/ui/editorbody.h"
 #include "blog/ui/publish.h"
+#include "common/programdir.h"
 #include "net/encoding.h"
+#include "shell/process.h"
 #include "support/guiwait.h"
 
 #include <benchmark/benchmark.h>

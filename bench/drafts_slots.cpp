@@ -1,14 +1,14 @@
 // SaveDraft and RestoreDraft on a real main window: a 1 MB body in the
 // editor page and 100 gallery entries. The save includes reading the body
 // back from the editor; the restore writes it into the editor again.
-#include "app/programdir.h"
-#include "app/ui/mainwindow.h"
-#include "app/ui/process.h"
 #include "blog/ui/editorbody.h"
+#include "common/programdir.h"
 #include "drafts/ui/drafts.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 #include "net/encoding.h"
+#include "shell/mainwindow.h"
+#include "shell/process.h"
 #include "support/mainunits.h"
 
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
 // main() body for benchmarks that need a QApplication (web views, windows).
 #pragma once
 
-#include "app/ui/process.h"
+#include "shell/process.h"
 
 #include <benchmark/benchmark.h>
 #include <QApplication>

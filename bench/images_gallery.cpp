@@ -1,11 +1,11 @@
 // Rebuilding the gallery with 1,000 entries: the page text, the page file,
 // and the whole rebuild on a real main window (page written, viewer pointed
 // at it).
-#include "app/programdir.h"
-#include "app/ui/mainwindow.h"
+#include "common/programdir.h"
 #include "guibench.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
+#include "shell/mainwindow.h"
 #include "support/tempdir.h"
 
 #include <QApplication>

@@ -2,14 +2,14 @@
 // rewritten and shown again, and the new image loads from the sandbox blog
 // on the loopback. The time until its natural width is above 0.
 #include "../tests/images/imagedata.h"
-#include "app/programdir.h"
-#include "app/session.h"
-#include "app/ui/mainwindow.h"
+#include "common/programdir.h"
+#include "common/session.h"
 #include "guibench.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 #include "images/ui/upload.h"
 #include "images/upload.h"
+#include "shell/mainwindow.h"
 #include "support/mainunits.h"
 #include "support/sandboxlogin.h"
 #include "support/tempdir.h"

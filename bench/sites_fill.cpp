@@ -1,5 +1,5 @@
 // FillSiteChooser over a keyed data.mdb of 10,000 sites.
-#include "app/ui/process.h"
+#include "shell/process.h"
 #include "sites/sitestore.h"
 #include "sites/statements.h"
 #include "sites/ui/sitechooser.h"

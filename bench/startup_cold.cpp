@@ -1,10 +1,10 @@
 // Cold start: a fresh process from exec to an idle main window whose site
 // chooser is filled (20 sites). The benchmark re-runs itself in a child mode
 // so every iteration pays for process, Qt and web engine start-up.
-#include "app/programdir.h"
-#include "app/shell/shell.h"
-#include "app/ui/mainwindow.h"
-#include "app/ui/process.h"
+#include "common/programdir.h"
+#include "shell/mainwindow.h"
+#include "shell/process.h"
+#include "shell/shell.h"
 #include "sites/sitestore.h"
 #include "startbench.h"
 #include "support/mainunits.h"

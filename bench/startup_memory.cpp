@@ -2,10 +2,10 @@
 // (main window, editor page in its web engine, 20 sites) and waits; the
 // proportional set size (PSS) of it and every process below it (the web
 // engine's helpers) is summed from /proc/<pid>/smaps_rollup.
-#include "app/programdir.h"
-#include "app/shell/shell.h"
-#include "app/ui/mainwindow.h"
-#include "app/ui/process.h"
+#include "common/programdir.h"
+#include "shell/mainwindow.h"
+#include "shell/process.h"
+#include "shell/shell.h"
 #include "sites/sitestore.h"
 #include "startbench.h"
 #include "support/tempdir.h"

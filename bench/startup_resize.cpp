@@ -1,11 +1,11 @@
 // A resize of the maximised main window, editor page loaded: the time from
 // the new size until the layout has placed every unit and the whole window,
 // the editor's page included, has been painted.
-#include "app/programdir.h"
-#include "app/shell/shell.h"
-#include "app/ui/mainwindow.h"
-#include "app/ui/process.h"
 #include "blog/ui/editorbody.h"
+#include "common/programdir.h"
+#include "shell/mainwindow.h"
+#include "shell/process.h"
+#include "shell/shell.h"
 #include "startbench.h"
 #include "support/mainunits.h"
 #include "support/tempdir.h"

@@ -1,7 +1,7 @@
 # Installation (cmake --install, make install PREFIX=...) and the Debian
 # package (make package). Installed, the program keeps its data in the user's
 # XDG data folder and finds its read-only parts under share/inkpost-client
-# (see src/app/programdir.h).
+# (see src/common/programdir.h).
 #
 # Installed by default: inkpost-client, the fault-report helper, the editor
 # page, the menu entry, the icon and the AppStream metainfo. The sandbox blog

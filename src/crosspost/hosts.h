@@ -1,6 +1,6 @@
 // The two hosts of the second blog service and the knobs of a cross-post
-// live with the session (app/session.h); the sandbox includes this header to
+// live with the session (common/session.h); the sandbox includes this header to
 // know which Host headers are its doubles.
 #pragma once
 
-#include "app/session.h"
+#include "common/session.h"

@@ -1,6 +1,6 @@
 #include "images/fetch.h"
 
-#include "app/programdir.h"
+#include "common/programdir.h"
 #include "net/encoding.h"
 
 #include <curl/curl.h>

@@ -1,6 +1,6 @@
 #include "images/gallery.h"
 
-#include "app/programdir.h"
+#include "common/programdir.h"
 #include "images/convert.h"
 #include "images/upload.h"
 #include "net/encoding.h"

@@ -3,7 +3,7 @@
 // "[", the pixel width, "|", the pixel height (no closing bracket).
 #pragma once
 
-#include "app/session.h"
+#include "common/session.h"
 
 #include <string>
 #include <vector>
@@ -21,7 +21,7 @@ struct GalleryItem {
 };
 GalleryItem parseGalleryEntry(const GalleryEntry& entry);
 
-// The session's uploads live in blogSession().gallery (app/session.h).
+// The session's uploads live in blogSession().gallery (common/session.h).
 
 // Appends the entry of a fresh upload, measuring the file at `path` (GBK)
 // again. An unreadable or undecodable file gives width and height 0.

@@ -1,6 +1,6 @@
 #include "sites/sitestore.h"
 
-#include "app/programdir.h"
+#include "common/programdir.h"
 #include "net/encoding.h"
 #include "sites/secrets.h"
 #include "sites/statements.h"

@@ -1,9 +1,9 @@
 // The real editor page under a display: write and read bodies through
 // editorBody, before and after the page is ready, and the root address the
 // editor resolves relative addresses against.
-#include "app/programdir.h"
 #include "blog/publish.h"
 #include "blog/ui/editorbody.h"
+#include "common/programdir.h"
 #include "net/encoding.h"
 #include "support/guiwait.h"
 

@@ -1,16 +1,16 @@
 // The whole road of one article on a real main window: pick the sandbox blog
 // (real login, captcha read), type title and body, publish, and find the
 // article on the blog's index page with every field as typed.
-#include "app/programdir.h"
-#include "app/session.h"
-#include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
-#include "app/ui/toast.h"
 #include "blog/captcha.h"
 #include "blog/ui/editorbody.h"
 #include "blog/ui/login.h"
 #include "blog/ui/publish.h"
+#include "common/programdir.h"
+#include "common/session.h"
+#include "common/ui/gbk.h"
+#include "common/ui/toast.h"
 #include "net/encoding.h"
+#include "shell/mainwindow.h"
 #include "sites/chooserentry.h"
 #include "sites/ui/sitechooser.h"
 #include "support/captchadata.h"

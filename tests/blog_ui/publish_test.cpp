@@ -1,13 +1,13 @@
 // The publish button and the alias handlers on a real main window, posting
 // to the sandbox blog with the body typed in the real editor page.
 #include "blog/ui/publish.h"
-#include "app/programdir.h"
-#include "app/session.h"
-#include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
-#include "app/ui/toast.h"
 #include "blog/ui/editorbody.h"
+#include "common/programdir.h"
+#include "common/session.h"
+#include "common/ui/gbk.h"
+#include "common/ui/toast.h"
 #include "net/encoding.h"
+#include "shell/mainwindow.h"
 #include "sites/chooserentry.h"
 #include "sites/ui/sitechooser.h"
 #include "support/guiwait.h"

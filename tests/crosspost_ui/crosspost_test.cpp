@@ -4,10 +4,9 @@
 // it, all against the sandbox's doubles under the service's own host names.
 // Waits and notices are shortened.
 #include "crosspost/ui/crosspost.h"
-#include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
-#include "app/ui/toast.h"
 #include "blog/ui/publish.h"
+#include "common/ui/gbk.h"
+#include "common/ui/toast.h"
 #include "crosspost/hosts.h"
 #include "crosspost/localdoubles.h"
 #include "crosspost/passport.h"
@@ -17,6 +16,7 @@
 #include "net/cookiestore.h"
 #include "net/encoding.h"
 #include "net/http.h"
+#include "shell/mainwindow.h"
 #include "sites/sitestore.h"
 #include "sites/ui/sitechooser.h"
 #include "support/capture_server.h"

@@ -4,11 +4,11 @@
 #include "support/mainunits.h"
 #include "support/session.h"
 
-#include "app/programdir.h"
-#include "app/ui/gbk.h"
 #include "blog/publish.h"
 #include "blog/ui/articleform.h"
 #include "blog/ui/publish.h"
+#include "common/programdir.h"
+#include "common/ui/gbk.h"
 #include "drafts/ui/drafts.h"
 #include "net/encoding.h"
 

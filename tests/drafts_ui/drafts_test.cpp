@@ -2,10 +2,10 @@
 #include "support/mainunits.h"
 #include "support/session.h"
 
-#include "app/programdir.h"
-#include "app/ui/gbk.h"
-#include "app/ui/toast.h"
 #include "blog/ui/editorbody.h"
+#include "common/programdir.h"
+#include "common/ui/gbk.h"
+#include "common/ui/toast.h"
 #include "drafts/draftslots.h"
 #include "drafts/ui/drafts.h"
 #include "images/gallery.h"

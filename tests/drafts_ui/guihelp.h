@@ -2,7 +2,7 @@
 // and synchronous scripts.
 #pragma once
 
-#include "app/ui/mainwindow.h"
+#include "shell/mainwindow.h"
 #include "support/guiwait.h"  // runScript
 #include "support/tempdir.h"
 

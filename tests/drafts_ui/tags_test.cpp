@@ -2,8 +2,8 @@
 #include "support/mainunits.h"
 #include "support/session.h"
 
-#include "app/session.h"
-#include "app/ui/gbk.h"
+#include "common/session.h"
+#include "common/ui/gbk.h"
 #include "drafts/tags.h"
 #include "drafts/ui/tagswindow.h"
 

@@ -1,6 +1,6 @@
 #include "images/gallery.h"
 
-#include "app/programdir.h"
+#include "common/programdir.h"
 #include "imagedata.h"
 #include "net/encoding.h"
 #include "support/tempdir.h"

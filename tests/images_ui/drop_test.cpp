@@ -5,7 +5,7 @@
 #include "support/session.h"
 
 #include "../images/imagedata.h"
-#include "app/ui/toast.h"
+#include "common/ui/toast.h"
 #include "guitest.h"
 #include "images/convert.h"
 #include "images/ui/gallery.h"

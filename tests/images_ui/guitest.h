@@ -2,11 +2,11 @@
 // pointed at a site, local image files, the store name of an upload.
 #pragma once
 
-#include "app/programdir.h"
-#include "app/session.h"
-#include "app/ui/gbk.h"
-#include "app/ui/mainwindow.h"
+#include "common/programdir.h"
+#include "common/session.h"
+#include "common/ui/gbk.h"
 #include "images/gallery.h"
+#include "shell/mainwindow.h"
 #include "sites/chooserentry.h"
 #include "support/guiwait.h"
 #include "support/mainunits.h"

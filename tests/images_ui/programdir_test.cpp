@@ -1,9 +1,9 @@
 // A program directory whose path GBK cannot hold (Korean letters, an
 // emoji): the staging files of address and capture uploads are found and
 // sent all the same.
-#include "app/programdir.h"
+#include "common/programdir.h"
 #include "../images/imagedata.h"
-#include "app/ui/toast.h"
+#include "common/ui/toast.h"
 #include "guitest.h"
 #include "imagehost.h"
 #include "images/capture.h"

@@ -4,9 +4,9 @@
 // click inserts at the caret as one undo step, and the editor page reaches
 // nothing but the blog and its own files.
 #include "../images/imagedata.h"
-#include "app/ui/toast.h"
 #include "blog/ui/editorbody.h"
 #include "blog/ui/pageguard.h"
+#include "common/ui/toast.h"
 #include "guitest.h"
 #include "imagehost.h"
 #include "images/ui/acquire.h"

@@ -2,10 +2,10 @@
 // the window logs in again quietly and sends the same file once more.
 #include "images/ui/upload.h"
 
-#include "app/session.h"
-#include "app/ui/toast.h"
 #include "blog/captcha.h"
 #include "blog/ui/login.h"
+#include "common/session.h"
+#include "common/ui/toast.h"
 #include "guitest.h"
 #include "net/encoding.h"
 #include "support/captchacode.h"

@@ -1,7 +1,7 @@
 // The program as a user gets it: installed under a prefix (into a temporary
 // DESTDIR), started with an empty home; a portable copy that writes nowhere
 // else; the menu entry, the metadata and the Debian package.
-#include "app/programdir.h"
+#include "common/programdir.h"
 #include "sites/sitestore.h"
 #include "support/program.h"
 #include "support/tempdir.h"

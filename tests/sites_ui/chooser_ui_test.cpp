@@ -1,8 +1,8 @@
 #include "../sites/sitedb.h"
 #include "modal.h"
 
-#include "app/programdir.h"
-#include "app/ui/gbk.h"
+#include "common/programdir.h"
+#include "common/ui/gbk.h"
 #include "sites/sitestore.h"
 #include "sites/statements.h"
 #include "sites/ui/sitechooser.h"

@@ -3,8 +3,8 @@
 #include "support/mainunits.h"
 #include "support/session.h"
 
-#include "app/ui/gbk.h"
-#include "app/ui/toast.h"
+#include "common/ui/gbk.h"
+#include "common/ui/toast.h"
 #include "net/encoding.h"
 #include "sites/statements.h"
 #include "sites/ui/sitechooser.h"

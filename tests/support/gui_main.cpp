@@ -1,5 +1,5 @@
 // main() for GUI test executables: one QApplication for the whole run.
-#include "app/ui/process.h"
+#include "shell/process.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>

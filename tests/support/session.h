@@ -1,10 +1,10 @@
 // The session fixture: every test that touches the process-wide session
-// state (app/session.h) derives its fixture from SessionTest, so it starts
+// state (common/session.h) derives its fixture from SessionTest, so it starts
 // from a clean session and leaves one behind, even when an assertion failed
 // halfway through the test before.
 #pragma once
 
-#include "app/session.h"
+#include "common/session.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "blog/ui/articleform.h"
 
-#include "app/ui/gbk.h"
-#include "app/ui/unit.h"
 #include "blog/alias.h"
 #include "blog/editortext.h"
 #include "blog/publish.h"
 #include "blog/ui/editorbody.h"
+#include "common/ui/gbk.h"
+#include "common/ui/unit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "blog/ui/captchadialog.h"
 
-#include "app/ui/wait.h"
 #include "blog/captcha_image.h"
+#include "common/ui/wait.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
 #include "blog/ui/editorbody.h"
 
-#include "app/programdir.h"
-#include "app/ui/gbk.h"
-#include "app/ui/wait.h"
 #include "blog/editortext.h"
 #include "blog/ui/pageguard.h"
+#include "common/programdir.h"
+#include "common/ui/gbk.h"
+#include "common/ui/wait.h"
 #include "net/encoding.h"
 
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "blog/ui/pageguard.h"
 
-#include "app/session.h"
+#include "common/session.h"
 
 #include <QWebEnginePage>
 #include <QWebEngineSettings>

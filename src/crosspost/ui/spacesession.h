@@ -27,7 +27,7 @@ SpaceSession OpenSpaceSession(QWidget& window, const std::string& userName, cons
 void SpaceBrowserArrived(QWidget& window);
 
 // Waits `milliseconds` with the event loop running (user input held back;
-// see app/ui/wait.h).
+// see common/ui/wait.h).
 void PumpingWait(int milliseconds);
 
 // "登录成功，正在获取相关参数，请稍等…": shown while the browser signs on;

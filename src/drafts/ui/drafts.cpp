@@ -1,13 +1,13 @@
 #include "drafts/ui/drafts.h"
 
-#include "app/ui/busy.h"
+#include "common/ui/busy.h"
 
-#include "app/programdir.h"
-#include "app/session.h"
-#include "app/ui/gbk.h"
-#include "app/ui/toast.h"
-#include "app/ui/unit.h"
 #include "blog/ui/articleform.h"
+#include "common/programdir.h"
+#include "common/session.h"
+#include "common/ui/gbk.h"
+#include "common/ui/toast.h"
+#include "common/ui/unit.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 

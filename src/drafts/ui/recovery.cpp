@@ -1,7 +1,7 @@
 // The recovery slot on the main window: written shortly after typing pauses
 // and when the window closes, marked at a publish, offered at the next start.
-#include "app/ui/gbk.h"
 #include "blog/ui/articleform.h"
+#include "common/ui/gbk.h"
 #include "drafts/recoverywriter.h"
 #include "drafts/ui/drafts.h"
 

@@ -1,10 +1,10 @@
 #include "drafts/ui/tagswindow.h"
 
-#include "app/session.h"
-#include "app/ui/gbk.h"
-#include "app/ui/unit.h"
 #include "blog/ui/articleform.h"
 #include "blog/ui/pageguard.h"
+#include "common/session.h"
+#include "common/ui/gbk.h"
+#include "common/ui/unit.h"
 #include "drafts/tags.h"
 
 #include <QEvent>

@@ -1,8 +1,8 @@
 #include "images/ui/acquire.h"
 
-#include "app/ui/gbk.h"
-#include "app/ui/toast.h"
-#include "app/ui/unit.h"
+#include "common/ui/gbk.h"
+#include "common/ui/toast.h"
+#include "common/ui/unit.h"
 #include "images/fetch.h"
 #include "images/ui/upload.h"
 #include "images/upload.h"

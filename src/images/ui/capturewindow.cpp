@@ -1,8 +1,8 @@
 #include "images/ui/capturewindow.h"
 
-#include "app/programdir.h"
-#include "app/ui/toast.h"
-#include "app/ui/unit.h"
+#include "common/programdir.h"
+#include "common/ui/toast.h"
+#include "common/ui/unit.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
 #include "images/ui/upload.h"

@@ -1,12 +1,12 @@
 #include "images/ui/gallery.h"
 
-#include "app/programdir.h"
-#include "app/session.h"
-#include "app/ui/gbk.h"
-#include "app/ui/toast.h"
-#include "app/ui/unit.h"
 #include "blog/ui/articleform.h"
 #include "blog/ui/pageguard.h"
+#include "common/programdir.h"
+#include "common/session.h"
+#include "common/ui/gbk.h"
+#include "common/ui/toast.h"
+#include "common/ui/unit.h"
 #include "images/ui/gallerypage.h"
 #include "net/encoding.h"
 

@@ -1,9 +1,9 @@
 #include "images/ui/paste.h"
 
-#include "app/programdir.h"
-#include "app/ui/toast.h"
-#include "app/ui/unit.h"
 #include "blog/ui/articleform.h"
+#include "common/programdir.h"
+#include "common/ui/toast.h"
+#include "common/ui/unit.h"
 #include "images/gallery.h"
 #include "images/paste.h"
 #include "images/ui/upload.h"

@@ -1,8 +1,8 @@
 #include "sites/ui/sitechooser.h"
 
-#include "app/ui/gbk.h"
-#include "app/ui/toast.h"
-#include "app/ui/unit.h"
+#include "common/ui/gbk.h"
+#include "common/ui/toast.h"
+#include "common/ui/unit.h"
 #include "sites/sitestore.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "sites/ui/sitemenu.h"
 
-#include "app/ui/gbk.h"
+#include "common/ui/gbk.h"
 #include "sites/sitestore.h"
 
 #include <QMessageBox>

@@ -6,6 +6,7 @@
 #include "drafts/ui/drafts.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
+#include "images/ui/imagepanel.h"
 #include "net/encoding.h"
 #include "shell/mainwindow.h"
 #include "shell/process.h"
@@ -38,17 +39,17 @@ std::string megabyteBody() {
 }
 
 void BM_SaveDraftRing(benchmark::State& state) {
-  for (auto _ : state) inkpost::SaveDraft(*window, true);
+  for (auto _ : state) inkpost::SaveDraft(window->drafts(), true);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * 1024 * 1024);
 }
 
 void BM_SaveDraftManual(benchmark::State& state) {
-  for (auto _ : state) inkpost::SaveDraft(*window, false);
+  for (auto _ : state) inkpost::SaveDraft(window->drafts(), false);
 }
 
 void BM_RestoreDraft(benchmark::State& state) {
-  inkpost::SaveDraft(*window, true);
-  for (auto _ : state) inkpost::RestoreDraft(*window, 1);
+  inkpost::SaveDraft(window->drafts(), true);
+  for (auto _ : state) inkpost::RestoreDraft(window->drafts(), 1);
 }
 
 // The parts: the editor read and write (the page's own work), the slot
@@ -63,14 +64,14 @@ void BM_EditorWrite(benchmark::State& state) {
 }
 
 void BM_SlotFilesSave(benchmark::State& state) {
-  const inkpost::DraftFields fields = inkpost::captureDraft(*window);
+  const inkpost::DraftFields fields = inkpost::captureDraft(window->drafts());
   inkpost::DraftStore store(inkpost::draftFolder());
   for (auto _ : state) store.saveRing(fields);
 }
 
 // The same without flushing to the disk: what the flushes cost.
 void BM_SlotFilesSaveNoSync(benchmark::State& state) {
-  const inkpost::DraftFields fields = inkpost::captureDraft(*window);
+  const inkpost::DraftFields fields = inkpost::captureDraft(window->drafts());
   inkpost::DraftStore store(inkpost::draftFolder());
   store.syncWrites = false;
   for (auto _ : state) store.saveRing(fields);
@@ -78,12 +79,12 @@ void BM_SlotFilesSaveNoSync(benchmark::State& state) {
 
 void BM_SlotFilesLoad(benchmark::State& state) {
   inkpost::DraftStore store(inkpost::draftFolder());
-  store.saveRing(inkpost::captureDraft(*window));
+  store.saveRing(inkpost::captureDraft(window->drafts()));
   for (auto _ : state) benchmark::DoNotOptimize(store.load("1"));
 }
 
 void BM_RebuildGallery(benchmark::State& state) {
-  for (auto _ : state) inkpost::RebuildGallery(*window);
+  for (auto _ : state) inkpost::RebuildGallery(window->images());
 }
 
 // The recovery write as the window sees it: the processor time of the
@@ -103,10 +104,10 @@ void BM_RecoveryWriteWindowTime(benchmark::State& state) {
     inkpost::test::units(*window).titleEdit->setText(QStringLiteral("recovery %1").arg(++round));
     bool done = false;
     const double start = threadSeconds();
-    inkpost::writeRecoverySoon(*window, [&] { done = true; });
+    inkpost::writeRecoverySoon(window->drafts(), [&] { done = true; });
     while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     state.SetIterationTime(threadSeconds() - start);
-    inkpost::flushRecovery(*window);
+    inkpost::flushRecovery(window->drafts());
   }
 }
 
@@ -115,7 +116,7 @@ void BM_CloseTitleChanged(benchmark::State& state) {
   int round = 0;
   for (auto _ : state) {
     inkpost::test::units(*window).titleEdit->setText(QStringLiteral("close %1").arg(++round));
-    inkpost::SaveRecoveryOnClose(*window);
+    inkpost::SaveRecoveryOnClose(window->drafts());
   }
 }
 
@@ -130,7 +131,7 @@ void BM_CloseAfterTyping(benchmark::State& state) {
         [&](const QVariant&) { typed = true; });
     while (!typed) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     state.ResumeTiming();
-    inkpost::SaveRecoveryOnClose(*window);
+    inkpost::SaveRecoveryOnClose(window->drafts());
   }
 }
 
@@ -171,8 +172,7 @@ int main(int argc, char** argv) {
   const std::string back = inkpost::editorBody(inkpost::test::units(w).editorView);
   std::fprintf(stderr, "body in the editor: %zu bytes\n", back.size());
   for (int i = 0; i < 100; ++i)
-    inkpost::blogSession().gallery.push_back("http://blog.example/upload/2026/12/photo-" + std::to_string(i) +
-                                             ".jpg[1024|768");
+    w.images().addToGallery("http://blog.example/upload/2026/12/photo-" + std::to_string(i) + ".jpg[1024|768");
   for (int id : {1, 2, 3}) inkpost::test::units(w).categoryBox->addItem(QString::number(id), id);
 
   benchmark::Initialize(&argc, argv);

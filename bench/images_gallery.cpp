@@ -5,6 +5,7 @@
 #include "guibench.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
+#include "images/ui/imagepanel.h"
 #include "shell/mainwindow.h"
 #include "support/tempdir.h"
 
@@ -42,16 +43,16 @@ void BM_RebuildGallery(benchmark::State& state) {
   inkpost::test::TempDir dir;
   ::mkdir(dir.file("temp").c_str(), 0755);
   inkpost::setProgramDir(dir.path());
-  inkpost::blogSession().gallery = entries(static_cast<int>(state.range(0)));
   inkpost::MainWindow w;
-  inkpost::installGalleryView(w);
+  inkpost::ImagePanel& images = w.images();
+  images.setGallery(entries(static_cast<int>(state.range(0))));
+  inkpost::installGalleryView(images);
   for (auto _ : state) {
-    inkpost::RebuildGallery(w);
+    inkpost::RebuildGallery(images);
     state.PauseTiming();
     QCoreApplication::processEvents();
     state.ResumeTiming();
   }
-  inkpost::blogSession().gallery.clear();
 }
 BENCHMARK(BM_RebuildGallery)->Arg(1000)->Unit(benchmark::kMillisecond);
 

@@ -3,14 +3,13 @@
 // on the loopback. The time until its natural width is above 0.
 #include "../tests/images/imagedata.h"
 #include "common/programdir.h"
-#include "common/session.h"
 #include "guibench.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
+#include "images/ui/imagepanel.h"
 #include "images/ui/upload.h"
 #include "images/upload.h"
 #include "shell/mainwindow.h"
-#include "support/mainunits.h"
 #include "support/sandboxlogin.h"
 #include "support/tempdir.h"
 
@@ -43,13 +42,12 @@ void BM_ThumbnailAfterAnswer(benchmark::State& state) {
   inkpost::test::TempDir dir;
   ::mkdir(dir.file("temp").c_str(), 0755);
   inkpost::setProgramDir(dir.path());
-  inkpost::blogSession().gallery.clear();
   inkpost::test::Sandbox blog(inkpost::test::sandboxOptions());
   const std::string cookie = inkpost::test::sandboxLogin(blog);
-  inkpost::blogSession().site = blog.siteUrl();
   inkpost::MainWindow w;
   w.show();
-  inkpost::installGalleryView(w);
+  inkpost::ImagePanel& images = w.images();
+  inkpost::installGalleryView(images);
   double worstMs = 0;
   int n = 0;
   for (auto _ : state) {
@@ -65,14 +63,13 @@ void BM_ThumbnailAfterAnswer(benchmark::State& state) {
     t.start();
     state.ResumeTiming();
     // The answer is in: record, rebuild, wait for the picture.
-    inkpost::recordAndShow(w, r);
-    while (lastThumbnailWidth(inkpost::test::units(w).galleryView, n) <= 0) QTest::qWait(2);
+    inkpost::recordAndShow(images, r);
+    while (lastThumbnailWidth(images.galleryView(), n) <= 0) QTest::qWait(2);
     state.PauseTiming();
     worstMs = std::max(worstMs, static_cast<double>(t.elapsed()));
     state.ResumeTiming();
   }
   state.counters["worst_ms"] = worstMs;
-  inkpost::blogSession().gallery.clear();
 }
 BENCHMARK(BM_ThumbnailAfterAnswer)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 

@@ -2,8 +2,17 @@
 // a program folder with sites in a temporary folder, and the child start.
 #pragma once
 
+#include "common/programdir.h"
+#include "shell/mainwindow.h"
+#include "shell/process.h"
+#include "shell/shell.h"
 #include "sites/sitestore.h"
+#include "support/mainunits.h"
 #include "support/tempdir.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QTimer>
 
 #include <spawn.h>
 #include <unistd.h>
@@ -35,6 +44,22 @@ inline bool prepareSites(const test::TempDir& folder, int count) {
     if (!addOrUpdateSite(db, s)) return false;
   }
   return true;
+}
+
+// The child's side: starts like inkpost-client on the program folder `dir`
+// and quits at the first idle moment; exit code 0 when the site chooser
+// lists `sites` sites, 3 otherwise.
+inline int showWindowAndQuit(int argc, char** argv, const char* dir, int sites) {
+  prepareProcess();
+  QApplication app(argc, argv);
+  installTranslations();
+  setProgramDir(dir);
+  auto w = createMainWindow();
+  w->show();
+  const bool listed = test::units(*w).siteChooser->count() == sites;
+  QTimer::singleShot(0, &app, &QApplication::quit);
+  app.exec();
+  return listed ? 0 : 3;
 }
 
 // Starts `self --child <folder>`; 0 when it cannot be started.

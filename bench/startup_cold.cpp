@@ -30,21 +30,6 @@ namespace {
 std::string self;
 std::string programFolder;
 
-// Child: start like inkpost-client, quit at the first idle moment; the exit
-// code says whether the chooser was filled.
-int child(int argc, char** argv, const char* dir) {
-  inkpost::prepareProcess();
-  QApplication app(argc, argv);
-  inkpost::installTranslations();
-  inkpost::setProgramDir(dir);
-  auto w = inkpost::createMainWindow();
-  w->show();
-  const bool filled = inkpost::test::units(*w).siteChooser->count() == 20;
-  QTimer::singleShot(0, &app, &QApplication::quit);
-  app.exec();
-  return filled ? 0 : 3;
-}
-
 void BM_ColdStartToIdle(benchmark::State& state) {
   for (auto _ : state) {
     const pid_t pid = inkpost::bench::startChild(self, programFolder);
@@ -65,7 +50,8 @@ BENCHMARK(BM_ColdStartToIdle)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--child") == 0) return child(argc, argv, argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "--child") == 0)
+    return inkpost::bench::showWindowAndQuit(argc, argv, argv[2], 20);
   self = inkpost::bench::selfPath();
   inkpost::test::TempDir tmp;
   programFolder = tmp.path();

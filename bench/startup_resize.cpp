@@ -3,6 +3,7 @@
 // the editor's page included, has been painted.
 #include "blog/ui/editorbody.h"
 #include "common/programdir.h"
+#include "guibench.h"
 #include "shell/mainwindow.h"
 #include "shell/process.h"
 #include "shell/shell.h"
@@ -20,17 +21,7 @@
 
 namespace {
 
-// Runs the event loop until `done` holds or `ms` have passed.
-template <typename F>
-bool pumpUntil(F done, int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
+using inkpost::bench::pumpUntil;
 
 void BM_ResizeMaximisedWindow(benchmark::State& state) {
   inkpost::test::TempDir folder;

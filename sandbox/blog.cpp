@@ -4,11 +4,16 @@
 #include "sandbox/form.h"
 #include "sandbox/space.h"
 
+#include <dirent.h>
 #include <iconv.h>
+#include <netinet/in.h>
 #include <openssl/evp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <bitset>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -25,7 +30,6 @@ namespace fs = std::filesystem;
 namespace inkpost::sandbox {
 namespace {
 
-constexpr const char* kSessionCookie = "ASPSESSIONIDQSRBTCAB";
 constexpr const char* kAdminTitle = "<title>Inkpost 后台管理</title>";
 
 bool hasField(const Fields& f, const std::string& name) {
@@ -43,29 +47,6 @@ std::map<std::string, std::string> parseCookies(const std::string& header) {
     size_t eq = item.find('=');
     if (eq == std::string::npos) continue;
     out.emplace(item.substr(0, eq), item.substr(eq + 1));
-  }
-  return out;
-}
-
-std::string htmlEscape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
   }
   return out;
 }
@@ -231,7 +212,212 @@ std::string nowText() {
   return buf;
 }
 
+// The code point of the UTF-8 sequence of `len` bytes at s[i].
+uint32_t codePointAt(const std::string& s, size_t i, size_t len) {
+  const auto b = [&](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(s[i + k])); };
+  switch (len) {
+    case 1:
+      return b(0);
+    case 2:
+      return (b(0) & 0x1F) << 6 | (b(1) & 0x3F);
+    case 3:
+      return (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F);
+    default:
+      return (b(0) & 0x07) << 18 | (b(1) & 0x3F) << 12 | (b(2) & 0x3F) << 6 | (b(3) & 0x3F);
+  }
+}
+
+// The BMP code points the Chinese code page (GBK) holds, asked of iconv
+// once, one code point at a time.
+const std::bitset<0x10000>& gbkCodePoints() {
+  static const std::bitset<0x10000> set = [] {
+    std::bitset<0x10000> out;
+    iconv_t cd = iconv_open("GBK", "UTF-32LE");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return out;
+    for (uint32_t cp = 1; cp < 0x10000; ++cp) {
+      if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+      char in[4] = {static_cast<char>(cp & 0xFF), static_cast<char>(cp >> 8), 0, 0};
+      char outBuf[8];
+      char* src = in;
+      size_t srcLeft = sizeof in;
+      char* dst = outBuf;
+      size_t dstLeft = sizeof outBuf;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1) && srcLeft == 0) out.set(cp);
+    }
+    iconv_close(cd);
+    return out;
+  }();
+  return set;
+}
+
+// Stored text (UTF-8 as posted) as the engine on a Chinese system serves it
+// back: what its code page cannot hold (and bytes that are not UTF-8, as
+// U+FFFD) becomes a numeric character reference "&#N;".
+std::string codePageSafe(const std::string& s) {
+  const auto& gbk = gbkCodePoints();
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    const size_t len = utf8Length(s, i);
+    const uint32_t cp = len == 0 ? 0xFFFD : codePointAt(s, i, len);
+    if (len > 0 && cp < 0x10000 && gbk.test(cp))
+      out.append(s, i, len);
+    else
+      out += "&#" + std::to_string(cp) + ";";
+    i += len == 0 ? 1 : len;
+  }
+  return out;
+}
+
+// A stored value as page text: HTML-escaped, then in the code page.
+std::string shown(const std::string& s) { return codePageSafe(htmlEscape(s)); }
+
+bool allDigits(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The name of an id of a list ("id:name"), empty when it is not listed.
+std::string nameOf(const std::vector<std::pair<int, std::string>>& list, const std::string& id) {
+  if (!allDigits(id) || id.size() > 9) return {};
+  const int n = std::atoi(id.c_str());
+  for (const auto& [k, name] : list)
+    if (k == n) return name;
+  return {};
+}
+
+// A path with its "." and ".." segments resolved, as a web server reads
+// "/admin/../login.asp" (the redirect of an admin page without a session).
+std::string withoutDotSegments(const std::string& path) {
+  if (path.find("/.") == std::string::npos) return path;
+  std::vector<std::string> kept;
+  size_t start = 1;
+  bool endsInFolder = false;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string segment = path.substr(start, end - start);
+    endsInFolder = segment == "." || segment == "..";
+    if (segment == "..") {
+      if (!kept.empty()) kept.pop_back();
+    } else if (segment != ".") {
+      kept.push_back(segment);
+    }
+    start = end + 1;
+  }
+  std::string out;
+  for (const auto& k : kept) out += "/" + k;
+  return out.empty() || endsInFolder ? out + "/" : out;
+}
+
+constexpr size_t kListPageSize = 20;
+constexpr const char* kRefusedLogin = "站点维护中，暂停登录";
+
 }  // namespace
+
+bool parseFailure(const std::string& text, Failure& out) {
+  if (text == "off")
+    out = Failure::Off;
+  else if (text == "refuse")
+    out = Failure::Refuse;
+  else if (text == "drop")
+    out = Failure::Drop;
+  else
+    return false;
+  return true;
+}
+
+RequestLog::RequestLog(const std::string& file) {
+  if (!file.empty())
+    if (FILE* f = std::fopen(file.c_str(), "a")) out_ = f;
+}
+
+RequestLog::~RequestLog() {
+  if (out_ != stdout) std::fclose(out_);
+}
+
+void RequestLog::write(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mu_);
+  std::fprintf(out_, "%s\n", line.c_str());
+  std::fflush(out_);
+}
+
+std::string logLine(const httplib::Request& req, const httplib::Response& res) {
+  std::string line = nowText() + " " + req.method + " " + req.target + " " + std::to_string(res.status) + " " +
+                     std::to_string(res.body.size());
+  std::string cookie = req.get_header_value("Cookie");
+  if (!cookie.empty()) line += " cookie=[" + cookie + "]";
+  return line;
+}
+
+void dropConnection(const httplib::Request& req) {
+  // The connection is the socket of this process whose two ends are the
+  // request's: shutting it down makes the server's answer go nowhere and
+  // the caller see the connection end.
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return;
+  while (dirent* e = readdir(dir)) {
+    const int fd = std::atoi(e->d_name);
+    struct stat st {};
+    if (fd <= 2 || fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode)) continue;
+    sockaddr_in peer{}, self{};
+    socklen_t peerLen = sizeof peer, selfLen = sizeof self;
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLen) != 0 || peer.sin_family != AF_INET) continue;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&self), &selfLen) != 0) continue;
+    if (ntohs(peer.sin_port) == req.remote_port && ntohs(self.sin_port) == req.local_port) {
+      shutdown(fd, SHUT_RDWR);
+      break;
+    }
+  }
+  closedir(dir);
+}
+
+void installHandler(httplib::Server& svr, std::function<void(const httplib::Request&, httplib::Response&)> handler,
+                    httplib::Logger logger) {
+  // Bodies are read here so every handler sees the bytes as sent; a
+  // multipart body arrives as its parts in req.files.
+  auto withBody = [handler](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+    httplib::Request full = req;
+    full.body.clear();
+    if (req.is_multipart_form_data()) {
+      std::string current;
+      reader(
+          [&](const httplib::MultipartFormData& header) {
+            current = header.name;
+            full.files.emplace(header.name, header);
+            return true;
+          },
+          [&](const char* data, size_t n) {
+            auto it = full.files.find(current);
+            if (it != full.files.end()) {
+              // the last part of that name receives the bytes
+              auto range = full.files.equal_range(current);
+              for (auto r = range.first; r != range.second; ++r) it = r;
+              it->second.content.append(data, n);
+            }
+            return true;
+          });
+    } else {
+      reader([&](const char* data, size_t n) {
+        full.body.append(data, n);
+        return true;
+      });
+    }
+    handler(full, res);
+  };
+  svr.Get(".*", handler);
+  svr.Post(".*", withBody);
+  svr.Put(".*", withBody);
+  svr.Delete(".*", handler);
+  svr.Options(".*", handler);
+  svr.set_logger(std::move(logger));
+}
 
 struct Blog::Impl {
   Options opt;
@@ -256,8 +442,9 @@ struct Blog::Impl {
   int misreadsLeft = 0;
   std::atomic<int> requests{0};
   std::atomic<int> handled{0};
+  std::atomic<Failure> failure{Failure::Off};
   std::vector<std::string> logLines;
-  FILE* log = stdout;
+  std::shared_ptr<RequestLog> log;
 
   fs::path articleDir() const { return fs::path(opt.dataDir) / "articles"; }
   fs::path uploadDir() const { return fs::path(opt.dataDir) / "upload"; }
@@ -283,7 +470,9 @@ struct Blog::Impl {
   }
 
   std::string cookieLine(const std::string& id) const {
-    return std::string(kSessionCookie) + "=" + id + "; path=" + opt.base;
+    // Served over https, the session cookie is marked secure (as a server
+    // that requires SSL marks it).
+    return opt.sessionCookie + "=" + id + "; path=" + opt.base + (origin.rfind("https://", 0) == 0 ? "; secure" : "");
   }
 
   // The caller's session, or null. A session left idle longer than the
@@ -291,7 +480,7 @@ struct Blog::Impl {
   // then treated exactly like one without a session cookie.
   Session* sessionOf(const httplib::Request& req) {
     auto cookies = parseCookies(req.get_header_value("Cookie"));
-    auto it = cookies.find(kSessionCookie);
+    auto it = cookies.find(opt.sessionCookie);
     if (it == cookies.end()) return nullptr;
     auto s = sessions.find(it->second);
     if (s == sessions.end()) return nullptr;
@@ -364,7 +553,9 @@ struct Blog::Impl {
     Fields f = parseForm(req.body);
     Session* s = sessionOf(req);
     std::string reason;
-    if (!s) {
+    if (failure == Failure::Refuse) {
+      reason = kRefusedLogin;
+    } else if (!s) {
       reason = "会话已过期，请刷新登录页";
     } else {
       std::string expected = s->code;
@@ -403,37 +594,129 @@ struct Blog::Impl {
     return s && s->loggedIn;
   }
 
-  void adminPage(const httplib::Request& req, httplib::Response& res) {
+  void adminPage(const httplib::Request& req, httplib::Response& res, const std::map<std::string, std::string>& q) {
     if (!loggedIn(req)) return redirect(res, "../login.asp");
+    auto act = q.find("act");
+    if (act != q.end() && act->second == "ArticleMng") return articleList(res, q);
     html(res, "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\">\r\n" + std::string(kAdminTitle) +
                   "\r\n</head><body>\r\n<p>欢迎, " + htmlEscape(opt.user) +
                   "</p>\r\n<p><a href=\"edit_fckeditor.asp\">新建文章</a></p>\r\n</body></html>\r\n");
   }
 
-  void editPage(const httplib::Request& req, httplib::Response& res) {
-    if (!loggedIn(req)) return redirect(res, "../login.asp");
-    if (!opt.editPageFile.empty()) {
-      html(res, readWhole(opt.editPageFile));
-      return;
+  // The article list, as the engine's admin page shows it: 20 a page,
+  // newest first; a page number past the end shows the last page again.
+  // Title links alternate between the forms real blogs use (relative with
+  // "../", or the id after another query field); the action cell links to
+  // the edit page once more and to the delete command.
+  void articleList(httplib::Response& res, const std::map<std::string, std::string>& q) {
+    const size_t total = articles.size();
+    const size_t pages = std::max<size_t>(1, (total + kListPageSize - 1) / kListPageSize);
+    size_t pageNo = 1;
+    auto it = q.find("page");
+    if (it != q.end() && allDigits(it->second))
+      pageNo = it->second.size() > 9 ? pages : std::clamp<size_t>(std::stoul(it->second), 1, pages);
+    std::string b =
+        "<h1>文章管理</h1>\r\n<table id=\"tbArticle\" border=\"1\">\r\n"
+        "<tr><th>ID</th><th>分类</th><th>作者</th><th>标题</th><th>日期</th><th>操作</th></tr>\r\n";
+    const size_t first = (pageNo - 1) * kListPageSize;
+    for (size_t k = first; k < std::min(total, first + kListPageSize); ++k) {
+      const size_t id = total - k;
+      const Fields& f = articles[id - 1].fields;
+      const std::string n = std::to_string(id);
+      const std::string title = shown(fieldOf(f, "edtTitle"));
+      const std::string link =
+          id % 3 == 0 ? "edit_fckeditor.asp?type=fckeditor&amp;id=" + n : "../admin/edit_fckeditor.asp?id=" + n;
+      b += "<tr><td>" + n + "</td><td>" + nameOf(opt.categories, fieldOf(f, "edtCateID")) + "</td><td>" +
+           nameOf(opt.authors, fieldOf(f, "edtAuthorID")) + "</td><td><a href=\"" + link + "\" title=\"" + title +
+           "\">" + title + "</a></td><td>" + shown(fieldOf(f, "edtYear")) + "-" + shown(fieldOf(f, "edtMonth")) + "-" +
+           shown(fieldOf(f, "edtDay")) + " " + shown(fieldOf(f, "edtTime")) +
+           "</td><td><a href=\"../admin/edit_fckeditor.asp?id=" + n + "&amp;page=" + std::to_string(pageNo) +
+           "\">[编辑]</a> <a href=\"../cmd.asp?act=ArticleDel&amp;id=" + n +
+           "\" onclick=\"return window.confirm('确定删除?');\">[删除]</a></td></tr>\r\n";
     }
-    std::string b = "<form id=\"edit\" method=\"post\" action=\"../cmd.asp?act=ArticlePst&amp;type=fckeditor\">\r\n";
-    b += "<p>标题:<input type=\"text\" name=\"edtTitle\" id=\"edtTitle\" value=\"\"></p>\r\n";
-    b += "<p>分类:<select name=\"edtCateID\" id=\"cmbCate\">\r\n";
-    for (const auto& [id, name] : opt.categories)
-      b += "<option value=\"" + std::to_string(id) + "\">" + name + "</option>\r\n";
-    b += "</select></p>\r\n<p>用户:<select name=\"edtAuthorID\" id=\"cmbUser\">\r\n";
-    for (const auto& [id, name] : opt.authors)
-      b += "<option value=\"" + std::to_string(id) + "\"" + (id == opt.selectedAuthor ? " selected=\"selected\"" : "") +
-           ">" + name + "</option>\r\n";
-    b += "</select></p>\r\n<p>Tags:<input type=\"text\" name=\"edtTag\" id=\"edtTag\" value=\"\">"
-         " <a href=\"#\" onclick=\"showTags()\">显示常用Tags</a>\r\n<ul id=\"ulTag\" style=\"display:none;\">";
-    for (const auto& t : opt.tags) b += "<li><a href='#'>" + t + "</a></li>";
-    b += "</ul></p>\r\n<p><textarea name=\"txaContent\" id=\"txaContent\"></textarea></p>\r\n"
-         "<p><input type=\"submit\" value=\"提交\"></p>\r\n</form>";
+    b += "</table>\r\n<p>";
+    for (size_t p = 1; p <= pages; ++p) {
+      const std::string t = "[" + std::to_string(p) + "]";
+      b += p == pageNo ? "<b>" + t + "</b> "
+                       : "<a href=\"admin.asp?act=ArticleMng&amp;page=" + std::to_string(p) + "\">" + t + "</a> ";
+    }
+    b += "</p>";
     html(res,
-         "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\">\r\n<title>Inkpost 后台管理 - 新建文章</title>\r\n"
+         "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\">\r\n<title>Inkpost 后台管理 - 文章管理</title>\r\n"
          "</head><body>\r\n" +
              b + "\r\n</body></html>\r\n");
+  }
+
+  // One text input of the filled edit form.
+  static std::string input(const std::string& name, const std::string& value, const std::string& extra = {}) {
+    return "<input type=\"text\" name=\"" + name + "\" id=\"" + name + "\"" + extra + " value=\"" + shown(value) +
+           "\">";
+  }
+
+  // A textarea's contents: a first line break would be taken as part of
+  // the tag, so one more goes before it.
+  static std::string textarea(const std::string& name, const std::string& value) {
+    const bool lineFirst = !value.empty() && (value[0] == '\r' || value[0] == '\n');
+    return "<textarea name=\"" + name + "\" id=\"" + name + "\">" + (lineFirst ? "\r\n" : "") + shown(value) +
+           "</textarea>";
+  }
+
+  // The edit form: empty for a new article (f null), else filled with the
+  // stored fields of article `id`.
+  std::string editForm(const Fields* f, size_t id) {
+    const auto value = [f](const char* name) { return f ? fieldOf(*f, name) : std::string(); };
+    std::string b = "<form id=\"edit\" method=\"post\" action=\"../cmd.asp?act=ArticlePst&amp;type=fckeditor\">\r\n";
+    if (f) b += "<input type=\"hidden\" name=\"edtID\" id=\"edtID\" value=\"" + std::to_string(id) + "\">\r\n";
+    b += "<p>标题:" + input("edtTitle", value("edtTitle")) + "</p>\r\n";
+    b += "<p>分类:<select name=\"edtCateID\" id=\"cmbCate\">\r\n";
+    const std::string category = value("edtCateID");
+    for (const auto& [cid, name] : opt.categories)
+      b += "<option value=\"" + std::to_string(cid) + "\"" +
+           (f && std::to_string(cid) == category ? " selected=\"selected\"" : "") + ">" + name + "</option>\r\n";
+    b += "</select></p>\r\n<p>用户:<select name=\"edtAuthorID\" id=\"cmbUser\">\r\n";
+    const std::string author = value("edtAuthorID");
+    for (const auto& [aid, name] : opt.authors)
+      b += "<option value=\"" + std::to_string(aid) + "\"" +
+           ((f ? std::to_string(aid) == author : aid == opt.selectedAuthor) ? " selected=\"selected\"" : "") + ">" +
+           name + "</option>\r\n";
+    b += "</select></p>\r\n<p>Tags:" + input("edtTag", value("edtTag")) +
+         " <a href=\"#\" onclick=\"showTags()\">显示常用Tags</a>\r\n<ul id=\"ulTag\" style=\"display:none;\">";
+    for (const auto& t : opt.tags) b += "<li><a href='#'>" + t + "</a></li>";
+    b += "</ul></p>\r\n";
+    if (f) {
+      b += "<p>别名:" + input("edtAlias", value("edtAlias")) + "</p>\r\n";
+      b += "<p>日期:" + input("edtYear", value("edtYear"), " size=\"4\"") + "-" +
+           input("edtMonth", value("edtMonth"), " size=\"2\"") + "-" + input("edtDay", value("edtDay"), " size=\"2\"") +
+           " " + input("edtTime", value("edtTime"), " size=\"8\"") + "</p>\r\n";
+      b += "<p>类型:<input type=\"hidden\" name=\"edtLevel\" id=\"edtLevel\" value=\"" + shown(value("edtLevel")) +
+           "\"> <input type=\"checkbox\" name=\"edtIstop\" id=\"edtIstop\" value=\"True\"" +
+           (value("edtIstop") == "true" ? " checked=\"checked\"" : "") + ">置顶</p>\r\n";
+      b += "<p>" + textarea("txaContent", value("txaContent")) + "</p>\r\n";
+      b += "<p>摘要:" + textarea("txaIntro", value("txaIntro")) + "</p>\r\n";
+    } else {
+      b += "<p><textarea name=\"txaContent\" id=\"txaContent\"></textarea></p>\r\n";
+    }
+    return b + "<p><input type=\"submit\" value=\"提交\"></p>\r\n</form>";
+  }
+
+  // The article number a request names: 0 for none (a new article), npos
+  // for one the blog does not hold.
+  size_t articleNumber(const std::string& text) const {
+    if (text.empty() || (allDigits(text) && std::stoull(text.substr(0, 12)) == 0)) return 0;
+    if (!allDigits(text) || text.size() > 9) return std::string::npos;
+    const size_t n = std::stoul(text);
+    return n <= articles.size() ? n : std::string::npos;
+  }
+
+  void editPage(const httplib::Request& req, httplib::Response& res, const std::map<std::string, std::string>& q) {
+    if (!loggedIn(req)) return redirect(res, "../login.asp");
+    auto idField = q.find("id");
+    const size_t id = articleNumber(idField == q.end() ? std::string() : idField->second);
+    if (id == std::string::npos) return html(res, page("Inkpost", "<p>错误原因:文章不存在</p>"));
+    if (id == 0 && !opt.editPageFile.empty()) return html(res, readWhole(opt.editPageFile));
+    html(res, std::string("<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\">\r\n<title>Inkpost 后台管理 - ") +
+                  (id ? "编辑文章" : "新建文章") + "</title>\r\n</head><body>\r\n" +
+                  editForm(id ? &articles[id - 1].fields : nullptr, id) + "\r\n</body></html>\r\n");
   }
 
   void articlePost(const httplib::Request& req, httplib::Response& res) {
@@ -446,10 +729,19 @@ struct Blog::Impl {
       return;
     }
     Article a{parseForm(req.body), req.body};
+    // edtID names the article to update in place; 0 adds one.
+    const size_t id = articleNumber(fieldOf(a.fields, "edtID"));
+    if (id == std::string::npos) {
+      html(res, page("Inkpost", "<p>错误原因:文章不存在</p>"));
+      return;
+    }
     char name[32];
-    std::snprintf(name, sizeof name, "%04zu.form", articles.size() + 1);
+    std::snprintf(name, sizeof name, "%04zu.form", id ? id : articles.size() + 1);
     writeWhole(articleDir() / name, req.body);
-    articles.push_back(std::move(a));
+    if (id)
+      articles[id - 1] = std::move(a);
+    else
+      articles.push_back(std::move(a));
     if (opt.emptyPostAnswer) {
       res.set_content("", "text/html; charset=utf-8");
       return;
@@ -589,8 +881,6 @@ struct Blog::Impl {
       return;
     }
     if (handleSpaceHost(req, res, opt.dataDir)) return;
-    for (const auto& [pattern, ms] : opt.delays)
-      if (req.target.find(pattern) != std::string::npos) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 
     std::string rawPath = req.target.substr(0, req.target.find('?'));
     std::string query = req.target.find('?') == std::string::npos ? "" : req.target.substr(req.target.find('?') + 1);
@@ -610,12 +900,24 @@ struct Blog::Impl {
         }
       }
     }
+    path = withoutDotSegments(path);
     if (path.rfind(opt.base, 0) != 0) {
       res.status = 404;
       return html(res, page("404", "<p>没有这个页面</p>"));
     }
     std::string rel = path.substr(opt.base.size());
     std::string act = q.count("act") ? q["act"] : "";
+    const bool inspection = rel.rfind("_sandbox/", 0) == 0;
+    // A delay without a target text holds up every page but the inspection pages.
+    for (const auto& [pattern, ms] : opt.delays)
+      if (pattern.empty() ? !inspection : req.target.find(pattern) != std::string::npos)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (failure == Failure::Drop && !inspection) {
+      dropConnection(req);
+      res.status = 444;  // logged as such; nothing reaches the caller
+      return;
+    }
+    if (rel == "_sandbox/fail") return failControl(q, res);
 
     std::lock_guard<std::mutex> lock(mu);
     if (rel.empty() || rel == "index.asp" || rel == "default.asp") return indexPage(res);
@@ -625,90 +927,72 @@ struct Blog::Impl {
       if (act == "verify" && req.method == "POST") return verify(req, res);
       if (act == "login") return afterLogin(req, res);
       if (act == "ArticlePst" && req.method == "POST") return articlePost(req, res);
+      if (act == "ArticleMng") return redirect(res, "admin/admin.asp?" + query);
       if (act == "FileUpload" && req.method == "POST") return fileUpload(req, res, q);
       return html(res, page("Inkpost", "<p>错误原因:未知命令</p>"));
     }
-    if (rel == "admin/admin.asp" || rel == "admin/" || rel == "admin/default.asp") return adminPage(req, res);
-    if (rel == "admin/edit_fckeditor.asp") return editPage(req, res);
+    if (rel == "admin/admin.asp" || rel == "admin/" || rel == "admin/default.asp") return adminPage(req, res, q);
+    if (rel == "admin/edit_fckeditor.asp") return editPage(req, res, q);
     if (rel.rfind("upload/", 0) == 0) return servedFile(rel.substr(7), res);
     if (rel.rfind("_sandbox/", 0) == 0) return inspect(rel.substr(9), req, res);
     res.status = 404;
     html(res, page("404", "<p>没有这个页面</p>"));
   }
 
+  // The failure control of a blog served alone (site 1 or none).
+  void failControl(const std::map<std::string, std::string>& q, httplib::Response& res) {
+    auto site = q.find("site");
+    auto mode = q.find("mode");
+    Failure f = Failure::Off;
+    if ((site != q.end() && site->second != "1") || mode == q.end() || !parseFailure(mode->second, f)) {
+      res.status = 400;
+      return res.set_content("site=1&mode=off|refuse|drop", "text/plain; charset=utf-8");
+    }
+    failure = f;
+    res.set_content("ok", "text/plain; charset=utf-8");
+  }
+
   void logRequest(const httplib::Request& req, const httplib::Response& res) {
-    std::string line = nowText() + " " + req.method + " " + req.target + " " + std::to_string(res.status) + " " +
-                       std::to_string(res.body.size());
-    std::string cookie = req.get_header_value("Cookie");
-    if (!cookie.empty()) line += " cookie=[" + cookie + "]";
+    const std::string line = logLine(req, res);
     {
       std::lock_guard<std::mutex> lock(mu);
       logLines.push_back(line);
-      std::fprintf(log, "%s\n", line.c_str());
-      std::fflush(log);
+      log->write(line);
     }
     int n = ++requests;
     if (opt.stopAfter > 0 && n >= opt.stopAfter && requestStop) requestStop();
   }
 };
 
-Blog::Blog(Options opt, std::function<void()> requestStop) : d_(std::make_unique<Impl>()) {
+Blog::Blog(Options opt, std::function<void()> requestStop, std::shared_ptr<RequestLog> log)
+    : d_(std::make_unique<Impl>()) {
   d_->opt = std::move(opt);
   d_->requestStop = std::move(requestStop);
   d_->misreadsLeft = d_->opt.captchaMisread;
-  if (!d_->opt.logFile.empty()) {
-    if (FILE* f = std::fopen(d_->opt.logFile.c_str(), "a")) d_->log = f;
-  }
+  d_->failure = d_->opt.failure;
+  d_->log = log ? std::move(log) : std::make_shared<RequestLog>(d_->opt.logFile);
   d_->loadArticles();
 }
 
-Blog::~Blog() {
-  if (d_->log != stdout) std::fclose(d_->log);
-}
+Blog::~Blog() = default;
 
 void Blog::setOrigin(const std::string& origin) { d_->origin = origin; }
 
+const std::string& Blog::base() const { return d_->opt.base; }
+
+void Blog::handle(const httplib::Request& req, httplib::Response& res) { d_->handle(req, res); }
+
+void Blog::logRequest(const httplib::Request& req, const httplib::Response& res) { d_->logRequest(req, res); }
+
+void Blog::setFailure(Failure f) { d_->failure = f; }
+
+Failure Blog::failure() const { return d_->failure; }
+
 void Blog::install(httplib::Server& svr) {
   Impl* d = d_.get();
-  auto plain = [d](const httplib::Request& req, httplib::Response& res) { d->handle(req, res); };
-  // Bodies are read raw (multipart included) so every handler sees the bytes as sent.
-  // Bodies are read here so every handler sees the bytes as sent; a
-  // multipart body arrives as its parts in req.files.
-  auto withBody = [d](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
-    httplib::Request full = req;
-    full.body.clear();
-    if (req.is_multipart_form_data()) {
-      std::string current;
-      reader(
-          [&](const httplib::MultipartFormData& header) {
-            current = header.name;
-            full.files.emplace(header.name, header);
-            return true;
-          },
-          [&](const char* data, size_t n) {
-            auto it = full.files.find(current);
-            if (it != full.files.end()) {
-              // the last part of that name receives the bytes
-              auto range = full.files.equal_range(current);
-              for (auto r = range.first; r != range.second; ++r) it = r;
-              it->second.content.append(data, n);
-            }
-            return true;
-          });
-    } else {
-      reader([&](const char* data, size_t n) {
-        full.body.append(data, n);
-        return true;
-      });
-    }
-    d->handle(full, res);
-  };
-  svr.Get(".*", plain);
-  svr.Post(".*", withBody);
-  svr.Put(".*", withBody);
-  svr.Delete(".*", plain);
-  svr.Options(".*", plain);
-  svr.set_logger([d](const httplib::Request& req, const httplib::Response& res) { d->logRequest(req, res); });
+  installHandler(
+      svr, [d](const httplib::Request& req, httplib::Response& res) { d->handle(req, res); },
+      [d](const httplib::Request& req, const httplib::Response& res) { d->logRequest(req, res); });
 }
 
 }  // namespace inkpost::sandbox

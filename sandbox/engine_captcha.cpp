@@ -9,10 +9,19 @@
 namespace inkpost::sandbox {
 namespace {
 
-// The points of each digit in per cent of its box (x, y; y downwards).
-using Polyline = std::vector<std::pair<int, int>>;
-const std::array<Polyline, 10>& digitShapes() {
-  static const std::array<Polyline, 10> shapes = {{
+double uniform(std::mt19937& rng, double lo, double hi) {
+  return lo >= hi ? lo : std::uniform_real_distribution<double>(lo, hi)(rng);
+}
+
+void put16(std::string& out, int v) {
+  out += static_cast<char>(v & 0xFF);
+  out += static_cast<char>((v >> 8) & 0xFF);
+}
+
+}  // namespace
+
+const std::array<DigitPolyline, 10>& engineDigitShapes() {
+  static const std::array<DigitPolyline, 10> shapes = {{
       {{100, 20}, {70, 1}, {20, 1}, {1, 30}, {1, 80}, {30, 100}, {70, 100}, {100, 80}, {100, 60}, {90, 20}, {80, 3}},
       {{30, 15}, {50, 1}, {50, 100}},
       {{1, 34}, {30, 1}, {71, 1}, {100, 34}, {1, 100}, {93, 100}, {100, 86}},
@@ -60,17 +69,6 @@ const std::array<Polyline, 10>& digitShapes() {
   }};
   return shapes;
 }
-
-double uniform(std::mt19937& rng, double lo, double hi) {
-  return lo >= hi ? lo : std::uniform_real_distribution<double>(lo, hi)(rng);
-}
-
-void put16(std::string& out, int v) {
-  out += static_cast<char>(v & 0xFF);
-  out += static_cast<char>((v >> 8) & 0xFF);
-}
-
-}  // namespace
 
 EngineCaptchaStyle spreadCaptchaStyle(std::mt19937& rng) {
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -162,7 +160,7 @@ std::vector<std::uint8_t> drawEngineCaptcha(const std::string& digits, const Eng
     previousRight = right;
     const char c = digits[static_cast<size_t>(i)];
     if (c < '0' || c > '9') continue;
-    const Polyline& shape = digitShapes()[static_cast<size_t>(c - '0')];
+    const DigitPolyline& shape = engineDigitShapes()[static_cast<size_t>(c - '0')];
     auto at = [&](const std::pair<int, int>& p) {
       return std::pair<double, double>(left + (p.first - 1) / 99.0 * (right - left),
                                        top + (p.second - 1) / 99.0 * (bottom - top));

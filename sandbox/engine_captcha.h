@@ -9,9 +9,11 @@
 // fields of EngineCaptchaStyle; the defaults are the engine's.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace inkpost::sandbox {
@@ -24,6 +26,11 @@ struct EngineCaptchaStyle {
   double angle = 7.0;      // largest turn of a segment, in degrees, either way
   double margin = 5.0;     // largest random margin inside a cell, per cent of its width / the height
 };
+
+// The points of each digit in per cent of its box (x, y; 1 to 100, y
+// downwards), as the engine's script lists them.
+using DigitPolyline = std::vector<std::pair<int, int>>;
+const std::array<DigitPolyline, 10>& engineDigitShapes();
 
 // A blog owner's choice from the range of settings seen on real blogs:
 // sizes from about 45x15 to 120x40, noise 2 to 16 %, turns up to 12 degrees,

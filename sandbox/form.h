@@ -22,4 +22,7 @@ Fields parseForm(const std::string& body);
 // The value of the first field called `name`, empty when there is none.
 std::string fieldOf(const Fields& fields, const std::string& name);
 
+// Text for HTML: & < > " as references, every other byte as it is.
+std::string htmlEscape(const std::string& s);
+
 }  // namespace inkpost::sandbox

@@ -2,22 +2,39 @@
 // pages the client drives. See --help and sandbox/README.md.
 #include "sandbox/blog.h"
 #include "sandbox/captcha_image.h"
+#include "sandbox/sites.h"
 
 #include <httplib.h>
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 
 namespace {
+
+constexpr size_t kThreads = 128;
+
+// The library listens with a backlog of 5: a burst of connections (many
+// blogs published to at once) would lose SYNs and wait a second for their
+// retry. Listening again on the bound socket widens the queue.
+template <typename Base>
+class Widened : public Base {
+ public:
+  using Base::Base;
+  void widenBacklog() { ::listen(this->svr_sock_, 1024); }
+};
 
 const char* kHelp =
     "usage: inkpost-sandbox --port N --data DIR --user U --password P [options]\n"
@@ -28,6 +45,9 @@ const char* kHelp =
     "  --password P          administrator password (UTF-8), default secret\n"
     "  --base PATH           site path, e.g. /blog/ (default /)\n"
     "  --log FILE            append the request log to FILE instead of stdout\n"
+    "  --sites N             N independent blogs under BASE/1/ .. BASE/N/, blog K's password is P followed\n"
+    "                        by K; BASE itself lists them (default: one blog at BASE)\n"
+    "  --tls CERT KEY        serve https with this certificate and key (PEM files)\n"
     "\n"
     "Test hooks:\n"
     "  --captcha MODE        random (default) | fixed:DDDDD | blank (images without digits)\n"
@@ -51,7 +71,11 @@ const char* kHelp =
     "  --edit-page FILE      serve FILE's bytes as the edit page\n"
     "  --delay TEXT:MS       wait MS milliseconds before answering a request whose target contains TEXT\n"
     "                        (may be repeated), e.g. login.asp, c_validcode, act=verify, edit_fckeditor,\n"
-    "                        act=ArticlePst, act=FileUpload\n"
+    "                        act=ArticlePst, act=FileUpload, act=ArticleMng; --delay MS: every page but\n"
+    "                        the inspection pages (every blog)\n"
+    "  --fail-site K[:MODE]  blog K fails (may be repeated): refuse (default; its logins get the engine's\n"
+    "                        error page) or drop (its connections end without an answer); changed while\n"
+    "                        running by GET BASE/_sandbox/fail?site=K&mode=off|refuse|drop\n"
     "  --session-minutes N   forget a session left idle for N minutes (decimals allowed; default never):\n"
     "                        its admin pages then answer as for a caller without a session\n"
     "  --stop-after N        answer N requests, then stop (later ones get an empty 503 meanwhile)\n"
@@ -90,10 +114,13 @@ std::vector<std::pair<int, std::string>> idList(const std::string& s, int* selec
 
 int main(int argc, char** argv) {
   inkpost::sandbox::Options opt;
+  std::string tlsCert, tlsKey;
   opt.categories = {{1, "未分类"}, {2, "技术"}, {5, "生活 &amp; 随笔"}};
   opt.authors = {{1, "admin"}, {2, "编辑"}};
   opt.selectedAuthor = 1;
   opt.tags = {"C++", "Qt", "博客", "生活"};
+  int sites = 0;
+  std::map<int, inkpost::sandbox::Failure> failures;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&]() -> std::string {
@@ -115,7 +142,10 @@ int main(int argc, char** argv) {
       opt.base = value();
     else if (a == "--log")
       opt.logFile = value();
-    else if (a == "--captcha")
+    else if (a == "--tls") {
+      tlsCert = value();
+      tlsKey = value();
+    } else if (a == "--captcha")
       opt.captcha = value();
     else if (a == "--captcha-style")
       opt.captchaStyle = value();
@@ -150,9 +180,23 @@ int main(int argc, char** argv) {
     else if (a == "--delay") {
       std::string v = value();
       size_t colon = v.rfind(':');
-      if (colon == std::string::npos) usage("--delay wants TEXT:MS");
-      opt.delays.emplace_back(v.substr(0, colon), std::atoi(v.substr(colon + 1).c_str()));
-    } else if (a == "--stop-after")
+      if (colon == std::string::npos) {
+        if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos) usage("--delay wants TEXT:MS or MS");
+        opt.delays.emplace_back("", std::atoi(v.c_str()));
+      } else {
+        opt.delays.emplace_back(v.substr(0, colon), std::atoi(v.substr(colon + 1).c_str()));
+      }
+    } else if (a == "--fail-site") {
+      std::string v = value();
+      size_t colon = v.find(':');
+      int k = std::atoi(v.substr(0, colon).c_str());
+      inkpost::sandbox::Failure f = inkpost::sandbox::Failure::Refuse;
+      if (k < 1 || (colon != std::string::npos && !inkpost::sandbox::parseFailure(v.substr(colon + 1), f)))
+        usage("--fail-site wants K[:refuse|drop|off]");
+      failures[k] = f;
+    } else if (a == "--sites")
+      sites = std::atoi(value().c_str());
+    else if (a == "--stop-after")
       opt.stopAfter = std::atoi(value().c_str());
     else
       usage("unknown option " + a);
@@ -165,6 +209,11 @@ int main(int argc, char** argv) {
     usage("unknown captcha mode " + opt.captcha);
   if (opt.captchaStyle != "engine" && opt.captchaStyle != "bmp") usage("unknown captcha style " + opt.captchaStyle);
   if (opt.sessionMinutes < 0) usage("--session-minutes wants a number from 0");
+  if (sites < 0 || sites > 1000) usage("--sites wants 1 to 1000");
+  for (const auto& [k, f] : failures) {
+    if (k > std::max(sites, 1)) usage("--fail-site " + std::to_string(k) + ": there is no such blog");
+    if (sites <= 1) opt.failure = f;
+  }
   std::error_code ec;
   std::filesystem::create_directories(opt.dataDir, ec);
 
@@ -177,10 +226,32 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  httplib::Server svr;
+  std::function<void()> widenBacklog;
+  std::unique_ptr<httplib::Server> server;
+  if (tlsCert.empty()) {
+    auto plain = std::make_unique<Widened<httplib::Server>>();
+    widenBacklog = [s = plain.get()] { s->widenBacklog(); };
+    server = std::move(plain);
+  } else {
+    auto secure = std::make_unique<Widened<httplib::SSLServer>>(tlsCert.c_str(), tlsKey.c_str());
+    widenBacklog = [s = secure.get()] { s->widenBacklog(); };
+    server = std::move(secure);
+  }
+  if (!server->is_valid()) usage("--tls: cannot use " + tlsCert + " and " + tlsKey);
+  httplib::Server& svr = *server;
+  // Slow blogs answer in parallel: every request has a thread of its own
+  // up to this many at once (the library's default is the core count).
+  svr.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
   const pid_t self = getpid();
-  inkpost::sandbox::Blog blog(opt, [self] { kill(self, SIGTERM); });
-  blog.install(svr);
+  std::unique_ptr<inkpost::sandbox::Blog> blog;
+  std::unique_ptr<inkpost::sandbox::Sites> several;
+  if (sites > 1) {
+    several = std::make_unique<inkpost::sandbox::Sites>(opt, sites, failures, [self] { kill(self, SIGTERM); });
+    several->install(svr);
+  } else {
+    blog = std::make_unique<inkpost::sandbox::Blog>(opt, [self] { kill(self, SIGTERM); });
+    blog->install(svr);
+  }
 
   int port =
       opt.port == 0 ? svr.bind_to_any_port("127.0.0.1") : (svr.bind_to_port("127.0.0.1", opt.port) ? opt.port : -1);
@@ -188,15 +259,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "inkpost-sandbox: cannot listen on 127.0.0.1:%d\n", opt.port);
     return 1;
   }
-  std::string origin = "http://127.0.0.1:" + std::to_string(port);
-  blog.setOrigin(origin);
+  widenBacklog();
+  std::string origin = (tlsCert.empty() ? "http://127.0.0.1:" : "https://127.0.0.1:") + std::to_string(port);
+  if (blog) blog->setOrigin(origin);
+  if (several) several->setOrigin(origin);
   std::printf("listening on %s%s\n", origin.c_str(), opt.base.c_str());
   std::fflush(stdout);
 
-  std::thread server([&svr] { svr.listen_after_bind(); });
+  std::thread serving([&svr] { svr.listen_after_bind(); });
   int sig = 0;
   sigwait(&stopSignals, &sig);
   svr.stop();
-  server.join();
+  serving.join();
   return 0;
 }

@@ -21,7 +21,7 @@
 
 #include "sandbox/form.h"
 
-#include "src/common/session.h"  // the second service's host names
+#include "src/crosspost/hosts.h"  // the second service's host names
 
 #include <sys/stat.h>
 

@@ -15,10 +15,19 @@ DEB_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   unicode-data bzip2
   zlib1g-dev
-  libpsl-dev publicsuffix libsecret-1-dev
+  libpsl-dev publicsuffix libsecret-1-dev libxcb1-dev
   gnome-keyring libsecret-tools dbus-daemon
   librsvg2-bin dpkg-dev desktop-file-utils appstream x11-utils
+  python3
 )
+
+# Training the captcha reader (scripts/train-captcha.sh) only, asked for with
+# INKPOST_TRAINING=1: PyTorch and NumPy for tools/captcha-train/train.py, and
+# OpenBLAS, the BLAS the committed model was trained with (another BLAS gives
+# slightly different weights). Building and testing need none of them.
+if [ "${INKPOST_TRAINING:-0}" = 1 ]; then
+  DEB_PACKAGES+=(python3-torch python3-numpy libopenblas0-pthread)
+fi
 
 # Node.js and npm come from the machine's image or from Debian's nodejs
 # package; a newer nodejs already carries npm, so ask for it only when absent.

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# make run: starts the local sandbox blog, lists it in data.mdb as 沙盒博客,
-# then runs the client; the sandbox stops when the client exits.
+# make run: starts the local sandbox with three blogs, lists them in data.mdb
+# as 沙盒博客, 沙盒博客2 and 沙盒博客3 (account admin, passwords admin1,
+# admin2, admin3), then runs the client; the sandbox stops when the client
+# exits.
 set -uo pipefail
 build=${1:-build}
 bin="$build/bin"
@@ -25,7 +27,7 @@ if [ -x "$sandbox" ]; then
   data=$(mktemp -d "${TMPDIR:-/tmp}/inkpost-sandbox-XXXXXX")
   fifo="$data/stdout"
   mkfifo "$fifo"
-  "$sandbox" --port 0 --data "$data/blog" --user admin --password admin >"$fifo" &
+  "$sandbox" --port 0 --data "$data/blog" --sites 3 --user admin --password admin >"$fifo" &
   sandbox_pid=$!
   exec 3<"$fifo"
   address=""
@@ -37,8 +39,13 @@ if [ -x "$sandbox" ]; then
   cat <&3 >/dev/null &
   exec 3<&-
   if [ -n "$address" ]; then
-    "$mkdb" "$bin/data.mdb" --add-site 沙盒博客 "$address" admin admin demo demo &&
-      echo "run: sandbox blog at $address (admin/admin), listed as 沙盒博客"
+    # Blog K lives at ADDRESS/K/ with the password admin followed by K.
+    for k in 1 2 3; do
+      name=沙盒博客$k
+      [ "$k" = 1 ] && name=沙盒博客
+      "$mkdb" "$bin/data.mdb" --add-site "$name" "$address$k/" admin "admin$k" demo demo &&
+        echo "run: sandbox blog at $address$k/ (admin/admin$k), listed as $name"
+    done
     # The sandbox also plays the cross-posting service; the client sends
     # those hosts to it (account demo/demo on the site row).
     port=$(printf '%s\n' "$address" | sed -n 's|^http://127\.0\.0\.1:\([0-9]*\)/.*$|\1|p')

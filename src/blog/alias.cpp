@@ -30,7 +30,16 @@ void appendKept(std::string& out, std::string_view text) {
 }  // namespace
 
 std::string makeAlias(std::string_view gbkTitle) {
-  const std::string wide = toFullWidth(gbkTitle);
+  // A character GBK cannot hold (kept as its reference "&#128512;") gives
+  // nothing, as any other character without a reading.
+  std::string title;
+  title.reserve(gbkTitle.size());
+  for (size_t i = 0; i < gbkTitle.size();) {
+    const size_t ref = charRefAt(gbkTitle, i);
+    if (ref == 0) title += gbkTitle[i++];
+    i += ref;
+  }
+  const std::string wide = toFullWidth(title);
   const std::string_view w = wide;
   std::string alias;
   alias.reserve(wide.size() * 3);

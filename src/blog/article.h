@@ -18,6 +18,13 @@ struct Article {
   std::string alias;                   // 编辑框_别名
   bool autoAlias = false;              // 选择框_自动别名
   std::string body;                    // the editor's body HTML
+  // The article on the blog this one changes (编辑 mode): its edtID, and
+  // the address of the blog it is on. 0 and empty for a new article.
+  int id = 0;
+  std::string site;
+  // Its intro there when it is one of its own (not the one made from the
+  // body): sent again as it is. Empty: the intro is made from the body.
+  std::string intro;
 
   bool operator==(const Article&) const = default;
 };

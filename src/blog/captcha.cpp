@@ -1,6 +1,7 @@
 #include "blog/captcha.h"
 
 #include "blog/captcha_model.h"
+#include "common/privatefile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -22,7 +23,7 @@ constexpr size_t kMaxImageBytes = 2 << 20;
 // One loaded data file. Never changed after loading, so reads need no lock.
 struct Reader {
   CaptchaSettings settings;
-  GlyphModel model;
+  LineModel model;
 };
 
 std::mutex gReadersMu;
@@ -62,6 +63,8 @@ bool parseCaptchaSettings(const std::string& block, CaptchaSettings& out) {
       s.length = std::clamp(intValue(value, s.length), 1, 31);
     else if (key == "reads")
       s.reads = std::clamp(intValue(value, s.reads), 1, 100);
+    else if (key == "sure")
+      s.sure = std::clamp(intValue(value, s.sure), 0, 100);
     else if (key == "timeout")
       s.timeout = std::clamp(intValue(value, s.timeout), 1, 60);
     else if (key == "max_side")
@@ -87,6 +90,7 @@ const std::string& captchaDataBlock() {
                                        "# Login captcha: five digits. Model trained by tools/captcha-train.\n"
                                        "length=5\n"
                                        "reads=6\n"
+                                       "sure=90\n"
                                        "timeout=5\n"
                                        "max_side=1000\n"
                                        "dark=160\n"
@@ -123,17 +127,15 @@ CaptchaSettings captchaSettings(std::int32_t handle) {
   return r ? r->settings : CaptchaSettings{};
 }
 
-std::string readCaptchaImage(std::int32_t handle, const std::string& imageBytes) {
+std::string readCaptchaImage(std::int32_t handle, const std::string& imageBytes, float* confidence) {
+  if (confidence) *confidence = 0;
   const Reader* r = readerOf(handle);
   if (!r || imageBytes.empty() || imageBytes.size() > kMaxImageBytes) return {};
   RgbImage image;
   if (!decodeCaptchaImage(imageBytes, image, r->settings.maxSide)) return {};
-  std::string code;
-  for (const GlyphPatch& patch : captchaGlyphs(image, r->settings.cleaning)) {
-    const int k = r->model.classify(patch);
-    if (k >= 0 && k <= 9) code += static_cast<char>('0' + k);
-  }
-  return code;
+  CaptchaRead read = readCaptchaPicture(r->model, image, r->settings.cleaning);
+  if (confidence && !read.code.empty()) *confidence = read.confidence;
+  return std::move(read.code);
 }
 
 bool warmUpCaptchaReader(std::int32_t handle) { return readerOf(handle) != nullptr; }
@@ -145,10 +147,7 @@ std::int32_t& CaptchaDataHandle() {
 
 void loadCaptchaData(const std::string& dir) {
   const std::string path = dir + "/" + kCaptchaDataFile;
-  auto write = [&](const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  };
+  auto write = [&](const std::string& bytes) { replacePrivateFile(path, bytes); };
   write(captchaDataBlock());
   CaptchaDataHandle() = LoadCdsFromFile(path);
   write(captchaFillerBlock());

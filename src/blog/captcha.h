@@ -1,13 +1,14 @@
 // The login captcha reader: recognition data loaded from a data file (the
 // "cds" file written at start-up), tolerant decoding of the captcha image,
-// and a trained classifier for its characters (see captcha_glyphs.h).
+// and a trained network that reads the characters (see captcha_line.h).
 //
 // Data file: a text block of "key=value" lines (unknown keys ignored, "#"
-// starts a comment), a NUL byte, then the classifier's model (GlyphModel's
-// file form):
+// starts a comment), a NUL byte, then the network (LineModel's file form):
 //   inkpost-cds 2            first line, the format tag
 //   length=5                 characters of a complete code
 //   reads=6                  image reads per login attempt
+//   sure=90                  per cent of confidence a read needs before the
+//                            login submits it rather than reads a fresh image
 //   timeout=5                seconds a captcha fetch may take
 //   max_side=1000            larger pictures are refused before decoding
 //   dark=160                 many-coloured captchas: luminance below which a pixel is ink
@@ -17,7 +18,7 @@
 //   min_pixels=12            ink pieces smaller than this are noise
 #pragma once
 
-#include "blog/captcha_glyphs.h"
+#include "blog/captcha_line.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -28,6 +29,7 @@ namespace inkpost {
 struct CaptchaSettings {
   int length = 5;
   int reads = 6;
+  int sure = 90;
   int timeout = 5;
   int maxSide = 1000;
   GlyphCleaning cleaning;
@@ -65,8 +67,9 @@ int GetVcodeFromURL(std::int32_t handle, const std::string& url, char* buffer, s
 
 // Recognises an image already in memory (the engine's GIF, and BMP, PNG,
 // JPEG, ...). The size in the image's header is checked before anything is
-// decoded. Empty when nothing could be read.
-std::string readCaptchaImage(std::int32_t handle, const std::string& imageBytes);
+// decoded. Empty when nothing could be read. `confidence`, when given,
+// receives how sure the reader is of the code (0..1; 0 for nothing read).
+std::string readCaptchaImage(std::int32_t handle, const std::string& imageBytes, float* confidence = nullptr);
 
 // True when the handle can read (its data is loaded and holds a model).
 bool warmUpCaptchaReader(std::int32_t handle);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -13,27 +14,84 @@
 namespace inkpost {
 namespace {
 
+// ASCII letters folded; the bytes of a two-byte GBK character never are.
+char foldedAt(std::string_view text, size_t i, bool& trail) {
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  if (trail) {
+    trail = false;
+    return static_cast<char>(c);
+  }
+  if (gbkLead(c)) {
+    trail = i + 1 < text.size();
+    return static_cast<char>(c);
+  }
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : static_cast<char>(c);
+}
+
+// The hash of a piece with every ASCII capital lowered, eight bytes at a
+// time. Trail bytes of GBK characters are lowered too: pieces that are equal
+// with them kept (foldedEqual) still hash alike, and the rare other
+// collision is sorted out by foldedEqual.
+uint64_t lowerWord(uint64_t w) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  const uint64_t low7 = w & ~kHigh;
+  const uint64_t atLeastA = low7 + (0x80 - 'A') * kOnes;
+  const uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * kOnes;
+  const uint64_t capital = atLeastA & ~aboveZ & ~w & kHigh;
+  return w | (capital >> 2);
+}
+
+size_t foldedHash(std::string_view text) {
+  uint64_t h = text.size() * 0x9E3779B97F4A7C15ull;
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t w;
+    std::memcpy(&w, text.data() + i, 8);
+    h = (h ^ lowerWord(w)) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+  }
+  if (i < text.size()) {
+    uint64_t w = 0;
+    std::memcpy(&w, text.data() + i, text.size() - i);
+    h = (h ^ lowerWord(w)) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+  }
+  return static_cast<size_t>(h);
+}
+
+bool foldedEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  bool ta = false, tb = false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (foldedAt(a, i, ta) != foldedAt(b, i, tb)) return false;
+  return true;
+}
+
 // The pieces listed so far, as views: an open-addressing table of their
 // hashes (one cache line touched per look-up on a page of 100,000 options,
-// where a node-based set touches two).
+// where a node-based set touches two). With `fold`, pieces that differ only
+// in the case of ASCII letters are the same piece.
 class PieceSet {
  public:
+  explicit PieceSet(bool fold) : fold_(fold) {}
   bool contains(std::string_view piece) const {
     if (keys_.empty()) return false;
-    const size_t h = std::hash<std::string_view>{}(piece);
+    const size_t h = hash(piece);
     for (size_t i = h & mask_;; i = (i + 1) & mask_) {
       const Slot& s = slots_[i];
       if (!s.used) return false;
-      if (s.hash == h && keys_[s.key] == piece) return true;
+      if (s.hash == h && (fold_ ? foldedEqual(keys_[s.key], piece) : keys_[s.key] == piece)) return true;
     }
   }
   void insert(std::string_view piece) {
     if ((keys_.size() + 1) * 2 > slots_.size()) grow();
     keys_.push_back(piece);
-    place(std::hash<std::string_view>{}(piece), static_cast<uint32_t>(keys_.size() - 1));
+    place(hash(piece), static_cast<uint32_t>(keys_.size() - 1));
   }
 
  private:
+  size_t hash(std::string_view piece) const { return fold_ ? foldedHash(piece) : std::hash<std::string_view>{}(piece); }
+  bool fold_;
   struct Slot {
     size_t hash = 0;
     uint32_t key = 0;
@@ -108,9 +166,10 @@ std::vector<std::string> collectAll(std::string_view text, std::string_view left
   const auto findLeft = finder(left);
   const auto findRight = finder(right);
   // The pieces listed so far, with the given markers: a later copy of one of
-  // them (exact case) is not listed again. A key is a view of the text where
+  // them is not listed again (in any case of its letters when case is
+  // ignored, as the markers are found). A key is a view of the text where
   // the markers stand there in the given case (nearly always), else a copy.
-  PieceSet listed;
+  PieceSet listed(!caseSensitive);
   std::deque<std::string> copiedKeys;
   size_t pos = 0;
   for (;;) {

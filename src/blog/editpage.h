@@ -14,7 +14,8 @@ inline constexpr const char* kEditPage = "admin/edit_fckeditor.asp";
 // Every piece of `text` between `left` and the next `right`, in order. After
 // each find, every occurrence of the piece (with its markers) is removed from
 // the working copy (only the first with firstOnly), so repeated pieces are
-// listed once. Empty markers give an empty list.
+// listed once; without caseSensitive a copy whose ASCII letters differ in
+// case is a repeat too. Empty markers give an empty list.
 std::vector<std::string> collectAll(std::string_view text, std::string_view left, std::string_view right,
                                     bool includeMarkers, bool caseSensitive, bool firstOnly);
 
@@ -33,6 +34,9 @@ struct EditPage {
   std::vector<std::string> tags;
 };
 
+// What reading the edit page brought.
+enum class EditPageLoad { Loaded, NoPage, NoCategories };
+
 // Parses the page (already GBK). A page without the markers gives empty lists.
 EditPage parseEditPage(std::string_view gbkPage);
 
@@ -43,6 +47,6 @@ inline constexpr int kEditPageBudgetSeconds = 90;
 // GETs site + kEditPage with HttpEngine (redirects followed,
 // kEditPageBudgetSeconds), sending sessionCookie and merging the cookies the blog sets into
 // it. Returns the page as GBK, empty on failure.
-std::string fetchEditPage(const std::string& site, std::string& sessionCookie);
+[[nodiscard]] std::string fetchEditPage(const std::string& site, std::string& sessionCookie);
 
 }  // namespace inkpost

@@ -4,6 +4,8 @@
 // Texts are GBK.
 #pragma once
 
+#include "net/http.h"
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,11 +30,23 @@ std::string loginCookie(const std::string& serverCookies, const std::string& acc
 // The admin page's title (GBK) that marks a successful login.
 const std::string& adminTitleMarker();
 
+// How the automatic reads of one login went.
+struct CaptchaReads {
+  int fetches = 0;       // pictures fetched
+  float confidence = 0;  // how sure the reader was of the last one (0..1)
+};
+
 // Reads the captcha of the session behind `cookies` with the start-up's
-// captcha data (CaptchaDataHandle): up to the data's read bound, until a
-// code of kCaptchaCodeLength characters comes back. Empty when the bound is
-// reached or when a fetch brings no image at all (then *imageCame is false).
-std::string readLoginCaptcha(const std::string& site, const std::string& cookies, bool* imageCame = nullptr);
+// captcha data (CaptchaDataHandle). Each fetch makes the new picture's code
+// the one the blog expects, so a read the reader is not sure of (below the
+// data's "sure" share) is not submitted while the data's read bound allows
+// another fetch: a wrong code would cost a whole login round trip. Returns
+// the first sure code of kCaptchaCodeLength characters; at the bound the
+// last picture's code even when unsure. A fetch that brings no picture
+// (nothing, or bytes of no image format, such as an error page) ends the
+// reads with an empty code; *imageCame tells whether any fetch brought one.
+std::string readLoginCaptcha(const std::string& site, const std::string& cookies, bool* imageCame = nullptr,
+                             CaptchaReads* reads = nullptr);
 
 // One more captcha picture of the session behind `cookies`, fetched exactly as
 // a read fetches it (the server binds a new code to the session). The bytes
@@ -47,7 +61,15 @@ enum class LoginOutcome {
   NoCode,       // no five-character code: the reads failed and nobody typed one
   Cancelled,    // the person asked for the code chose 取消
   Unreachable,  // no answer at all: refused connection, unknown name, silence
+  NoCaptcha,    // the login page answered, but the captcha address gave no picture:
+                // the blog is unreachable there, or it does not run this engine
+  TooLarge,     // an answer longer than a page can be (kPageAnswerCap): no blog's
 };
+
+// The notice for LoginOutcome::NoCaptcha (GBK), kNoCaptchaSeconds:
+// "博客没有给出验证码图片：网址可能不对，或这个网站不是 Inkpost 博客。请检查网址后按F5重新登录！"
+const std::string& noCaptchaNotice();
+inline constexpr double kNoCaptchaSeconds = 2.6;
 
 // Asks a person for the code of the session's current captcha picture.
 // `image` holds the picture's bytes; `another` fetches a new picture in the
@@ -66,16 +88,22 @@ struct LoginAsk {
 // empty when the page gives none.
 std::string refusalReason(const std::string& gbkPage);
 
-// One full login exchange against `site` (ending with "/"). The cookie text
-// of the attempt is stored into sessionCookie whatever the outcome (untouched
-// when the blog cannot be reached). When the automatic reads bring no code,
-// or the blog refuses the code on the last attempt, `ask` is asked for one;
-// a typed code goes into the form exactly as a read one.
-LoginOutcome loginAttempt(const std::string& site, const std::string& account, const std::string& password,
-                          std::string& sessionCookie, const LoginAsk& ask = {});
+// One full login exchange against `site` (ending with "/", http:// or
+// https://). The cookie text of the attempt is stored into sessionCookie
+// whatever the outcome (untouched when the blog cannot be reached). When the
+// automatic reads bring no code, or the blog refuses the code on the last
+// attempt, `ask` is asked for one; a typed code goes into the form exactly as
+// a read one. Nobody is asked when no picture came (NoCaptcha). `reached`
+// (when not null) gets how the login page's exchange went: for Unreachable,
+// notSentReason tells why (an untrusted certificate, say). `refusal` (when
+// not null) gets the blog's own words for a refused login (refusalReason).
+[[nodiscard]] LoginOutcome loginAttempt(const std::string& site, const std::string& account,
+                                        const std::string& password, std::string& sessionCookie,
+                                        const LoginAsk& ask = {}, ExchangeFate* reached = nullptr,
+                                        std::string* refusal = nullptr);
 
 // loginAttempt without asking anybody; true for LoginOutcome::Done.
-bool blogLogin(const std::string& site, const std::string& account, const std::string& password,
-               std::string& sessionCookie);
+[[nodiscard]] bool blogLogin(const std::string& site, const std::string& account, const std::string& password,
+                             std::string& sessionCookie);
 
 }  // namespace inkpost

@@ -70,6 +70,7 @@ std::string addressOrigin(const std::string& url) {
 }
 
 bool pageMayLoad(const PageAccess& access, const std::string& url, PageResource kind) {
+  if (kind == PageResource::Frame) return false;
   if (startsWithNoCase(url, "data:") || startsWithNoCase(url, "blob:") || url == "about:blank") return true;
   if (startsWithNoCase(url, "file:")) {
     if (access.ownFolder.empty()) return false;

@@ -18,11 +18,13 @@ struct PageAccess {
   bool remoteImages = false;         // images from any http(s) address too (the gallery)
 };
 
-enum class PageResource { Page, Image, Other };
+enum class PageResource { Page, Frame, Image, Other };
 
 // True when a page under `access` may load `url` as `kind`: data: and
 // blob: addresses, files inside ownFolder, http(s) addresses of an allowed
-// origin (or any image when remoteImages).
+// origin (or any image when remoteImages). A frame inside a page (an
+// <iframe> in an article, say) loads nothing from anywhere: a blog's page
+// never runs its script inside the client's pages.
 bool pageMayLoad(const PageAccess& access, const std::string& url, PageResource kind);
 
 }  // namespace inkpost

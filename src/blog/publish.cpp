@@ -49,15 +49,37 @@ std::string_view introWindow(std::string_view body) {
 
 }  // namespace
 
+namespace {
+
+// The length in `wide` (a toFullWidth text) of the full-width form of a
+// character reference starting at `at` (charRefAt), 0 when none starts there.
+size_t wideCharRefAt(std::string_view wide, size_t at) {
+  if (wide.compare(at, 4, "\xA3\xA6\xA3\xA3") != 0) return 0;  // full-width "&#"
+  constexpr size_t kLongest = 11;                              // "&#1114111;" and one more
+  std::string ascii;
+  for (size_t i = at; i + 1 < wide.size() && ascii.size() < kLongest; i += 2) {
+    if (static_cast<unsigned char>(wide[i]) != 0xA3) break;
+    ascii += static_cast<char>(wide[i + 1] & 0x7F);
+  }
+  return charRefAt(ascii, 0) * 2;
+}
+
+}  // namespace
+
 std::string makeIntro(std::string_view gbkBody) {
   const std::string text = removePatterns(introWindow(gbkBody), "<*>");
   const std::string wide = toFullWidth(text);
-  constexpr size_t kIntroBytes = 400;
-  size_t cut = 0;
+  constexpr size_t kIntroWidth = 400;
+  size_t cut = 0, width = 0;
   while (cut < wide.size()) {
-    const size_t step = gbkCharLength(wide, cut);
-    if (cut + step > kIntroBytes) break;
+    // A character GBK cannot hold stays its whole reference and counts as
+    // one character.
+    const size_t ref = wideCharRefAt(wide, cut);
+    const size_t step = ref ? ref : gbkCharLength(wide, cut);
+    const size_t stepWidth = ref ? 2 : step;
+    if (width + stepWidth > kIntroWidth) break;
     cut += step;
+    width += stepWidth;
   }
   return toHalfWidth(std::string_view(wide).substr(0, cut));
 }
@@ -94,6 +116,7 @@ std::string articleLevel(std::string_view gbkTypeText) {
 
 PostForm postFields(const Article& a) {
   PostForm f;
+  f.articleId = a.id;
   f.title = a.title;
   f.categoryId = a.category;
   f.tags = a.tags;
@@ -123,7 +146,9 @@ std::string articleFormBody(const PostForm& f) {
   }
   std::string body;
   body.reserve(f.body.size() * 3 + f.intro.size() * 3 + 512);
-  body += "edtID=0&edtTitle=";
+  body += "edtID=";
+  body += std::to_string(f.articleId);
+  body += "&edtTitle=";
   body += encoded(f.title);
   body += "&edtCateID=";
   body += f.categoryId;
@@ -151,11 +176,15 @@ std::string articleFormBody(const PostForm& f) {
   return body;
 }
 
+bool answerRefusesRights(std::string_view gbkAnswer) {
+  static const std::string kNoRights = fromUtf8("没有权限");
+  return containsGbk(gbkAnswer, kNoRights);
+}
+
 bool answerWantsLogin(std::string_view gbkAnswer) {
   // The refusal of an admin action without a session, and the login form a
   // redirect to login.asp ends on (its captcha field is on no other page).
-  static const std::string kNoRights = fromUtf8("没有权限");
-  return containsGbk(gbkAnswer, kNoRights) || containsGbk(gbkAnswer, "name=\"edtCheckOut\"");
+  return answerRefusesRights(gbkAnswer) || containsGbk(gbkAnswer, "name=\"edtCheckOut\"");
 }
 
 PostOutcome judgeAnswer(std::string_view gbkAnswer) {
@@ -167,13 +196,24 @@ PostOutcome judgeAnswer(std::string_view gbkAnswer) {
   return kPostNoAnswer;
 }
 
-PostOutcome postArticle(const std::string& site, const PostForm& form, std::string& sessionCookie) {
+PostAnswer sendArticle(const std::string& site, const PostForm& form, std::string& sessionCookie) {
   std::string headers = articlePostHeaders(site);
   std::string responseHeaders;
+  PostAnswer result;
   const std::string answer =
-      HttpEngine(articlePostAddress(site), "POST", "", "", "", "", headers, articleFormBody(form), kPostBudgetSeconds,
-                 responseHeaders, sessionCookie, true, kPostAnswerCap);
-  return judgeAnswer(fromUtf8(answer));
+      fromUtf8(HttpEngine(articlePostAddress(site), "POST", "", "", "", "", headers, articleFormBody(form),
+                          kPostBudgetSeconds, responseHeaders, sessionCookie, true, kPostAnswerCap, &result.fate));
+  result.outcome = result.fate.sent() ? judgeAnswer(answer) : kPostNotSent;
+  result.noRights = result.outcome == kPostNeedsLogin && answerRefusesRights(answer);
+  result.answer = answer;
+  return result;
+}
+
+PostOutcome postArticle(const std::string& site, const PostForm& form, std::string& sessionCookie,
+                        std::string* gbkAnswer) {
+  PostAnswer result = sendArticle(site, form, sessionCookie);
+  if (gbkAnswer) *gbkAnswer = std::move(result.answer);
+  return result.outcome;
 }
 
 const std::string& publishedNotice() {
@@ -188,6 +228,21 @@ const std::string& refusedNotice() {
 
 const std::string& unclearNotice() {
   static const std::string text = fromUtf8("返回信息异常，可能已成功！请自行确认");
+  return text;
+}
+
+std::string notSentNotice(const ExchangeFate& fate) {
+  return fromUtf8("发布失败：无法连接到博客\n") + notSentReason(fate) +
+         fromUtf8("。文章没有发出，仍在窗口中：请检查网址和网络后再发布。");
+}
+
+const std::string& noRightsNotice() {
+  static const std::string text = fromUtf8("没有权限：这个帐号不能发布文章，请换用有发布权限的帐号");
+  return text;
+}
+
+const std::string& noUploadRightsNotice() {
+  static const std::string text = fromUtf8("没有权限：这个帐号不能上传文件，请换用有上传权限的帐号");
   return text;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "blog/article.h"
+#include "net/http.h"
 
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@ namespace inkpost {
 
 // The fields of the article post, in the blog's terms.
 struct PostForm {
+  int articleId = 0;       // edtID: 0 adds an article, N updates article N in place
   std::string title;       // edtTitle, encoded
   std::string categoryId;  // edtCateID, decimal
   std::string tags;        // edtTag, encoded
@@ -29,7 +31,8 @@ struct PostForm {
   bool sticky = false;     // adds "&edtIstop=true" as the last field
 };
 
-// The post fields of an article; the body and intro are left to
+// The post fields of an article (an update of article.id when it is set;
+// the caller sees that it goes to article.site); the body and intro are left to
 // completeArticle (blog/ui/publish.h), which needs the editor's root address.
 PostForm postFields(const Article& article);
 
@@ -40,6 +43,8 @@ enum PostOutcome : int {
   kPostNoAnswer = 2,    // empty (or blank) answer: network failure or an empty page
   kPostNeedsLogin = 3,  // the blog's login page, or its refusal for lack of rights:
                         // the session has expired and nothing was stored
+  kPostNotSent = 4,     // the blog could not be reached (name unknown, connection
+                        // refused, secure connection failed): certainly not stored
 };
 
 // The intro of a body: tags removed, blanks trimmed, then the first 200
@@ -74,15 +79,43 @@ bool answerWantsLogin(std::string_view gbkAnswer);
 // would post it twice.
 inline constexpr int kPostBudgetSeconds = 180;
 
+// One post and what came of it.
+struct PostAnswer {
+  PostOutcome outcome = kPostNoAnswer;
+  ExchangeFate fate;      // kPostNotSent: why (notSentReason)
+  bool noRights = false;  // the answer is the blog's "没有权限" refusal (see answerRefusesRights)
+  std::string answer;     // the answer page, GBK
+};
+
 // Posts the form with HttpEngine (POST, redirects followed, kPostBudgetSeconds,
 // answers up to kPostAnswerCap); the cookies the blog sets are merged into
-// sessionCookie.
-PostOutcome postArticle(const std::string& site, const PostForm& form, std::string& sessionCookie);
+// sessionCookie. kPostNoAnswer only when the request went out and no usable
+// answer came; kPostNotSent when none of it went out.
+[[nodiscard]] PostAnswer sendArticle(const std::string& site, const PostForm& form, std::string& sessionCookie);
+// The outcome of sendArticle. `gbkAnswer`, when given, receives the answer
+// (GBK), e.g. for refusalReason of a refused update ("文章不存在").
+[[nodiscard]] PostOutcome postArticle(const std::string& site, const PostForm& form, std::string& sessionCookie,
+                                      std::string* gbkAnswer = nullptr);
+
+// The blog's refusal "没有权限" (not its login page). The engine gives it to a
+// caller without a session too, so a first one means an expired login; the
+// same answer again after a fresh login has gone through means the account
+// itself lacks the right (noRightsNotice).
+bool answerRefusesRights(std::string_view gbkAnswer);
 
 // The notices of the three outcomes and of the cross-post start (GBK).
 const std::string& publishedNotice();  // "      发布成功！      ", 1.0 s
 const std::string& refusedNotice();    // "      发布失败！      ", 1.0 s
 const std::string& unclearNotice();    // "返回信息异常，可能已成功！请自行确认", 2.6 s
+// kPostNotSent: "发布失败：无法连接到博客", then a line with the reason and
+// what to do, kNotSentSeconds.
+std::string notSentNotice(const ExchangeFate& fate);
+// A "没有权限" refusal again after a fresh login (the lead's re-login path),
+// for a post and for an upload, kNoRightsSeconds.
+const std::string& noRightsNotice();  // "没有权限：这个帐号不能发布文章，请换用有发布权限的帐号"
+const std::string& noUploadRightsNotice();  // "没有权限：这个帐号不能上传文件，请换用有上传权限的帐号"
+inline constexpr double kNotSentSeconds = 2.6;
+inline constexpr double kNoRightsSeconds = 2.6;
 inline constexpr double kPublishedSeconds = 1.0;
 inline constexpr double kRefusedSeconds = 1.0;
 inline constexpr double kUnclearSeconds = 2.6;

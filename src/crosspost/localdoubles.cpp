@@ -6,14 +6,14 @@
 namespace inkpost {
 
 void useLocalSpaceDoubles(int port) {
-  SpaceSettings& settings = blogSession().space;
+  SpaceSettings& settings = spaceSettings();
   setHostMapping(settings.passportHost, port);
   setHostMapping(settings.spaceHost, port);
   settings.passportLoginScheme = "http";
 }
 
 std::string spaceHostResolverSwitch(int port) {
-  const SpaceSettings& settings = blogSession().space;
+  const SpaceSettings& settings = spaceSettings();
   const std::string target = " 127.0.0.1:" + std::to_string(port);
   return "--host-resolver-rules=\"MAP " + settings.passportHost + target + ",MAP " + settings.spaceHost + target + "\"";
 }

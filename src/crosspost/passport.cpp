@@ -71,7 +71,7 @@ bool isPassportSuccess(std::string_view reply, const std::string& passportHost) 
 }
 
 bool BaiduPassportLogin(std::string_view userName, std::string_view password) {
-  const SpaceSettings& settings = blogSession().space;
+  const SpaceSettings& settings = spaceSettings();
   const std::string& host = settings.passportHost;
   std::string headers = passportLoginHeaders(host);
   std::string responseHeaders;

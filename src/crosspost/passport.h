@@ -33,7 +33,7 @@ std::string passportLoginBody(const std::string& passportHost, std::string_view 
 // True when the reply is the passport's success page.
 bool isPassportSuccess(std::string_view reply, const std::string& passportHost);
 
-// Posts the account to the passport host of blogSession().space; true when the
+// Posts the account to the passport host of spaceSettings(); true when the
 // reply is its success page. Blocking.
 bool BaiduPassportLogin(std::string_view userName, std::string_view password);
 

@@ -79,10 +79,16 @@ std::string spaceSubmitHeaders(const std::string& spaceHost) {
          spaceHost + "\r\nReferer: " + spaceCreatePageUrl(spaceHost);
 }
 
+const std::string& missingSpaceAccountNotice() {
+  static const std::string text =
+      fromUtf8("没有填写百度帐号，未同步到百度空间。请在“网站管理 → 修改网站”中为这个网站填写百度帐号和百度密码。");
+  return text;
+}
+
 bool isSpaceSuccess(std::string_view reply) { return fromUtf8(reply).find(kSpaceSuccessMarker) != std::string::npos; }
 
 bool SubmitSpacePost(std::string_view gbkTitle, std::string_view gbkBody, std::string& cookies) {
-  const std::string& host = blogSession().space.spaceHost;
+  const std::string& host = spaceSettings().spaceHost;
 
   std::string pageHeaders;
   std::string responseHeaders;

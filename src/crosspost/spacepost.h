@@ -28,6 +28,12 @@ std::string spaceSubmitHeaders(const std::string& spaceHost);
 std::string spaceCreatePageUrl(const std::string& spaceHost);
 std::string spaceSubmitUrl(const std::string& spaceHost);
 
+// The notice when the chosen site has no second-service account (GBK):
+// nothing is sent, and it says where to set one:
+// "没有填写百度帐号，未同步到百度空间。请在“网站管理 → 修改网站”中为这个网站填写百度帐号和百度密码。"
+const std::string& missingSpaceAccountNotice();
+inline constexpr double kMissingSpaceAccountSeconds = 2.6;
+
 // True when the (UTF-8) reply carries the success marker.
 bool isSpaceSuccess(std::string_view reply);
 

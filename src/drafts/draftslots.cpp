@@ -1,5 +1,6 @@
 #include "drafts/draftslots.h"
 
+#include "blog/editortext.h"
 #include "drafts/profile.h"
 #include "net/encoding.h"
 #include "net/formcode.h"
@@ -8,9 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 #include <mutex>
 #include <set>
 
@@ -34,6 +37,9 @@ struct Names {
   std::string autoName = fromUtf8("是否命名");
   std::string autoAlias = fromUtf8("是否别名");
   std::string gallery = fromUtf8("图片数据");
+  std::string articleId = fromUtf8("文章编号");
+  std::string articleSite = fromUtf8("文章网站");
+  std::string articleIntro = fromUtf8("文章摘要");
   std::string separator = fromUtf8("<分>");
   std::string state = fromUtf8("状态");
   std::string bodySuffix = fromUtf8("正文") + ".txt";  // GBK, as the Windows program names it
@@ -210,6 +216,35 @@ bool emptyBody(const std::string& body) {
   return true;
 }
 
+// Says once per file what is wrong with it.
+void noticeOnce(const std::string& path, const std::string& gbkText) {
+  static std::mutex mutex;
+  static std::set<std::string> told;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (told.insert(path + '\n' + gbkText).second) addDraftNotice(gbkText);
+}
+
+// A settings file's text as GBK. One saved in UTF-8 (opened and saved in an
+// editor that changed its encoding) has its names in UTF-8, so not one key
+// would be found and the title would read as empty: it is read as UTF-8, and
+// the user is told. A file whose section is not there at all is told too.
+std::string settingsInGbk(const std::string& path, const std::string& text) {
+  const std::string section = "[" + names().section + "]";
+  if (text.empty() || text.find(section) != std::string::npos) return text;
+  const std::string name = fromUtf8("“") + baseName(path) + fromUtf8("”");
+  if (text.find(toUtf8(section)) != std::string::npos) {
+    std::string gbk = fromUtf8(text.rfind("\xEF\xBB\xBF", 0) == 0 ? text.substr(3) : text);
+    if (!gbk.empty()) {
+      noticeOnce(path,
+                 fromUtf8("草稿文件") + name + fromUtf8("是UTF-8编码（应为GBK），已按UTF-8读出，请核对标题等内容。"));
+      return gbk;
+    }
+  }
+  noticeOnce(path, fromUtf8("草稿文件") + name +
+                       fromUtf8("中找不到草稿的内容（编码不对或已损坏），标题等内容没有恢复，正文照常读出。"));
+  return text;
+}
+
 }  // namespace
 
 std::string joinGallery(const std::vector<std::string>& entries) {
@@ -254,6 +289,13 @@ std::vector<std::string> takeDraftNotices() {
   return out;
 }
 
+std::string bodyTooLongNotice(std::size_t bodyBytes) {
+  const std::size_t mb = 1u << 20;
+  return fromUtf8("这份草稿的正文有") + std::to_string((bodyBytes + mb - 1) / mb) +
+         fromUtf8(" MB，超过编辑器能载入的") + std::to_string(kEditorBodyMax / mb) +
+         fromUtf8(" MB，没有恢复（草稿仍保存在temp文件夹中）。");
+}
+
 bool articleEmpty(const DraftFields& f) {
   return blank(f.title) && blank(f.tags) && blank(f.alias) && f.gallery.empty() && emptyBody(f.body);
 }
@@ -275,10 +317,15 @@ std::string settingsText(const DraftFields& f) {
       {&n.autoName, flag(f.autoName)},
       {&n.autoAlias, flag(f.autoAlias)},
       {&n.gallery, joinGallery(f.gallery)},
+      {&n.articleId, std::to_string(f.articleId)},
+      {&n.articleSite, f.articleSite},
+      {&n.articleIntro, formEncode(f.articleIntro)},
   };
+  // A new article's slot holds the fourteen keys only, as it always did.
+  const size_t keys = f.articleId > 0 ? std::size(values) : std::size(values) - 3;
   std::string text = "[" + n.section + "]\r\n";
-  for (const auto& [key, value] : values) {
-    std::string line = *key + "=" + value;
+  for (size_t i = 0; i < keys; ++i) {
+    std::string line = *values[i].first + "=" + values[i].second;
     for (char& c : line)
       if (c == '\r' || c == '\n') c = ' ';  // a value never ends its line
     text += line + "\r\n";
@@ -303,6 +350,13 @@ std::string slotCaption(const std::string& base, const SlotInfo& info, long long
     if (ch == '\r' || ch == '\n' || ch == '\t') ch = ' ';
   if (!blank(title)) caption += " " + firstCharacters(title, 12);
   return caption + ")";
+}
+
+std::string ageCaption(long long savedAt, long long now) {
+  const long long minutes = std::max<long long>(1, (now - savedAt) / 60);
+  if (minutes < 60) return std::to_string(minutes) + fromUtf8("分钟前");
+  if (minutes < 24 * 60) return std::to_string(minutes / 60) + fromUtf8("小时前");
+  return std::to_string(minutes / (24 * 60)) + fromUtf8("天前");
 }
 
 std::string slotNameFor(int slotData) {
@@ -417,7 +471,7 @@ std::optional<DraftFields> DraftStore::load(const std::string& slot) {
 std::optional<DraftFields> DraftStore::read(const std::string& slot) {
   const std::string ini = settingsPath(slot);
   if (slot.empty() || !isRegular(ini)) return std::nullopt;
-  const std::string text = readBytes(ini);
+  const std::string text = settingsInGbk(ini, readBytes(ini));
   const Names& n = names();
   auto value = [&](const std::string& key) { return profile::valueIn(text, n.section, key); };
   DraftFields f;
@@ -435,6 +489,11 @@ std::optional<DraftFields> DraftStore::read(const std::string& slot) {
   f.autoName = value(n.autoName) == "1";
   f.autoAlias = value(n.autoAlias) == "1";
   f.gallery = splitGallery(value(n.gallery));
+  if (const long id = storedInteger(value(n.articleId)); id > 0) {
+    f.articleId = id;
+    f.articleSite = value(n.articleSite);
+    f.articleIntro = formDecode(value(n.articleIntro));
+  }
   f.body = formDecode(readBytes(bodyPath(slot)));
   return f;
 }
@@ -444,11 +503,26 @@ bool DraftStore::holds(const std::string& slot, const DraftFields& fields) {
   return readBytes(settingsPath(slot)) == settingsText(fields) && readBytes(bodyPath(slot)) == formEncode(fields.body);
 }
 
+bool DraftStore::bodyHoldsText(const std::string& slot) {
+  return isRegular(settingsPath(slot)) && !emptyBody(formDecode(readBytes(bodyPath(slot))));
+}
+
 DraftStore::AutosaveResult DraftStore::autosave(const DraftFields& fields) {
   if (articleEmpty(fields)) return AutosaveResult::Empty;
   if (!isDirectory(folder_)) return AutosaveResult::Failed;
   repair();
   if (holds("1", fields)) return AutosaveResult::Unchanged;
+  // Date boxes filled afresh (a login, a publish) are no change of the
+  // article: no near-identical copy pushes an older draft out.
+  if (std::optional<DraftFields> newest = read("1")) {
+    DraftFields undated = fields;
+    undated.year = newest->year;
+    undated.month = newest->month;
+    undated.day = newest->day;
+    undated.time = newest->time;
+    if (undated == *newest) return AutosaveResult::Unchanged;
+  }
+  if (emptyBody(fields.body) && bodyHoldsText("1")) return AutosaveResult::Empty;
   return saveRing(fields) ? AutosaveResult::Saved : AutosaveResult::Failed;
 }
 
@@ -458,7 +532,7 @@ std::optional<SlotInfo> DraftStore::info(const std::string& slot) {
   if (slot.empty() || ::lstat(ini.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
   SlotInfo info;
   info.savedAt = st.st_mtime;
-  info.title = formDecode(profile::valueIn(readBytes(ini), names().section, names().title));
+  info.title = formDecode(profile::valueIn(settingsInGbk(ini, readBytes(ini)), names().section, names().title));
   return info;
 }
 
@@ -484,6 +558,7 @@ bool DraftStore::keepBeforeRestore(const DraftFields& current) {
 bool DraftStore::saveRecovery(const DraftFields& fields, RecoveryState state) {
   if (!isDirectory(folder_)) return false;
   repairRecovery();
+  if (state == RecoveryState::Unsaved && emptyBody(fields.body) && bodyHoldsText(kRecoverySlot)) return true;
   return writeSlot(kRecoverySlot, fields, names().state + "=" + std::to_string(static_cast<int>(state)) + "\r\n");
 }
 
@@ -493,8 +568,9 @@ std::optional<Recovery> DraftStore::loadRecovery() {
   if (!fields) return std::nullopt;
   Recovery r;
   r.fields = std::move(*fields);
+  const std::string ini = settingsPath(kRecoverySlot);
   const long state =
-      storedInteger(profile::valueIn(readBytes(settingsPath(kRecoverySlot)), names().section, names().state));
+      storedInteger(profile::valueIn(settingsInGbk(ini, readBytes(ini)), names().section, names().state));
   r.state = state == 1 ? RecoveryState::Published : state == 2 ? RecoveryState::Kept : RecoveryState::Unsaved;
   return r;
 }
@@ -502,7 +578,8 @@ std::optional<Recovery> DraftStore::loadRecovery() {
 std::optional<DraftFields> DraftStore::recoveryOffer() {
   std::optional<Recovery> r = loadRecovery();
   if (!r || r->state != RecoveryState::Unsaved || articleEmpty(r->fields)) return std::nullopt;
-  if (std::optional<DraftFields> newest = load("1"); newest && *newest == r->fields) return std::nullopt;
+  // Offered even when the ring holds the same article: it is not in the
+  // window, and the user should not have to look for it under 恢复.
   return r->fields;
 }
 

@@ -9,6 +9,7 @@
 // whatever a crash interrupted before anything reads or shifts the slots.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -30,6 +31,11 @@ struct DraftFields {
   bool autoAlias = false;
   std::vector<std::string> gallery;  // GalleryEntry texts, oldest first
   std::string body;                  // body HTML
+  // The blog article this one changes: its number there and the blog's
+  // address (文章编号, 文章网站); 0 and empty for a new article.
+  long articleId = 0;
+  std::string articleSite;
+  std::string articleIntro;  // 文章摘要: its own intro there (see Article::intro)
 
   bool operator==(const DraftFields&) const = default;
 };
@@ -49,10 +55,18 @@ long storedInteger(const std::string& value);
 inline constexpr int kBeforeRestoreData = 11;
 std::string slotNameFor(int slotData);
 
+// How long ago a slot was saved, as the restore list says it (GBK): "7分钟前"
+// (at least 1), "2小时前", "3天前".
+std::string ageCaption(long long savedAt, long long now);
+
 // The slot of the article as it was before the last restore (the 恢复 entry
 // "恢复前的内容") and the recovery slot beside the ring.
 inline constexpr char kBeforeRestoreSlot[] = "before";
 inline constexpr char kRecoverySlot[] = "recovery";
+
+// The notice (GBK) for a slot whose body is too long for the editor
+// (kEditorBodyMax of blog/editortext.h): nothing is restored, the slot stays.
+std::string bodyTooLongNotice(std::size_t bodyBytes);
 
 // True when the article holds nothing worth keeping: no title, tags, alias
 // or gallery entry, and a body without text or any element beyond empty
@@ -60,7 +74,9 @@ inline constexpr char kRecoverySlot[] = "recovery";
 bool articleEmpty(const DraftFields& f);
 
 // The text of a slot's settings file for fields: the section and the
-// fourteen keys in order, each line closed by CR LF.
+// fourteen keys in order, each line closed by CR LF; for an article already
+// on a blog (articleId above 0) 文章编号, 文章网站 and 文章摘要 (form-encoded)
+// follow. A file without them reads as a new article.
 std::string settingsText(const DraftFields& f);
 
 // When a slot was saved and how its title begins.
@@ -107,7 +123,7 @@ class DraftStore {
   // written completely.
   bool saveRing(const DraftFields& fields);
   // The manual save into slot "now"; the ring is left alone.
-  bool saveManual(const DraftFields& fields);
+  [[nodiscard]] bool saveManual(const DraftFields& fields);
 
   // Reads a slot; nullopt when its settings file does not exist. A missing
   // body file gives an empty body.
@@ -126,7 +142,9 @@ class DraftStore {
   void repairRecovery();
 
   // The tick of the one-minute ring: saves only an article that is not
-  // empty and differs from the newest slot.
+  // empty and differs from the newest slot. An article whose body is empty
+  // is not saved over a newest slot whose body holds text (Empty): a body
+  // the editor lost never pushes the text out of the ring.
   enum class AutosaveResult { Saved, Unchanged, Empty, Failed };
   AutosaveResult autosave(const DraftFields& fields);
 
@@ -140,10 +158,12 @@ class DraftStore {
   // slot, unless it is empty or already held by a slot. A different article
   // held only by the "before" slot goes into the ring first, so nothing is
   // lost. False when it could not be kept.
-  bool keepBeforeRestore(const DraftFields& current);
+  [[nodiscard]] bool keepBeforeRestore(const DraftFields& current);
 
   // The recovery slot: "recovery.ini" (the fourteen keys and 状态) and
-  // "recovery正文.txt", written like every slot.
+  // "recovery正文.txt", written like every slot. An unsaved article whose
+  // body is empty is not written over a slot whose body holds text (true,
+  // nothing written).
   bool saveRecovery(const DraftFields& fields, RecoveryState state);
   std::optional<Recovery> loadRecovery();
   // The article to offer at start: the recovery slot when it holds an
@@ -167,6 +187,7 @@ class DraftStore {
   void repairSlots(const std::vector<std::string>& slots);
   std::optional<DraftFields> read(const std::string& slot);
   void checkEntries(const std::vector<std::string>& slots);
+  bool bodyHoldsText(const std::string& slot);
 
   std::string folder_;
 };

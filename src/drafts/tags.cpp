@@ -2,6 +2,8 @@
 #include "net/encoding.h"
 #include "net/formcode.h"
 
+#include <algorithm>
+
 namespace inkpost {
 namespace {
 
@@ -14,6 +16,13 @@ void dropLeadingComma(std::string& s) {
 }
 
 bool leadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+// r moved sideways as little as it takes to lie within the screen's columns.
+ScreenRect withinColumns(ScreenRect r, const ScreenRect& screen) {
+  if (r.right() > screen.right()) r.x = screen.right() - r.width;
+  if (r.x < screen.x) r.x = screen.x;
+  return r;
+}
 
 }  // namespace
 
@@ -90,12 +99,13 @@ std::string tagScriptLiteral(std::string_view text) {
   return out;
 }
 
-std::string tagsPage(const std::vector<std::string>& tags, std::string_view chosen) {
+std::string tagsPage(const std::vector<std::string>& tags, std::string_view chosen, std::string_view note) {
   std::string page =
       "<html><head><style>body,td,th { font-size: 14px;}a:link { color: #000000; text-decoration: none;}"
       "a:visited { text-decoration: none; color: #000000;}a:hover { text-decoration: none; color: #FF0000;}"
       "a:active { text-decoration: none; color: #000000;} .yes {background-color:#A6A6D2}"
       ".no {background-color:#FFFFFF}</style></head><body bgcolor='#ffffff' leftmargin=0 topmargin=0>";
+  if (!note.empty()) page += "<p id='note' style='color:#808080;margin:6px'>" + tagHtmlText(note) + "</p>";
   for (const std::string& t : tags) {
     const std::string shown = tagHtmlText(t);
     page += tagChosen(chosen, t) ? "<span class='yes' id='" : "<span class='no' id='";
@@ -118,6 +128,29 @@ std::string tagFromAddress(std::string_view address) {
 
 std::string tagClassScript(std::string_view tag, bool chosen) {
   return "document.getElementById(" + tagScriptLiteral(tag) + ").className=" + (chosen ? "'yes'" : "'no'");
+}
+
+const std::string& tagsBeforeLoginNote() {
+  static const std::string text = fromUtf8("选择网站并登录后，这里会列出博客已有的标签。");
+  return text;
+}
+
+ScreenRect tagsWindowPlace(const ScreenRect& box, const ScreenRect& keepClear, const ScreenRect& window,
+                           const ScreenRect& screen, int width, int height) {
+  const ScreenRect under = withinColumns({box.x + 2, box.bottom(), width, height}, screen);
+  if (under.bottom() <= screen.bottom() && !under.intersects(keepClear)) return under;
+  const int besideX = box.right() + 2;
+  const int roomInWindow = std::min(window.right(), screen.right()) - besideX;
+  const int room = roomInWindow >= kTagsWindowMinWidth ? roomInWindow : screen.right() - besideX;
+  if (room >= kTagsWindowMinWidth) {
+    ScreenRect beside{besideX, box.y, std::min(width, room), height};
+    if (beside.bottom() > screen.bottom()) beside.y = std::max(screen.y, screen.bottom() - height);
+    if (!beside.intersects(keepClear)) return beside;
+  }
+  const ScreenRect below =
+      withinColumns({box.x + 2, std::max(box.bottom(), keepClear.bottom()), width, height}, screen);
+  if (below.bottom() <= screen.bottom()) return below;
+  return withinColumns({box.x + 2, std::max(screen.y, box.y - height), width, height}, screen);
 }
 
 }  // namespace inkpost

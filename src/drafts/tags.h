@@ -14,8 +14,7 @@ namespace inkpost {
 // The box content with "," at both ends (an empty box gives ",").
 std::string chosenTagsOf(std::string_view box);
 
-// The chosen tags of the session (blogSession().chosenTags) are rebuilt
-// from the box on every change of it.
+// The picker's chosen tags are rebuilt from the box on every change of it.
 
 // True when "," + tag + "," occurs in chosen (exact case).
 bool tagChosen(std::string_view chosen, std::string_view tag);
@@ -24,8 +23,35 @@ bool tagChosen(std::string_view chosen, std::string_view tag);
 std::string addTag(std::string_view box, std::string_view tag);
 std::string removeTag(std::string_view box, std::string_view tag);
 
-// The picker page for the blog's tags, chosen ones in class 'yes'.
-std::string tagsPage(const std::vector<std::string>& tags, std::string_view chosen);
+// The picker page for the blog's tags, chosen ones in class 'yes'. A
+// `note` (GBK text) stands above them, in grey.
+std::string tagsPage(const std::vector<std::string>& tags, std::string_view chosen, std::string_view note = {});
+
+// The picker's note before the blog is logged in (GBK): "选择网站并登录后，
+// 这里会列出博客已有的标签。".
+const std::string& tagsBeforeLoginNote();
+
+// A rectangle in screen pixels.
+struct ScreenRect {
+  int x = 0, y = 0, width = 0, height = 0;
+  int right() const { return x + width; }    // one past the last column
+  int bottom() const { return y + height; }  // one past the last row
+  bool intersects(const ScreenRect& o) const {
+    return x < o.right() && o.x < right() && y < o.bottom() && o.y < bottom();
+  }
+  bool operator==(const ScreenRect&) const = default;
+};
+
+// Where the picker window of `width` x `height` goes for the tags box `box`
+// without covering `keepClear` (the alias box), in the main window `window`
+// on `screen` (its free area): under the box, 2 pixels in from its left
+// edge, when that leaves keepClear free; else beside the box on its right,
+// top aligned with it, narrowed to the window (or, where less than
+// kTagsWindowMinWidth fits in it, to the screen); else under keepClear, or
+// above the box when there is no room below.
+inline constexpr int kTagsWindowMinWidth = 160;
+ScreenRect tagsWindowPlace(const ScreenRect& box, const ScreenRect& keepClear, const ScreenRect& window,
+                           const ScreenRect& screen, int width, int height);
 
 // The tag named by the address of a clicked tag link: the text after the
 // first "#", form-decoded; empty when there is no "#".

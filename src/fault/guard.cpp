@@ -11,12 +11,14 @@
 
 #include <cxxabi.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <iconv.h>
 #include <pthread.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
@@ -257,18 +259,42 @@ void writeToStderr(const char* caption, const char* text) {
   writeAll(2, "\n", 1);
 }
 
+// Writes without ever raising SIGPIPE (a helper that ended early must not
+// end the report with it).
+void sendAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+}
+
 // Shows a box through the helper program and waits until it is closed.
-// False when the helper could not show it.
+// The report goes to the helper over a socket it inherits (caption and text,
+// each closed by a NUL byte), never on its command line, where every local
+// user could read it. False when the helper could not show it.
 bool showThroughHelper(const char* caption, const char* text) {
   if (gHelperPath[0] == '\0') return false;
-  char* argv[] = {gHelperPath,
-                  const_cast<char*>("--caption"),
-                  const_cast<char*>(caption),
-                  const_cast<char*>("--text"),
-                  const_cast<char*>(text),
-                  nullptr};
+  int ends[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return false;
+  fcntl(ends[0], F_SETFD, 0);  // the helper inherits its end only
+  char digits[16], fdText[16];
+  int n = 0;
+  for (int v = ends[0]; n == 0 || v > 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
+  for (int i = 0; i < n; ++i) fdText[i] = digits[n - 1 - i];
+  fdText[n] = '\0';
+  char* argv[] = {gHelperPath, const_cast<char*>("--from-fd"), fdText, nullptr};
   pid_t pid = 0;
-  if (posix_spawn(&pid, gHelperPath, nullptr, nullptr, argv, environ) != 0) return false;
+  const bool spawned = posix_spawn(&pid, gHelperPath, nullptr, nullptr, argv, environ) == 0;
+  close(ends[0]);
+  if (spawned) {
+    sendAll(ends[1], caption, strlen(caption) + 1);
+    sendAll(ends[1], text, strlen(text) + 1);
+  }
+  close(ends[1]);
+  if (!spawned) return false;
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return false;

@@ -1,5 +1,7 @@
 #include "images/capture.h"
 
+#include "common/privatefile.h"
+
 #include <jpeglib.h>
 
 #include <csetjmp>
@@ -88,19 +90,20 @@ struct JpegError {
 bool writeJpeg(const QImage& image, const std::string& path, int quality) {
   if (image.isNull()) return false;
   const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
+  // Encoded in memory, then put in place in one step (common/privatefile.h).
+  unsigned char* encoded = nullptr;
+  unsigned long encodedSize = 0;
   jpeg_compress_struct cinfo;
   JpegError jerr;
   cinfo.err = jpeg_std_error(&jerr.mgr);
   jerr.mgr.error_exit = jpegErrorExit;
   if (setjmp(jerr.jump)) {
     jpeg_destroy_compress(&cinfo);
-    std::fclose(f);
+    std::free(encoded);
     return false;
   }
   jpeg_create_compress(&cinfo);
-  jpeg_stdio_dest(&cinfo, f);
+  jpeg_mem_dest(&cinfo, &encoded, &encodedSize);
   cinfo.image_width = static_cast<JDIMENSION>(rgb.width());
   cinfo.image_height = static_cast<JDIMENSION>(rgb.height());
   cinfo.input_components = 3;
@@ -114,8 +117,9 @@ bool writeJpeg(const QImage& image, const std::string& path, int quality) {
   }
   jpeg_finish_compress(&cinfo);
   jpeg_destroy_compress(&cinfo);
-  const bool ok = std::ferror(f) == 0;
-  return std::fclose(f) == 0 && ok;
+  const bool ok = replacePrivateFile(path, std::string_view(reinterpret_cast<const char*>(encoded), encodedSize));
+  std::free(encoded);
+  return ok;
 }
 
 }  // namespace inkpost::capture

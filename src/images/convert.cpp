@@ -1,5 +1,6 @@
 #include "images/convert.h"
 
+#include "common/privatefile.h"
 #include "net/encoding.h"
 
 #include <QBuffer>
@@ -94,8 +95,7 @@ bool ConvertImage(std::string_view bytes, int formatCode, const std::string& out
   if (encoded.isEmpty()) return false;
   outBytes.assign(encoded.constData(), static_cast<size_t>(encoded.size()));
   if (!blank(outPath)) {
-    QFile file(QString::fromStdString(nativePath(outPath)));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(encoded) != encoded.size()) {
+    if (!replacePrivateFile(nativePath(outPath), outBytes)) {
       outBytes.clear();
       return false;
     }

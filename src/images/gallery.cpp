@@ -1,5 +1,6 @@
 #include "images/gallery.h"
 
+#include "common/privatefile.h"
 #include "common/programdir.h"
 #include "images/convert.h"
 #include "images/upload.h"
@@ -97,11 +98,11 @@ GalleryItem parseGalleryEntry(const GalleryEntry& entry) {
   return item;
 }
 
-void RecordUpload(const std::string& address, const std::string& path) {
+void RecordUpload(std::vector<GalleryEntry>& gallery, const std::string& address, const std::string& path) {
   std::string bytes;
   int width = 0, height = 0;
   if (readImageFile(path, bytes)) ImageSize(bytes, width, height);
-  blogSession().gallery.push_back(makeGalleryEntry(address, width, height));
+  gallery.push_back(makeGalleryEntry(address, width, height));
 }
 
 std::string galleryPageText(const std::vector<GalleryEntry>& entries) {
@@ -154,12 +155,7 @@ std::string galleryInsertElement(const std::string& address) {
 std::string galleryPagePath() { return programPath("temp/index.html"); }
 
 bool writeGalleryPage(const std::vector<GalleryEntry>& entries) {
-  const std::string page = galleryPageText(entries);
-  FILE* f = std::fopen(galleryPagePath().c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(page.data(), 1, page.size(), f) == page.size();
-  ok = std::fclose(f) == 0 && ok;
-  return ok;
+  return replacePrivateFile(galleryPagePath(), galleryPageText(entries));
 }
 
 GalleryLink classifyGalleryNavigation(const std::string& target, const std::string& pagePath) {

@@ -1,9 +1,7 @@
-// The gallery of uploaded images: the process-wide list of entries and the
-// HTML page that shows them. An entry is one GBK text: the image address,
+// The gallery of uploaded images: the entries of the image panel's list and
+// the HTML page that shows them. An entry is one GBK text: the image address,
 // "[", the pixel width, "|", the pixel height (no closing bracket).
 #pragma once
-
-#include "common/session.h"
 
 #include <string>
 #include <vector>
@@ -21,11 +19,9 @@ struct GalleryItem {
 };
 GalleryItem parseGalleryEntry(const GalleryEntry& entry);
 
-// The session's uploads live in blogSession().gallery (common/session.h).
-
-// Appends the entry of a fresh upload, measuring the file at `path` (GBK)
-// again. An unreadable or undecodable file gives width and height 0.
-void RecordUpload(const std::string& address, const std::string& path);
+// Appends the entry of a fresh upload to `gallery`, measuring the file at
+// `path` again. An unreadable or undecodable file gives width and height 0.
+void RecordUpload(std::vector<GalleryEntry>& gallery, const std::string& address, const std::string& path);
 
 // The gallery page text (GBK) for these entries.
 std::string galleryPageText(const std::vector<GalleryEntry>& entries);
@@ -36,7 +32,7 @@ std::string galleryInsertElement(const std::string& address);
 // Where the page is written: programPath("temp/index.html").
 std::string galleryPagePath();
 // Writes galleryPageText(entries) there; false when the write fails.
-bool writeGalleryPage(const std::vector<GalleryEntry>& entries);
+[[nodiscard]] bool writeGalleryPage(const std::vector<GalleryEntry>& entries);
 
 // What a navigation of the gallery viewer asks for.
 struct GalleryLink {

@@ -1,11 +1,14 @@
 #include "images/upload.h"
 
 #include "images/convert.h"
+#include "images/fetch.h"
 #include "net/encoding.h"
+#include "net/gbktext.h"
 #include "net/http.h"
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -109,6 +112,29 @@ std::string gbkReplacing(std::string_view utf8, char replacement) {
   return out;
 }
 
+namespace {
+
+// Characters a blog on Windows reads as part of a path, or refuses in a
+// file name: a name may never lead the file out of the upload folder.
+bool pathCharacter(unsigned char c) {
+  return c < 0x20 || c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
+         c == '|';
+}
+
+}  // namespace
+
+std::string safeUploadName(std::string_view gbk) {
+  std::string out;
+  out.reserve(gbk.size());
+  for (size_t i = 0; i < gbk.size(); i += gbkCharLength(gbk, i)) {
+    if (gbkCharLength(gbk, i) == 2)
+      out.append(gbk.substr(i, 2));  // a trail byte 0x5C belongs to its character
+    else
+      out += pathCharacter(static_cast<unsigned char>(gbk[i])) ? '_' : gbk[i];
+  }
+  return out;
+}
+
 UploadNames uploadNames(const std::string& path, StoreAs storeAs, const std::string& givenName,
                         std::string_view bytes) {
   UploadNames n;
@@ -132,6 +158,13 @@ UploadNames uploadNames(const std::string& path, StoreAs storeAs, const std::str
       n.storeName = replaceAll(fromUtf8(n.fileName), n.extension, "");
       break;
   }
+  // What goes to the blog names no path: the part header's name (UTF-8,
+  // where every byte below 0x80 is a character of its own), the store name
+  // and the extension.
+  for (char& c : n.fileName)
+    if (pathCharacter(static_cast<unsigned char>(c))) c = '_';
+  n.storeName = safeUploadName(n.storeName);
+  n.extension = safeUploadName(n.extension);
   if (n.extension == ".gif")
     n.mimeType = "image/gif";
   else if (n.extension == ".jpg" || n.extension == ".jpeg" || n.extension == ".jpe")
@@ -282,6 +315,10 @@ std::string uploadAnswerAddress(const std::string& answer, const std::string& si
   return {};
 }
 
+bool isDuplicateAnswer(const std::string& answer) { return answer.find(texts().duplicateAnswer) != std::string::npos; }
+
+std::string nextFreeName(const std::string& storeName, int n) { return storeName + "-" + std::to_string(n); }
+
 std::string uploadRefusalReason(const std::string& answer) {
   std::string reason = textBetween(answer, texts().reasonMarker, "<");
   while (!reason.empty() && (reason.back() == ' ' || reason.back() == '\r' || reason.back() == '\n')) reason.pop_back();
@@ -399,23 +436,56 @@ UploadResult uploadImage(const std::string& siteUrl, const std::string& cookie, 
   ImageSizeFromHeader(bytes, result.width, result.height);
   body += tail;
 
-  std::string responseHeaders;
-  std::string cookies = cookie;  // the answer's cookies land in this copy only
-  std::string answer = WinHttpEngine(uploadUrl(siteUrl, result.names), "post", "", "", "", uploadRequestHeaders(), body,
-                                     timeoutSeconds, responseHeaders, &cookies, true, kPostAnswerCap);
+  // One try under the given names; false when no answer came.
+  std::string page, responseHeaders;
+  const auto send = [&](const UploadNames& names) {
+    std::string cookies = cookie;  // the answer's cookies land in this copy only
+    const std::string answer =
+        WinHttpEngine(uploadUrl(siteUrl, names), "post", "", "", "", uploadRequestHeaders(), body, timeoutSeconds,
+                      responseHeaders, &cookies, true, kPostAnswerCap, &result.fate);
+    if (responseHeaders.empty() || responseHeaders == "_nolink_") return false;
+    page = fromUtf8(answerBody(answer, responseHeaders));
+    return true;
+  };
+  const UploadNames asked = result.names;
+  for (int n = 1;; ++n) {
+    UploadNames names = asked;
+    if (n > 1) names.storeName = nextFreeName(asked.storeName, n);
+    if (!send(names)) {
+      result.outcome = UploadOutcome::Network;
+      return result;
+    }
+    result.page = page;
+    result.names = names;
+    if (!isDuplicateAnswer(page)) {
+      if (n > 1) result.sameName = SameName::Renamed;
+      break;
+    }
+    // The name is taken and the blog kept its file: the user's picture only
+    // if the bytes there are these.
+    if (n == 1) result.takenName = asked.storeName + asked.extension;
+    const std::string there = uploadAnswerAddress(page, siteUrl, names);
+    bool found = false;
+    if (fetchBlogFile(there, cookie, timeoutSeconds, &found) == bytes && found) {
+      result.sameName = n == 1 ? SameName::Reused : SameName::Renamed;
+      result.address = there;
+      result.outcome = UploadOutcome::Uploaded;
+      return result;
+    }
+    if (n > kSameNameTries) {
+      result.outcome = UploadOutcome::Refused;
+      result.reason = fromUtf8("同名文件太多，请给图片换个名字");
+      return result;
+    }
+  }
   body.clear();
   body.shrink_to_fit();
-  if (responseHeaders.empty() || responseHeaders == "_nolink_") {
-    result.outcome = UploadOutcome::Network;
-    return result;
-  }
-  const std::string page = fromUtf8(answerBody(answer, responseHeaders));
-  result.page = page;
   result.address = uploadAnswerAddress(page, siteUrl, result.names);
   if (!result.address.empty()) {
     result.outcome = UploadOutcome::Uploaded;
     return result;
   }
+  result.sameName = SameName::None;
   result.outcome = UploadOutcome::Refused;
   result.reason = uploadRefusalReason(page);
   if (result.reason.empty()) {
@@ -446,6 +516,7 @@ std::string uploadFailureText(const UploadResult& result) {
     case UploadOutcome::NotAnImage:
       return fromUtf8("不是图片");
     case UploadOutcome::Network:
+      if (!result.fate.sent()) return fromUtf8("无法连接到博客（") + notSentReason(result.fate) + fromUtf8("）");
       return fromUtf8("网络不通");
     case UploadOutcome::Refused:
       return result.reason.empty() ? fromUtf8("博客拒绝") : fromUtf8("博客拒绝（") + result.reason + fromUtf8("）");
@@ -453,16 +524,38 @@ std::string uploadFailureText(const UploadResult& result) {
   return {};
 }
 
+std::string sameNameNote(const UploadResult& result) {
+  if (!result.ok()) return {};
+  switch (result.sameName) {
+    case SameName::None:
+      return {};
+    case SameName::Reused:
+      return fromUtf8("博客上已有同样的图片，直接使用了它");
+    case SameName::Renamed:
+      return fromUtf8("博客上已有另一张同名图片，这张改用 ") + result.names.storeName + result.names.extension;
+  }
+  return {};
+}
+
+double uploadSummarySeconds(const std::vector<UploadReport>& reports) {
+  size_t lines = 0;
+  for (const UploadReport& r : reports) lines += !r.result.ok() || r.result.sameName != SameName::None ? 1 : 0;
+  return lines == 0 ? 1.2 : std::min(2.6 + 0.8 * static_cast<double>(lines), 6.0);
+}
+
 std::string uploadSummary(const std::vector<UploadReport>& reports) {
   size_t uploaded = 0;
   for (const UploadReport& r : reports) uploaded += r.result.ok() ? 1 : 0;
   const size_t failed = reports.size() - uploaded;
   std::string text = fromUtf8("已上传 ") + std::to_string(uploaded) + fromUtf8(" 张图片");
-  if (failed == 0) return text;
-  text += fromUtf8("，") + std::to_string(failed) + fromUtf8(" 个文件未上传：");
+  if (failed > 0) {
+    text += fromUtf8("，") + std::to_string(failed) + fromUtf8(" 个文件未上传：");
+    for (const UploadReport& r : reports)
+      if (!r.result.ok()) text += "\n" + r.name + fromUtf8("：") + uploadFailureText(r.result);
+  }
   for (const UploadReport& r : reports) {
-    if (r.result.ok()) continue;
-    text += "\n" + r.name + fromUtf8("：") + uploadFailureText(r.result);
+    const std::string note = sameNameNote(r.result);
+    if (!note.empty()) text += "\n" + r.name + fromUtf8("：") + note;
   }
   return text;
 }

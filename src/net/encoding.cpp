@@ -9,6 +9,8 @@
 // is dropped in the lenient pass, as text streams do.
 #include "net/encoding.h"
 
+#include "net/utf8text.h"
+
 #include <iconv.h>
 #include <openssl/evp.h>
 
@@ -378,6 +380,78 @@ std::string fromUtf8(std::string_view utf8) {
   return out;
 }
 
+bool gbkHasCharacter(uint32_t cp) { return cp < 0x80 || (cp < 0x10000 && tables().fromUnicode[cp] != 0); }
+
+size_t decodeUtf8At(std::string_view utf8, size_t i, uint32_t& cp) { return utf8CharLength(utf8, i, cp); }
+
+std::string gbkWithCharRefs(std::string_view utf8) {
+  const GbkTables& t = tables();
+  std::string out;
+  out.reserve(utf8.size() + 16);
+  for (size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    uint32_t cp = 0;
+    size_t len = decodeUtf8At(utf8, i, cp);
+    if (len == 0) cp = 0xFFFD, len = 1;
+    i += len;
+    const uint16_t code = cp < 0x10000 ? t.fromUnicode[cp] : 0;
+    if (code == 0) {
+      out += "&#" + std::to_string(cp) + ";";
+    } else if (code < 0x100) {
+      out += static_cast<char>(code);
+    } else {
+      out += static_cast<char>(code >> 8);
+      out += static_cast<char>(code & 0xFF);
+    }
+  }
+  return out;
+}
+
+size_t charRefAt(std::string_view gbk, size_t i, uint32_t* cp) {
+  if (gbk.compare(i, 2, "&#") != 0) return 0;
+  size_t j = i + 2;
+  uint32_t value = 0;
+  while (j < gbk.size() && j - i - 2 < 7 && gbk[j] >= '0' && gbk[j] <= '9') value = value * 10 + (gbk[j++] - '0');
+  const size_t digits = j - i - 2;
+  if (digits == 0 || gbk[i + 2] == '0' || j >= gbk.size() || gbk[j] != ';') return 0;
+  if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF) || gbkHasCharacter(value)) return 0;
+  if (cp) *cp = value;
+  return j + 1 - i;
+}
+
+std::string toUtf8WithCharRefs(std::string_view gbk) {
+  size_t at = gbk.find("&#");
+  if (at == std::string_view::npos) return toUtf8(gbk);
+  std::string out;
+  out.reserve(gbk.size() * 3);
+  size_t copied = 0;  // gbk[copied, at) still to convert
+  for (; at != std::string_view::npos; at = gbk.find("&#", at + 1)) {
+    uint32_t cp = 0;
+    const size_t len = charRefAt(gbk, at, &cp);
+    if (len == 0) continue;
+    const std::string_view before = gbk.substr(copied, at - copied);
+    const std::string converted = toUtf8(before);
+    if (converted.empty() && !before.empty()) return {};
+    out += converted;
+    char utf8[4];
+    const int n = cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+    for (int k = n - 1; k > 0; --k, cp >>= 6) utf8[k] = static_cast<char>(0x80 | (cp & 0x3F));
+    utf8[0] = static_cast<char>((n == 2 ? 0xC0 : n == 3 ? 0xE0 : 0xF0) | cp);
+    out.append(utf8, static_cast<size_t>(n));
+    copied = at + len;
+    at = copied - 1;
+  }
+  const std::string_view rest = gbk.substr(copied);
+  const std::string converted = toUtf8(rest);
+  if (converted.empty() && !rest.empty()) return {};
+  return out + converted;
+}
+
 std::string percentEncode(std::string_view text) {
   static const char hex[] = "0123456789ABCDEF";
   std::string out(text.size() * 3, '%');
@@ -626,16 +700,15 @@ std::string md5Hex(std::string_view bytes) {
 }
 
 std::string htmlEscape(std::string_view gbk) {
+  // Byte by byte: the five bytes are never the second byte of a GBK
+  // character, and a browser that meets one after a lead byte reads the
+  // lead byte as broken and the byte itself as markup, so every one of them
+  // is escaped wherever it stands.
   if (gbk.find_first_of("&<>\"'") == std::string_view::npos) return std::string(gbk);
   std::string out;
   out.reserve(gbk.size() + 16);
-  for (size_t i = 0; i < gbk.size(); ++i) {
-    if (gbkCharLength(gbk, i) == 2) {
-      out.append(gbk.substr(i, 2));
-      ++i;
-      continue;
-    }
-    switch (gbk[i]) {
+  for (const char c : gbk) {
+    switch (c) {
       case '&':
         out += "&amp;";
         break;
@@ -652,7 +725,7 @@ std::string htmlEscape(std::string_view gbk) {
         out += "&#39;";
         break;
       default:
-        out += gbk[i];
+        out += c;
     }
   }
   return out;

@@ -44,7 +44,9 @@
 #include <vector>
 
 #include "net/asciitext.h"
+#include "net/cancel.h"
 #include "net/cookiestore.h"
+#include "net/encoding.h"
 #include "net/gbktext.h"
 
 namespace inkpost {
@@ -66,6 +68,12 @@ constexpr const char* kObjectAccept =
 void ensureCurl() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::mutex trustMutex;
+std::string& trustFile() {
+  static std::string path;
+  return path;
 }
 
 std::mutex mappingMutex;
@@ -151,6 +159,10 @@ struct Hop {
 
 struct Answer {
   enum Kind { Complete, Partial, NoAnswer, NotStarted } kind = NotStarted;
+  // With no answer: whether any of the request may have gone out, and if
+  // not, why.
+  bool requestSent = false;
+  ExchangeFate::Cause cause = ExchangeFate::OtherFailure;
   std::string headers;  // raw block of the last answer, CRLF line ends
   std::string body;
   long status = 0;
@@ -231,8 +243,90 @@ curl_slist* connectToList() {
   return list;
 }
 
+ExchangeFate::Cause notSentCause(CURLcode code) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return ExchangeFate::UnknownHost;
+    case CURLE_COULDNT_CONNECT:
+      return ExchangeFate::Refused;
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_ABORTED_BY_CALLBACK:
+      return ExchangeFate::ConnectTimeout;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+      return ExchangeFate::Certificate;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_USE_SSL_FAILED:
+      return ExchangeFate::SecureFailed;
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return ExchangeFate::BadAddress;
+    default:
+      return ExchangeFate::OtherFailure;
+  }
+}
+
+// The fate of an exchange whose last hop got `answer`; `firstHop` when no
+// hop before it was answered.
+ExchangeFate fateOf(const Answer& answer, bool firstHop) {
+  ExchangeFate f;
+  switch (answer.kind) {
+    case Answer::Complete:
+      f.kind = ExchangeFate::Answered;
+      break;
+    case Answer::Partial:
+      f.kind = ExchangeFate::CutShort;
+      break;
+    case Answer::NoAnswer:
+    case Answer::NotStarted:
+      if (firstHop && !answer.requestSent) {
+        f.kind = ExchangeFate::NotSent;
+        f.cause = answer.kind == Answer::NotStarted ? ExchangeFate::BadAddress : answer.cause;
+      } else {
+        f.kind = ExchangeFate::NoAnswer;
+      }
+      break;
+  }
+  if (f.kind != ExchangeFate::NotSent) f.cause = ExchangeFate::None;
+  return f;
+}
+
+// A Set-Cookie value that carries the Secure attribute.
+bool secureCookie(const std::string& setCookie) {
+  const std::string low = lowerAscii(setCookie);
+  size_t semi = low.find(';');
+  while (semi != std::string::npos) {
+    const size_t next = low.find(';', semi + 1);
+    const std::string attribute = trimBlanks(low.substr(semi + 1, next == std::string::npos ? next : next - semi - 1));
+    if (attribute == "secure" || attribute.rfind("secure=", 0) == 0) return true;
+    semi = next;
+  }
+  return false;
+}
+
+// The Set-Cookie values of a header block that an answer from a url of
+// this scheme may set: a Secure cookie only over https.
+std::vector<std::string> acceptedSetCookies(const std::string& block, bool secure) {
+  std::vector<std::string> values = headerValues(block, "set-cookie");
+  if (!secure) values.erase(std::remove_if(values.begin(), values.end(), secureCookie), values.end());
+  return values;
+}
+
 Answer perform(const Hop& hop) {
   Answer answer;
+  if (exchangeCancelled()) {  // nothing goes out
+    answer.kind = Answer::NoAnswer;
+    return answer;
+  }
   CURL* easy = curl_easy_init();
   CURLM* multi = curl_multi_init();
   if (!easy || !multi) {
@@ -261,6 +355,11 @@ Answer perform(const Hop& hop) {
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
   if (connectTo) curl_easy_setopt(easy, CURLOPT_CONNECT_TO, connectTo);
   if (!hop.agent.empty()) curl_easy_setopt(easy, CURLOPT_USERAGENT, hop.agent.c_str());
+  // Secure exchanges: the certificate and its name are checked.
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+  const std::string trusted = trustedCertificates();
+  if (!trusted.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, trusted.c_str());
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::min<long long>(hop.connectMs, leftMs)));
   // A backstop behind the polling below and the progress callback: libcurl
   // itself ends the transfer at the deadline. (Its low-speed limit is not
@@ -318,6 +417,10 @@ Answer perform(const Hop& hop) {
       aborted = true;
       break;
     }
+    if (exchangeCancelled()) {
+      aborted = true;
+      break;
+    }
     curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr);
   }
   if (!aborted) {
@@ -325,7 +428,21 @@ Answer perform(const Hop& hop) {
     while (CURLMsg* msg = curl_multi_info_read(multi, &left))
       if (msg->msg == CURLMSG_DONE) result = msg->data.result;
   }
+  // libcurl refuses an announced length over the cap by itself, before any
+  // body byte reaches onBody.
+  if (result == CURLE_FILESIZE_EXCEEDED) answer.tooLarge = true;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &answer.status);
+  // Whether any of the request can have gone out: not before the connection
+  // (and for https its secure layer) stood, nor once libcurl counts request
+  // bytes as sent.
+  long requestBytes = 0;
+  curl_off_t connected = 0, secured = 0;
+  curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &requestBytes);
+  curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
+  curl_easy_getinfo(easy, CURLINFO_APPCONNECT_TIME_T, &secured);
+  const bool secure = hop.connectUrl.rfind("https://", 0) == 0;
+  answer.requestSent = requestBytes > 0 || (connected > 0 && (!secure || secured > 0));
+  answer.cause = aborted ? ExchangeFate::ConnectTimeout : notSentCause(result);
   curl_multi_remove_handle(multi, easy);
   curl_easy_cleanup(easy);
   curl_multi_cleanup(multi);
@@ -378,10 +495,10 @@ bool isRedirect(long status) {
 }
 
 // The Set-Cookie values of a header block as "name=value;" entries.
-std::string freshCookies(const std::string& block, bool* any) {
+std::string freshCookies(const std::string& block, bool secure, bool* any) {
   std::string fresh;
   *any = false;
-  for (const std::string& value : headerValues(block, "set-cookie")) {
+  for (const std::string& value : acceptedSetCookies(block, secure)) {
     *any = true;
     fresh += setCookieValue(value);
     fresh += ';';
@@ -390,6 +507,40 @@ std::string freshCookies(const std::string& block, bool* any) {
 }
 
 }  // namespace
+
+ExchangeFate::Cause curlNotSentCause(int curlCode) { return notSentCause(static_cast<CURLcode>(curlCode)); }
+
+std::string notSentReason(const ExchangeFate& fate) {
+  if (fate.sent()) return {};
+  switch (fate.cause) {
+    case ExchangeFate::UnknownHost:
+      return fromUtf8("找不到这个网址的服务器（域名无法解析）");
+    case ExchangeFate::Refused:
+      return fromUtf8("连接被拒绝，或网络不通");
+    case ExchangeFate::ConnectTimeout:
+      return fromUtf8("连接超时");
+    case ExchangeFate::Certificate:
+      return fromUtf8("网站的安全证书不受信任，或与网址不符");
+    case ExchangeFate::SecureFailed:
+      return fromUtf8("无法建立安全连接（https）");
+    case ExchangeFate::BadAddress:
+      return fromUtf8("网址无效");
+    case ExchangeFate::None:
+    case ExchangeFate::OtherFailure:
+      break;
+  }
+  return fromUtf8("连接失败");
+}
+
+void setTrustedCertificates(const std::string& pemFile) {
+  std::lock_guard<std::mutex> lock(trustMutex);
+  trustFile() = pemFile;
+}
+
+std::string trustedCertificates() {
+  std::lock_guard<std::mutex> lock(trustMutex);
+  return trustFile();
+}
 
 void setHostMapping(const std::string& host, int port) {
   std::lock_guard<std::mutex> lock(mappingMutex);
@@ -406,8 +557,11 @@ void clearHostMappings() {
 std::string HttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
                        const std::string& serverUser, const std::string& serverPassword, const std::string& userAgent,
                        std::string& headers, const std::string& body, int timeoutSeconds, std::string& responseHeaders,
-                       std::string& cookies, bool followRedirects, size_t answerCap) {
+                       std::string& cookies, bool followRedirects, size_t answerCap, ExchangeFate* fate) {
   ensureCurl();
+  ExchangeFate ignored;
+  ExchangeFate& outcome = fate ? *fate : ignored;
+  outcome = ExchangeFate{ExchangeFate::NotSent, ExchangeFate::BadAddress};
   if (breaksRequestLine(url)) {
     responseHeaders.clear();
     return {};
@@ -476,12 +630,14 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
     hop.cap = answerCap;
 
     answer = perform(hop);
+    outcome = fateOf(answer, hops == 0);
+    outcome.tooLarge = answer.tooLarge;
     if (answer.kind == Answer::NoAnswer || answer.kind == Answer::NotStarted) {
       responseHeaders.clear();
       return {};
     }
     if (useStore)
-      for (const std::string& value : headerValues(answer.headers, "set-cookie")) storeSetCookie(current, value);
+      for (const std::string& value : acceptedSetCookies(answer.headers, secure)) storeSetCookie(current, value);
     if (!followRedirects || answer.kind != Answer::Complete || !isRedirect(answer.status) || hops >= kMaxRedirects)
       break;
     std::vector<std::string> location = headerValues(answer.headers, "location");
@@ -495,7 +651,7 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
 
   responseHeaders = answer.headers;
   bool any = false;
-  std::string fresh = freshCookies(answer.headers, &any);
+  std::string fresh = freshCookies(answer.headers, lowerAscii(current).find("https://") != std::string::npos, &any);
   if (any)
     cookies = mergeCookies(cookies, fresh);
   else if (cookies.size() > kCookieTextCap)
@@ -556,8 +712,11 @@ ObjectUrl parseObjectUrl(const std::string& url) {
 std::string WinHttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
                           const std::string& serverUser, const std::string& serverPassword, const std::string& headers,
                           const std::string& body, int timeoutSeconds, std::string& responseHeaders,
-                          std::string* cookies, bool followRedirects, size_t answerCap) {
+                          std::string* cookies, bool followRedirects, size_t answerCap, ExchangeFate* fate) {
   ensureCurl();
+  ExchangeFate ignored;
+  ExchangeFate& outcome = fate ? *fate : ignored;
+  outcome = ExchangeFate{ExchangeFate::NotSent, ExchangeFate::BadAddress};
   std::string fullUrl = url;
   // A scheme in capitals is still a scheme: prefixing it would make a url
   // that can never be requested.
@@ -623,6 +782,8 @@ std::string WinHttpEngine(const std::string& url, const std::string& method, con
     hop.cap = answerCap;
 
     answer = perform(hop);
+    outcome = fateOf(answer, hops == 0);
+    outcome.tooLarge = answer.tooLarge;
     if (answer.kind == Answer::NotStarted) return noLink();
     if (answer.kind != Answer::Complete) {
       responseHeaders.clear();
@@ -642,7 +803,7 @@ std::string WinHttpEngine(const std::string& url, const std::string& method, con
   responseHeaders = answer.headers;
   if (cookies) {
     std::string fresh;
-    for (const std::string& value : headerValues(answer.headers, "set-cookie")) {
+    for (const std::string& value : acceptedSetCookies(answer.headers, startsWithFold(current, "https://"))) {
       fresh += setCookieValue(value);
       fresh += ';';
     }

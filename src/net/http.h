@@ -23,6 +23,50 @@ inline constexpr std::size_t kHeaderBlockCap = 256u << 10;
 // The cookie text a routine keeps after merging an answer's cookies.
 inline constexpr std::size_t kCookieTextCap = 16u << 10;
 
+// How one exchange went, for a caller that must know whether its request can
+// have reached the server (an article post: "certainly not stored" or
+// "maybe stored"). Telling it changes nothing that goes on the wire.
+struct ExchangeFate {
+  enum Kind {
+    Answered,  // a whole answer came (whatever it says)
+    NotSent,   // nothing of the request left this machine: see `cause`
+    NoAnswer,  // the request went out (wholly or partly) and no answer came
+    CutShort,  // an answer began but did not arrive whole
+  };
+  // Why nothing was sent.
+  enum Cause {
+    None,
+    UnknownHost,     // the name does not resolve
+    Refused,         // the connection was refused or the network is unreachable
+    ConnectTimeout,  // no connection (or no secure connection) within the time
+    Certificate,     // the server's certificate is not trusted or not for this name
+    SecureFailed,    // the secure connection could not be set up
+    BadAddress,      // the address cannot be requested at all
+    OtherFailure,    // any other failure before the request went out
+  };
+  // Unknown until an exchange tells: as if it may have gone out.
+  Kind kind = NoAnswer;
+  Cause cause = None;
+  // The exchange failed because an answer was longer than its cap (or its
+  // header block longer than kHeaderBlockCap): the server answered, but too
+  // much to take.
+  bool tooLarge = false;
+  bool sent() const { return kind != NotSent; }
+};
+
+// Why nothing was sent, in a few words (GBK), e.g. "连接被拒绝"; empty when
+// the request went out.
+std::string notSentReason(const ExchangeFate& fate);
+// The cause behind a libcurl result code (a CURLcode) of a transfer that
+// failed before its request went out (OtherFailure for any other code).
+ExchangeFate::Cause curlNotSentCause(int curlCode);
+
+// Secure (https) exchanges verify the server's certificate and its name
+// against the system's authorities. For tests: the authorities of this PEM
+// file instead (empty: the system's again). Also used by fetchImage.
+void setTrustedCertificates(const std::string& pemFile);
+std::string trustedCertificates();
+
 // Time: `timeoutSeconds` (15 when below 1) is one budget for the whole
 // exchange, every redirect hop included; when it is spent the exchange ends
 // as a failure however steadily bytes are still trickling in.
@@ -37,10 +81,15 @@ inline constexpr std::size_t kCookieTextCap = 16u << 10;
 // responseHeaders, cookies unchanged. An answer whose body did not arrive
 // whole (time budget spent, stall, connection lost, shorter than announced):
 // empty body, but responseHeaders and the cookie merge are still done.
+// A Set-Cookie with the Secure attribute is taken only from an https answer.
+// `fate` (when not null) tells how the exchange went; NotSent only when
+// nothing at all went out (a later redirect hop that fails counts as
+// NoAnswer: the first request did reach the server).
 std::string HttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
                        const std::string& serverUser, const std::string& serverPassword, const std::string& userAgent,
                        std::string& headers, const std::string& body, int timeoutSeconds, std::string& responseHeaders,
-                       std::string& cookies, bool followRedirects = true, std::size_t answerCap = kPageAnswerCap);
+                       std::string& cookies, bool followRedirects = true, std::size_t answerCap = kPageAnswerCap,
+                       ExchangeFate* fate = nullptr);
 
 // The request-object routine used for the login page and uploads: five
 // default headers, the body sent with every method, the full time budget on
@@ -50,11 +99,13 @@ std::string HttpEngine(const std::string& url, const std::string& method, const 
 // transfer cannot be set up: no handle, or a url without a usable host or
 // port. When the transfer fails (host unreachable, connection refused, time
 // budget spent on connect or while waiting, answer cut short) the body,
-// `responseHeaders` and the cookies are all empty.
+// `responseHeaders` and the cookies are all empty. Secure cookies and `fate`
+// as for HttpEngine ("_nolink_" is NotSent, BadAddress).
 std::string WinHttpEngine(const std::string& url, const std::string& method, const std::string& proxy,
                           const std::string& serverUser, const std::string& serverPassword, const std::string& headers,
                           const std::string& body, int timeoutSeconds, std::string& responseHeaders,
-                          std::string* cookies, bool followRedirects = true, std::size_t answerCap = kPageAnswerCap);
+                          std::string* cookies, bool followRedirects = true, std::size_t answerCap = kPageAnswerCap,
+                          ExchangeFate* fate = nullptr);
 
 std::string urlHost(const std::string& url, bool keepPort = false);
 std::string urlPath(const std::string& url);

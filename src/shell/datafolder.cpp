@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace inkpost {
 namespace {
@@ -36,14 +37,16 @@ bool makeFolders(const std::string& path) {
   return mkdir(path.c_str(), kPrivateFolder) == 0 || errno == EEXIST;
 }
 
-// Tightens one entry that exists; a symbolic link is left alone.
+// Tightens one entry of this user's that exists; a symbolic link is left
+// alone.
 void tighten(const std::string& path) {
   struct stat st {};
-  if (lstat(path.c_str(), &st) != 0) return;
+  if (lstat(path.c_str(), &st) != 0 || st.st_uid != geteuid()) return;
   if (S_ISREG(st.st_mode) && (st.st_mode & 07777) != kPrivateFile) chmod(path.c_str(), kPrivateFile);
   if (S_ISDIR(st.st_mode) && (st.st_mode & 07777) != kPrivateFolder) chmod(path.c_str(), kPrivateFolder);
 }
 
+// Entries of another user's are left as they are (the slots move them aside).
 void tightenFolderEntries(const std::string& folder) {
   DIR* d = opendir(folder.c_str());
   if (!d) return;
@@ -56,20 +59,54 @@ void tightenFolderEntries(const std::string& folder) {
 
 QString nativeText(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
+// Whether the other end of a connected local socket runs as this user.
+bool peerIsThisUser(const QLocalSocket& s) {
+  struct ucred peer {};
+  socklen_t len = sizeof peer;
+  return getsockopt(static_cast<int>(s.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &len) == 0 &&
+         peer.uid == getuid();
+}
+
 }  // namespace
+
+std::string dataFolderFaultText(const DataFolderFault& fault) {
+  switch (fault.kind) {
+    case DataFolderFault::NoHome:
+      return "找不到当前用户的主文件夹（没有设置 HOME，系统的用户记录中也没有），无法确定数据文件夹。\n"
+             "程序不会把网站和草稿放进公用的文件夹，现在结束。请设置 HOME 后再启动。";
+    case DataFolderFault::Foreign:
+      return "数据文件夹中的“" + fault.path +
+             "”不属于当前用户（或不是应有的文件夹、文件），可能是别人放在这里的。\n"
+             "为保护网站密码和草稿，程序不使用它，现在结束。请检查并移走它后再启动。";
+    case DataFolderFault::Io:
+      break;
+  }
+  return "无法准备数据文件夹：" + fault.path + "\n" + std::strerror(fault.error) +
+         "\n网站和草稿无法保存，请检查该文件夹的权限。";
+}
 
 std::optional<DataFolderFault> prepareDataFolder() {
   umask(077);
   const ProgramFolders& f = programFolders();
-  if (!f.portable) {
-    if (!makeFolders(f.data)) return DataFolderFault{f.data, errno};
-    tighten(f.data);
-  }
+  if (f.data.empty()) return DataFolderFault{{}, ENOENT, DataFolderFault::NoHome};
+  // Only what this user owns is used, and only then made private: a
+  // folder or file another user put in its place is never opened.
+  auto foreign = [](const std::string& path, bool folder) -> std::optional<DataFolderFault> {
+    const Ownership o = ownershipOf(path, folder);
+    if (o == Ownership::Foreign || o == Ownership::WrongKind)
+      return DataFolderFault{path, EPERM, DataFolderFault::Foreign};
+    return std::nullopt;
+  };
+  if (!f.portable && !makeFolders(f.data)) return DataFolderFault{f.data, errno};
+  if (auto fault = foreign(f.data, true)) return fault;
+  tighten(f.data);
   const std::string temp = f.data + "/temp";
+  const std::string db = f.data + "/data.mdb";
+  if (auto fault = foreign(db, false)) return fault;
+  if (auto fault = foreign(temp, true)) return fault;
   if (mkdir(temp.c_str(), kPrivateFolder) != 0 && errno != EEXIST) return DataFolderFault{temp, errno};
   tighten(temp);
   tightenFolderEntries(temp);
-  const std::string db = f.data + "/data.mdb";
   if (!f.portable && access(db.c_str(), F_OK) != 0) {
     // First start in the user's folder: the store starts empty.
     std::string why;
@@ -97,7 +134,6 @@ InstanceLock::InstanceLock(const std::string& dataDir, QObject* parent)
     : QObject(parent), dir_(dataDir), lock_(nativeText(dataDir + "/" + kLockFileName)) {
   // Only a lock whose process is gone is stale, however old it is.
   lock_.setStaleLockTime(0);
-  server_.setSocketOptions(QLocalServer::AbstractNamespaceOption);
   connect(&server_, &QLocalServer::newConnection, this, &InstanceLock::answer);
   connect(this, &InstanceLock::raiseRequested, this, [this] { bringToFront(window_); });
 }
@@ -108,15 +144,21 @@ InstanceLock::~InstanceLock() {
 }
 
 QString InstanceLock::serverName(const std::string& dataDir) {
+  const std::string folder = privateSocketFolder();
+  if (folder.empty()) return {};
   char real[PATH_MAX];
   const std::string canonical = realpath(dataDir.c_str(), real) ? std::string(real) : dataDir;
   const QByteArray digest =
       QCryptographicHash::hash(QByteArray::fromStdString(canonical), QCryptographicHash::Sha256).toHex().left(24);
-  return QStringLiteral("inkpost-client-%1-%2").arg(getuid()).arg(QString::fromLatin1(digest));
+  return nativeText(folder) + QStringLiteral("/%1.socket").arg(QString::fromLatin1(digest));
 }
 
 void InstanceLock::listen() {
-  if (!server_.listen(serverName(dir_)))
+  const QString name = serverName(dir_);
+  // A socket file left by a copy that was killed is in the way: the folder
+  // is this user's alone, so whatever is there is ours to remove.
+  if (!name.isEmpty()) QLocalServer::removeServer(name);
+  if (name.isEmpty() || !server_.listen(name))
     std::fprintf(stderr, "inkpost-client: a later start cannot reach this window (%s)\n",
                  server_.errorString().toLocal8Bit().constData());
 }
@@ -125,10 +167,7 @@ void InstanceLock::answer() {
   while (QLocalSocket* s = server_.nextPendingConnection()) {
     connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
     // Only the same user may ask.
-    struct ucred peer {};
-    socklen_t len = sizeof peer;
-    if (getsockopt(static_cast<int>(s->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &len) != 0 ||
-        peer.uid != getuid()) {
+    if (!peerIsThisUser(*s)) {
       s->abort();
       continue;
     }
@@ -144,11 +183,28 @@ void InstanceLock::answer() {
   }
 }
 
+// A lock file that names no process (empty or garbage after a power cut,
+// or unreadable) holds nothing: once it is old enough that no copy can be
+// in the middle of writing it, it is removed.
+bool InstanceLock::takeOverUnreadableLock() {
+  qint64 pid = 0;
+  QString host, app;
+  if (lock_.getLockInfo(&pid, &host, &app) && pid > 0) return false;
+  const std::string path = dir_ + "/" + kLockFileName;
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return true;  // gone meanwhile: try again
+  const qint64 ageMs = (static_cast<qint64>(time(nullptr)) - static_cast<qint64>(st.st_mtime)) * 1000;
+  if (S_ISREG(st.st_mode) && ageMs >= 0 && ageMs < kUnreadableLockMs) return false;
+  std::fprintf(stderr, "inkpost-client: %s holds no lock; it is removed\n", path.c_str());
+  return lock_.removeStaleLockFile() || ::unlink(path.c_str()) == 0;
+}
+
 InstanceLock::Claim InstanceLock::claim(int waitMs) {
   QElapsedTimer waited;
   waited.start();
   for (;;) {
-    if (lock_.tryLock(0)) {
+    if (lock_.tryLock(0) ||
+        (lock_.error() == QLockFile::LockFailedError && takeOverUnreadableLock() && lock_.tryLock(0))) {
       listen();
       return Claim::Held;
     }
@@ -160,9 +216,9 @@ InstanceLock::Claim InstanceLock::claim(int waitMs) {
     // Another copy holds the folder: ask it to come to the front. It may be
     // still starting, so ask again until the wait is spent.
     QLocalSocket s;
-    s.setSocketOptions(QLocalSocket::AbstractNamespaceOption);
-    s.connectToServer(serverName(dir_));
-    if (s.waitForConnected(500)) {
+    const QString name = serverName(dir_);
+    if (!name.isEmpty()) s.connectToServer(name);
+    if (!name.isEmpty() && s.waitForConnected(500) && peerIsThisUser(s)) {
       s.write("raise\n");
       s.flush();
       while (s.state() == QLocalSocket::ConnectedState && !s.canReadLine() && s.waitForReadyRead(2000)) {
@@ -176,9 +232,11 @@ InstanceLock::Claim InstanceLock::claim(int waitMs) {
 
 std::unique_ptr<InstanceLock> openDataFolder(int* exitCode) {
   if (auto fault = prepareDataFolder()) {
-    QMessageBox::warning(nullptr, QStringLiteral("提示"),
-                         QStringLiteral("无法准备数据文件夹：%1\n%2\n网站和草稿无法保存，请检查该文件夹的权限。")
-                             .arg(nativeText(fault->path), QString::fromLocal8Bit(std::strerror(fault->error))));
+    QMessageBox::warning(nullptr, QStringLiteral("提示"), nativeText(dataFolderFaultText(*fault)));
+    if (dataFolderFaultEnds(*fault)) {
+      *exitCode = 1;
+      return nullptr;
+    }
   }
   auto lock = std::make_unique<InstanceLock>(programDir());
   switch (lock->claim()) {

@@ -16,12 +16,24 @@ namespace inkpost {
 
 // What went wrong while preparing the data folder: the path and errno.
 struct DataFolderFault {
+  enum Kind {
+    Io,       // a folder or file could not be made (errno): the program goes on
+    NoHome,   // no data folder can be decided (no home folder): it ends
+    Foreign,  // `path` belongs to another user, or is no folder / file: it ends
+  };
   std::string path;
   int error = 0;
+  Kind kind = Io;
 };
+
+// The message for a fault (UTF-8), and whether the program must end.
+std::string dataFolderFaultText(const DataFolderFault& fault);
+inline bool dataFolderFaultEnds(const DataFolderFault& fault) { return fault.kind != DataFolderFault::Io; }
 
 // Makes the data folder ready before the window exists. From here on
 // everything the program creates is private to the user (umask 077). The
+// folder, temp/ and data.mdb are used only when they belong to this user
+// (a Foreign fault otherwise, and nothing in them is touched). The
 // user's data folder and its parents are created (0700) on first start,
 // with an empty keyed data.mdb; temp/ is created. Existing data.mdb, temp/
 // and the files in temp/ are tightened to 0600 (files) and 0700 (folders).
@@ -37,9 +49,12 @@ void keepPortableCopyInItsFolder();
 void bringToFront(QWidget* w);
 
 // One copy per data folder: a QLockFile in the folder (a lock left by a
-// process that no longer runs is taken over) and a local server named
-// after the folder, through which a later copy asks this one to come to
-// the front.
+// process that no longer runs is taken over, and so is a lock file that
+// cannot be read, is empty or holds no lock, once it is older than
+// kUnreadableLockMs) and a local server named after the folder, through
+// which a later copy asks this one to come to the front. The server's
+// socket lives in privateSocketFolder() (common/programdir.h), and a copy
+// believes an answer only from a process of its own user.
 class InstanceLock : public QObject {
   Q_OBJECT
  public:
@@ -61,8 +76,10 @@ class InstanceLock : public QObject {
 
   // The local server's name for a data folder (same user, same folder, same
   // name).
+  // Empty when there is no private folder for it.
   static QString serverName(const std::string& dataDir);
   static constexpr const char* kLockFileName = "inkpost-client.lock";
+  static constexpr int kUnreadableLockMs = 2000;
 
  signals:
   void raiseRequested();
@@ -70,6 +87,7 @@ class InstanceLock : public QObject {
  private:
   void listen();
   void answer();
+  bool takeOverUnreadableLock();
 
   std::string dir_;
   QLockFile lock_;

@@ -18,6 +18,10 @@ void bindMainWindow(MainWindow& w);
 // The main window's "created" handler: runs the start-up steps in order.
 void startUp(MainWindow& w);
 
+// The status line's first step on a window without a chosen site: add a
+// blog, or choose one; nothing once a site is chosen.
+void showFirstStepHint(MainWindow& w);
+
 // The main window's "about to be destroyed" handler.
 void shutDown(MainWindow& w);
 

@@ -8,10 +8,19 @@
 #include <QSettings>
 #include <QWidget>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+
 namespace inkpost {
 namespace {
 
 const char kGeometryKey[] = "window/geometry";
+const char kLastSiteKey[] = "sites/last";
+const char kLogInAtStartKey[] = "sites/logInAtStart";
+const char kToldDataFolderKey[] = "data/told";
 
 QString nativePath(const std::string& path) {
   return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
@@ -36,6 +45,55 @@ class SaveOnClose : public QObject {
 
 }  // namespace
 
+namespace {
+
+QString iniPath() { return nativePath(programPath(kWindowStateFile)); }
+
+// Changes window.ini at `path`: its keys are copied into a new file beside
+// it, changed there, and the new file is renamed over it, so a link in its
+// place is replaced, never written through (as replacePrivateFile of
+// common/privatefile.h does for the files of temp/).
+bool updateIni(const QString& path, const std::function<void(QSettings&)>& change) {
+  const std::string target = path.toStdString();
+  std::string fresh = target + ".XXXXXX";
+  const int fd = ::mkostemp(fresh.data(), O_CLOEXEC);
+  if (fd < 0) return false;
+  ::close(fd);
+  bool ok = false;
+  {
+    QSettings old(path, QSettings::IniFormat);
+    QSettings ini(nativePath(fresh), QSettings::IniFormat);
+    for (const QString& key : old.allKeys()) ini.setValue(key, old.value(key));
+    change(ini);
+    ini.sync();
+    ok = ini.status() == QSettings::NoError;
+  }
+  ok = ok && ::rename(fresh.c_str(), target.c_str()) == 0;
+  if (!ok) ::unlink(fresh.c_str());
+  return ok;
+}
+
+QVariant stored(const char* key, const QVariant& otherwise) {
+  return QSettings(iniPath(), QSettings::IniFormat).value(QLatin1String(key), otherwise);
+}
+
+void store(const char* key, const QVariant& value) {
+  updateIni(iniPath(), [&](QSettings& ini) { ini.setValue(QLatin1String(key), value); });
+}
+
+}  // namespace
+
+int lastChosenSite() {
+  bool ok = false;
+  const int id = stored(kLastSiteKey, -1).toInt(&ok);
+  return ok ? id : -1;
+}
+void rememberChosenSite(int siteId) { store(kLastSiteKey, siteId); }
+bool logInAtStart() { return stored(kLogInAtStartKey, false).toBool(); }
+void setLogInAtStart(bool on) { store(kLogInAtStartKey, on); }
+bool toldDataFolder() { return stored(kToldDataFolderKey, false).toBool(); }
+void setToldDataFolder() { store(kToldDataFolderKey, true); }
+
 bool restoreWindowState(QWidget& window, const std::string& path) {
   QSettings ini(nativePath(path), QSettings::IniFormat);
   const QByteArray geometry = ini.value(QLatin1String(kGeometryKey)).toByteArray();
@@ -54,10 +112,8 @@ bool restoreWindowState(QWidget& window, const std::string& path) {
 }
 
 bool saveWindowState(const QWidget& window, const std::string& path) {
-  QSettings ini(nativePath(path), QSettings::IniFormat);
-  ini.setValue(QLatin1String(kGeometryKey), window.saveGeometry());
-  ini.sync();
-  return ini.status() == QSettings::NoError;
+  return updateIni(nativePath(path),
+                   [&](QSettings& ini) { ini.setValue(QLatin1String(kGeometryKey), window.saveGeometry()); });
 }
 
 void keepWindowState(QWidget& window) {

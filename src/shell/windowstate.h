@@ -21,4 +21,14 @@ bool saveWindowState(const QWidget& window, const std::string& path);
 // whenever the window closes.
 void keepWindowState(QWidget& window);
 
+// What else the program keeps in window.ini from one run to the next: the
+// site chosen last (its ID, -1 when none), whether to log in to it at start,
+// and whether the user was told where the data lives.
+int lastChosenSite();
+void rememberChosenSite(int siteId);
+bool logInAtStart();
+void setLogInAtStart(bool on);
+bool toldDataFolder();
+void setToldDataFolder();
+
 }  // namespace inkpost

@@ -3,14 +3,17 @@
 #include "common/programdir.h"
 #include "net/encoding.h"
 #include "sites/secrets.h"
+#include "sites/siteform.h"
 #include "sites/statements.h"
 
 #include <sqlcipher/sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 namespace inkpost {
 namespace {
@@ -22,22 +25,55 @@ sqlite3*& connection() {
 
 bool gReadOnly = false;
 std::string gLastPath;
+// The result code of the last statement that failed (-1: no connection;
+// kKeyringNoAnswer: a row was not saved because the keyring did not answer).
+int gLastFailure = SQLITE_OK;
+constexpr int kKeyringNoAnswer = -2;
+constexpr char kNoAnswerText[] = "系统密钥环没有响应，网站没有保存（密码不会因此写进数据库文件），请稍后再试";
 
-// What the secret notice has to tell; each is told once per run.
-enum class SecretNotice { None, SavedInFile, Unreadable };
-SecretNotice gPendingNotice = SecretNotice::None;
-bool gToldSaved = false, gToldUnreadable = false;
+// What the secret notices have to tell; each kind is told once per run.
+enum class SecretNotice {
+  SavedInFile,         // no keyring runs: the password went into the file
+  SavedLocked,         // the keyring is locked: the same, until it is unlocked
+  NotSavedNoAnswer,    // the keyring did not answer: the row was not saved
+  Unreadable,          // the keyring holds no such secret (or none runs)
+  UnreadableLocked,    // the keyring is locked
+  UnreadableNoAnswer,  // the keyring did not answer
+  Moved,               // passwords of the file went into the keyring
+};
+std::vector<SecretNotice> gPending;
+std::set<SecretNotice> gTold;
+int gMoved = 0;
 
 void noteSecret(SecretNotice n) {
-  if (n == SecretNotice::SavedInFile && !gToldSaved) gPendingNotice = n;
-  if (n == SecretNotice::Unreadable && !gToldUnreadable) gPendingNotice = n;
+  if (!gTold.count(n) && std::find(gPending.begin(), gPending.end(), n) == gPending.end()) gPending.push_back(n);
 }
 
-// A password column as the user knows it: a reference is looked up.
+// A row that was not written after all: the notices noted since `from` that
+// say its password went into the file are not true, and are withdrawn.
+void withdrawSavedNotices(size_t from) {
+  gPending.erase(
+      std::remove_if(gPending.begin() + static_cast<std::ptrdiff_t>(from), gPending.end(),
+                     [](SecretNotice n) { return n == SecretNotice::SavedInFile || n == SecretNotice::SavedLocked; }),
+      gPending.end());
+}
+
+// References a look-up could not read because the keyring was locked or did
+// not answer: the row keeps them, whatever the form left empty.
+std::set<std::string> gUnavailable;
+
+// A password column as the user knows it: a reference is looked up; one
+// the keyring cannot give now reads as empty ("unavailable").
 std::string resolvedPassword(const std::string& column) {
   if (!isSecretReference(column)) return column;
-  if (auto secret = lookupSecret(column)) return *secret;
-  noteSecret(SecretNotice::Unreadable);
+  Keyring why = Keyring::Ready;
+  if (auto secret = lookupSecret(column, &why)) return *secret;
+  if (why == Keyring::Locked || why == Keyring::NotAnswering) {
+    gUnavailable.insert(column);
+    noteSecret(why == Keyring::Locked ? SecretNotice::UnreadableLocked : SecretNotice::UnreadableNoAnswer);
+  } else {
+    noteSecret(SecretNotice::Unreadable);
+  }
   return {};
 }
 
@@ -148,20 +184,35 @@ std::optional<SiteRecord> findRaw(const std::string& criterion) {
 }
 
 // Puts the row's passwords into the secret service when one runs; the row
-// then holds their references, which `fresh` lists too.
-void keepSecrets(SiteRecord& row, std::vector<std::string>& fresh) {
+// then holds their references, which `fresh` lists too. Without a keyring,
+// or with a locked one, they stay in the row (the keyed file). False when
+// the keyring did not answer: a password never goes into the file for that,
+// and the row must not be saved.
+bool keepSecrets(SiteRecord& row, std::vector<std::string>& fresh) {
+  bool answered = true;
   auto keep = [&](std::string& password, const char* kind) {
-    if (password.empty()) return;
+    if (password.empty() || isSecretReference(password) || !answered) return;
     const std::string label = "inkpost-client: " + toUtf8(row.webname) + " (" + kind + ")";
-    if (auto reference = storeSecret(label, password)) {
+    Keyring why = Keyring::Ready;
+    if (auto reference = storeSecret(label, password, &why)) {
       password = *reference;
       fresh.push_back(*reference);
+    } else if (why == Keyring::NotAnswering) {
+      answered = false;
+      noteSecret(SecretNotice::NotSavedNoAnswer);
     } else {
-      noteSecret(SecretNotice::SavedInFile);
+      noteSecret(why == Keyring::Locked ? SecretNotice::SavedLocked : SecretNotice::SavedInFile);
     }
   };
   keep(row.pass, "blog");
   keep(row.bdpass, "second service");
+  return answered;
+}
+
+// A password the form left empty because the keyring could not give it
+// keeps its reference.
+void keepUnavailable(std::string& password, const std::string& oldColumn) {
+  if (password.empty() && gUnavailable.count(oldColumn)) password = oldColumn;
 }
 
 bool hasWebTable(sqlite3* db) {
@@ -247,26 +298,97 @@ bool siteStoreIsReadOnly() { return connection() != nullptr && gReadOnly; }
 bool saveNewSite(const SiteRecord& site) {
   SiteRecord row = site;
   std::vector<std::string> fresh;
-  keepSecrets(row, fresh);
-  if (ExecuteSiteStatement(sql::insertSite(row))) return true;
+  const size_t noted = gPending.size();
+  if (!keepSecrets(row, fresh))
+    gLastFailure = kKeyringNoAnswer;
+  else if (ExecuteSiteStatement(sql::insertSite(row)))
+    return true;
   for (const std::string& r : fresh) clearSecret(r);
+  withdrawSavedNotices(noted);
   return false;
+}
+
+std::vector<bool> saveNewSites(const std::vector<SiteRecord>& sites) {
+  std::vector<bool> saved(sites.size(), false);
+  std::vector<std::vector<std::string>> fresh(sites.size());
+  auto forget = [&](size_t i) {
+    for (const std::string& r : fresh[i]) clearSecret(r);
+    saved[i] = false;
+  };
+  const bool transaction = ExecuteSiteStatement("begin immediate");
+  for (size_t i = 0; i < sites.size(); ++i) {
+    SiteRecord row = sites[i];
+    // The keyring did not answer: the password must not go into the file.
+    if (!keepSecrets(row, fresh[i])) {
+      forget(i);
+      continue;
+    }
+    saved[i] = ExecuteSiteStatement(sql::insertSite(row));
+    if (saved[i]) continue;
+    forget(i);
+    // Some failures (a full disk) roll the whole transaction back: what it
+    // held is gone, so nothing counts as stored and the rest is not tried.
+    if (transaction && sqlite3_get_autocommit(connection())) {
+      for (size_t k = 0; k < i; ++k) forget(k);
+      return saved;
+    }
+  }
+  if (transaction && !ExecuteSiteStatement("commit")) {
+    ExecuteSiteStatement("rollback");
+    for (size_t i = 0; i < sites.size(); ++i) forget(i);
+  }
+  return saved;
 }
 
 bool saveSite(const SiteRecord& site, int id) {
   const std::optional<SiteRecord> old = findRaw(sql::byId(id));
   SiteRecord row = site;
+  if (old) {
+    keepUnavailable(row.pass, old->pass);
+    keepUnavailable(row.bdpass, old->bdpass);
+  }
   std::vector<std::string> fresh;
-  keepSecrets(row, fresh);
-  if (!ExecuteSiteStatement(sql::updateSite(row, id)) || sqlite3_changes(connection()) == 0) {
+  const size_t noted = gPending.size();
+  const bool kept = keepSecrets(row, fresh);
+  if (!kept) gLastFailure = kKeyringNoAnswer;
+  if (!kept || !ExecuteSiteStatement(sql::updateSite(row, id)) || sqlite3_changes(connection()) == 0) {
     for (const std::string& r : fresh) clearSecret(r);
+    withdrawSavedNotices(noted);
     return false;
   }
   if (old) {
-    clearSecret(old->pass);
-    clearSecret(old->bdpass);
+    if (old->pass != row.pass) clearSecret(old->pass);
+    if (old->bdpass != row.bdpass) clearSecret(old->bdpass);
   }
   return true;
+}
+
+int movePasswordsIntoKeyring() {
+  if (!connection() || siteStoreIsReadOnly()) return 0;
+  std::vector<SiteRecord> rows;
+  {
+    Stmt s = prepareOne(connection(), "select * from web order by ID");
+    while (s && sqlite3_step(s.get()) == SQLITE_ROW) rows.push_back(readRawRow(s.get()));
+  }
+  auto inFile = [](const std::string& column) { return !column.empty() && !isSecretReference(column); };
+  int moved = 0;
+  for (SiteRecord& row : rows) {
+    if (!inFile(row.pass) && !inFile(row.bdpass)) continue;
+    if (keyringState() != Keyring::Ready) break;  // asked only when a row needs it
+    const int before = (inFile(row.pass) ? 1 : 0) + (inFile(row.bdpass) ? 1 : 0);
+    std::vector<std::string> fresh;
+    if (!keepSecrets(row, fresh)) break;
+    if (fresh.size() != static_cast<size_t>(before) || !ExecuteSiteStatement(sql::updateSite(row, row.id))) {
+      for (const std::string& r : fresh) clearSecret(r);
+      continue;
+    }
+    moved += before;
+  }
+  if (moved > 0) {
+    gMoved = moved;
+    noteSecret(SecretNotice::Moved);
+  }
+  return moved;
 }
 
 bool removeSites(const std::vector<int>& ids) {
@@ -282,19 +404,39 @@ bool removeSites(const std::vector<int>& ids) {
 }
 
 std::string takeSecretNotice() {
-  const SecretNotice n = gPendingNotice;
-  gPendingNotice = SecretNotice::None;
-  switch (n) {
-    case SecretNotice::None:
-      return {};
-    case SecretNotice::SavedInFile:
-      gToldSaved = true;
-      return fromUtf8("没有运行中的系统密钥环，密码已保存在本机的网站数据库中");
-    case SecretNotice::Unreadable:
-      gToldUnreadable = true;
-      return fromUtf8("无法从系统密钥环读取已保存的密码，请在“修改网站”中重新填写");
+  std::string out;
+  for (const SecretNotice n : gPending) {
+    gTold.insert(n);
+    if (!out.empty()) out += "\n";
+    switch (n) {
+      case SecretNotice::SavedInFile:
+        out += fromUtf8("没有运行中的系统密钥环，密码已保存在本机的网站数据库中");
+        break;
+      case SecretNotice::SavedLocked:
+        out +=
+            fromUtf8("系统密钥环已锁定，密码暂时保存在本机的网站数据库中；解锁密钥环后再启动本程序，密码会移入密钥环");
+        break;
+      case SecretNotice::NotSavedNoAnswer:
+        out += fromUtf8(kNoAnswerText);
+        break;
+      case SecretNotice::Unreadable:
+        out += fromUtf8("无法从系统密钥环读取已保存的密码，请在“修改网站”中重新填写");
+        break;
+      case SecretNotice::UnreadableLocked:
+        out += fromUtf8("系统密钥环已锁定，已保存的密码暂时无法读取；请解锁密钥环后重新启动本程序");
+        break;
+      case SecretNotice::UnreadableNoAnswer:
+        out += fromUtf8("系统密钥环没有响应，已保存的密码暂时无法读取；密钥环恢复后请重新启动本程序");
+        break;
+      case SecretNotice::Moved:
+        out += fromUtf8("已把网站数据库中的") + std::to_string(gMoved) + fromUtf8("个密码移入系统密钥环");
+        break;
+    }
   }
-  return {};
+  gPending.clear();
+  // A save refused for want of an answer is told every time.
+  gTold.erase(SecretNotice::NotSavedNoAnswer);
+  return out;
 }
 
 std::vector<SiteRecord> listSites() {
@@ -302,6 +444,14 @@ std::vector<SiteRecord> listSites() {
   Stmt s = prepareOne(connection(), "select * from web order by ID");
   if (!s) return out;
   while (sqlite3_step(s.get()) == SQLITE_ROW) out.push_back(readRow(s.get()));
+  return out;
+}
+
+std::vector<std::string> listSiteAddresses() {
+  std::vector<std::string> out;
+  Stmt s = prepareOne(connection(), "select weburl from web order by ID");
+  if (!s) return out;
+  while (sqlite3_step(s.get()) == SQLITE_ROW) out.push_back(columnText(s.get(), 0));
   return out;
 }
 
@@ -313,11 +463,55 @@ std::optional<SiteRecord> FindSite(const std::string& criterion) {
 
 bool ExecuteSiteStatement(const std::string& statement) {
   Stmt s = prepareOne(connection(), statement);
-  if (!s) return false;
+  if (!s) {
+    gLastFailure = connection() ? sqlite3_errcode(connection()) : -1;
+    return false;
+  }
   int rc;
   while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
   }
+  if (rc != SQLITE_DONE) gLastFailure = rc;
   return rc == SQLITE_DONE;
+}
+
+std::optional<SiteRecord> findSiteByAddress(const std::string& url) {
+  const std::string key = siteAddressKey(url);
+  for (SiteRecord& r : listSites())
+    if (siteAddressKey(r.weburl) == key) return std::move(r);
+  return std::nullopt;
+}
+
+std::string siteStoreWriteProblem() {
+  if (gLastFailure == kKeyringNoAnswer) {
+    // Told here, so not again among the secret notices.
+    gPending.erase(std::remove(gPending.begin(), gPending.end(), SecretNotice::NotSavedNoAnswer), gPending.end());
+    return fromUtf8(kNoAnswerText);
+  }
+  const std::string file = fromUtf8(gLastPath);
+  if (!siteStoreIsOpen())
+    return fromUtf8("网站数据库没有打开：") + file + fromUtf8("\n请重新启动程序；仍不行时，请检查这个文件。");
+  if (gReadOnly)
+    return fromUtf8("网站数据库已损坏，只能读取，不能添加、修改或删除：") + file +
+           fromUtf8("\n请用备份替换这个文件，然后重新启动程序。");
+  switch (gLastFailure & 0xff) {
+    case SQLITE_READONLY:
+      return fromUtf8("网站数据库文件不能写入（只读）：") + file + fromUtf8("\n请检查这个文件和所在文件夹的权限。");
+    case SQLITE_FULL:
+      return fromUtf8("磁盘已满，网站数据库无法写入：") + file + fromUtf8("\n请腾出磁盘空间后再试。");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return fromUtf8("网站数据库已损坏：") + file + fromUtf8("\n请用备份替换这个文件，然后重新启动程序。");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return fromUtf8("数据库被其他程序占用：") + file + fromUtf8("\n请关闭正在使用它的程序后再试。");
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+      return fromUtf8("读写网站数据库时出错：") + file + fromUtf8("\n请检查磁盘和这个文件的权限。");
+    default:
+      return fromUtf8("网站数据库写入失败：") +
+             fromUtf8(sqlite3_errstr(gLastFailure < 0 ? SQLITE_ERROR : gLastFailure));
+  }
 }
 
 bool StoreSiteFlag(SiteFlag flag, bool on, int id) { return ExecuteSiteStatement(sql::storeFlag(flag, on, id)); }

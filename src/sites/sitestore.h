@@ -36,8 +36,8 @@ std::string siteStoreOpenMessage(SiteStoreOpen result);
 // it is missing. Runs the quick integrity check: a damaged file is opened
 // read-only so nothing writes into it. Waits up to kSiteStoreBusyMs for a
 // file another program holds. Closes a connection that is still open first.
-SiteStoreOpen OpenSiteStore();
-SiteStoreOpen OpenSiteStore(const std::string& path);
+[[nodiscard]] SiteStoreOpen OpenSiteStore();
+[[nodiscard]] SiteStoreOpen OpenSiteStore(const std::string& path);
 void CloseSiteStore();
 bool siteStoreIsOpen();
 // The open store refuses every write (it was found damaged).
@@ -45,14 +45,28 @@ bool siteStoreIsReadOnly();
 
 // Every row in table order (by ID). Empty when the store is closed.
 std::vector<SiteRecord> listSites();
+// The address of every row, in table order, without reading any password.
+std::vector<std::string> listSiteAddresses();
 
 // The first row, in table order, that satisfies the criterion text
 // (sql::byId, sql::byAddress); nothing when none does or the text is bad.
 std::optional<SiteRecord> FindSite(const std::string& criterion);
 
+// The first row, in table order, whose address is the same site's
+// (siteAddressKey: scheme and host compared without case).
+std::optional<SiteRecord> findSiteByAddress(const std::string& url);
+
 // Runs exactly one statement; false on any failure (also when the text holds
 // more than one statement, or the store is closed).
 bool ExecuteSiteStatement(const std::string& statement);
+
+// Why the last statement that failed could not be run, for the user (GBK),
+// naming the file and what to do: the store is closed, was opened read-only
+// because it is damaged, the file cannot be written (read-only), the disk is
+// full, the file is damaged or held by another program, or the database's
+// own words; or a site save was refused because the keyring did not answer
+// (that secret notice is then told here, not by takeSecretNotice).
+std::string siteStoreWriteProblem();
 
 // ---- Site rows with their passwords -----------------------------------------
 // The two passwords of a row go into the desktop's secret service when one
@@ -61,15 +75,31 @@ bool ExecuteSiteStatement(const std::string& statement);
 // FindSite give the passwords themselves.
 
 // Inserts the site as a new row; false when the statement fails.
-bool saveNewSite(const SiteRecord& site);
+[[nodiscard]] bool saveNewSite(const SiteRecord& site);
+// Inserts the sites as new rows, all in one transaction (an import of
+// hundreds is one write, not hundreds); the passwords go where saveNewSite
+// puts them. Element i of the result tells whether site i is stored.
+std::vector<bool> saveNewSites(const std::vector<SiteRecord>& sites);
 // Replaces name, address, account and the passwords of row `id`.
-bool saveSite(const SiteRecord& site, int id);
+[[nodiscard]] bool saveSite(const SiteRecord& site, int id);
 // Deletes the rows and the secrets they name; false when nothing was deleted.
-bool removeSites(const std::vector<int>& ids);
+[[nodiscard]] bool removeSites(const std::vector<int>& ids);
 
-// A notice (GBK) to show once per run: a password was saved into the keyed
-// file because no secret service runs, or a stored password could not be
-// read from it. Empty afterwards, and when there is nothing to tell.
+// A row whose password the keyring cannot give now (locked, not answering)
+// reads with that password empty; saving it with the field left empty keeps
+// the stored password. A save while the keyring does not answer fails (the
+// password never goes into the file for that reason).
+
+// Moves passwords kept in the keyed file (rows saved while no keyring ran,
+// or while it was locked) into the keyring when it is Ready; the rows then
+// hold references. The number moved (a notice says so).
+int movePasswordsIntoKeyring();
+
+// The notices (GBK, one a line) that are due: where a password was saved
+// (no keyring, a locked one), a save refused because the keyring did not
+// answer, passwords that cannot be read now (and why), passwords moved into
+// the keyring. Each kind is told once per run (a refused save every time).
+// Empty when there is nothing to tell.
 std::string takeSecretNotice();
 
 // Stores one option flag of the site with the given ID (-1: no site, the
@@ -91,12 +121,12 @@ SiteUpgrade upgradeSiteStore();
 // Creates a keyed database with an empty table web (all nine columns).
 // Leaves an existing file alone: true when it opens with the key and holds
 // table web. `error` gets a short English reason on failure.
-bool createSiteDatabase(const std::string& path, std::string* error = nullptr);
+[[nodiscard]] bool createSiteDatabase(const std::string& path, std::string* error = nullptr);
 
 // Adds a site to the database at `path` unless a row with that address
 // exists; when a row with the same name exists, its address, account and
 // password are replaced instead (a local server that changes port keeps one
 // row). Independent of the process-wide connection.
-bool addOrUpdateSite(const std::string& path, const SiteRecord& site, std::string* error = nullptr);
+[[nodiscard]] bool addOrUpdateSite(const std::string& path, const SiteRecord& site, std::string* error = nullptr);
 
 }  // namespace inkpost

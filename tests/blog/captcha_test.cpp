@@ -1,6 +1,7 @@
 // The captcha reader: its data file, the start-up step, and reading real
 // captchas served by the sandbox blog for the session that fetched them.
 #include "blog/captcha.h"
+#include "blog/captcha_model.h"
 
 #include "support/sandbox.h"
 #include "support/tempdir.h"
@@ -48,9 +49,11 @@ TEST(CaptchaData, FillerCoversTheDataAndTheDataParses) {
 
 TEST(CaptchaData, SettingsIgnoreUnknownKeysAndKeepDefaultsForBadValues) {
   CaptchaSettings s;
-  ASSERT_TRUE(parseCaptchaSettings("inkpost-cds 2\r\n# note\r\nfuture=1\r\ndark=x\r\nreads=3\r\nneighbours=99\r\n", s));
+  ASSERT_TRUE(parseCaptchaSettings(
+      "inkpost-cds 2\r\n# note\r\nfuture=1\r\ndark=x\r\nreads=3\r\nneighbours=99\r\nsure=70\r\n", s));
   EXPECT_EQ(s.cleaning.dark, CaptchaSettings{}.cleaning.dark);
   EXPECT_EQ(s.reads, 3);
+  EXPECT_EQ(s.sure, 70);
   EXPECT_EQ(s.cleaning.neighbours, 8);
   EXPECT_FALSE(parseCaptchaSettings("", s));
   EXPECT_FALSE(parseCaptchaSettings("inkpost-cds 3\n", s));
@@ -73,6 +76,27 @@ TEST(CaptchaData, LoadRefusesMissingAndForeignFiles) {
   std::int32_t b = LoadCdsFromFile(dir.file("good.cds"));
   EXPECT_GT(a, 0);
   EXPECT_NE(a, b);
+}
+
+TEST(CaptchaData, TheBuiltInModelIsSmallRoundTripsAndDamageIsRefused) {
+  const std::string& bytes = captchaModelBytes();
+  EXPECT_LT(bytes.size(), 2u << 20);
+  LineModel m;
+  ASSERT_TRUE(m.parse(bytes));
+  EXPECT_TRUE(m.usable());
+  EXPECT_EQ(m.serialize(), bytes);
+  auto refused = [&](std::string damaged) { return !m.parse(damaged) && !m.usable(); };
+  std::string wrongChain = bytes;
+  wrongChain[16] = 2;  // the first convolution must take the one ink channel
+  EXPECT_TRUE(refused(wrongChain));
+  std::string notANumber = bytes;
+  notANumber.replace(notANumber.size() - 4, 4, "\xff\xff\xff\x7f");
+  EXPECT_TRUE(refused(notANumber));
+  EXPECT_TRUE(refused(bytes.substr(0, bytes.size() - 1)));
+  EXPECT_TRUE(refused("ICM1" + bytes.substr(4)));
+  // A model that cannot read reads nothing, sure of nothing.
+  RgbImage picture{2, 1, {0xFFFFFF, 0}};
+  EXPECT_EQ(readCaptchaPicture(LineModel{}, picture).confidence, 0.0f);
 }
 
 TEST(CaptchaData, StartUpStepLeavesNoFileBehind) {

@@ -34,11 +34,22 @@ TEST(CollectAll, FirstOnlyRemovesOneOccurrenceAtATime) {
   EXPECT_EQ(collectAll("<b>1</b><b>1</b>", "<b>", "</b>", false, false, true), (std::vector<std::string>{"1", "1"}));
 }
 
-TEST(CollectAll, MarkersInAnotherCaseEndTheLoop) {
-  // Found ignoring case, but the exact removal would not find "<b>x</b>".
-  EXPECT_EQ(collectAll("<B>x</B><b>y</b><B>x</B>", "<b>", "</b>", false, false, false),
-            (std::vector<std::string>{"x", "y", "x"}));
+TEST(CollectAll, PiecesThatDifferOnlyInCaseAreListedOnceWhenCaseIsIgnored) {
+  EXPECT_EQ(collectAll("<B>x</B><b>y</b><B>x</B><b>X</b>", "<b>", "</b>", false, false, false),
+            (std::vector<std::string>{"x", "y"}));
   EXPECT_TRUE(collectAll("<B>x</B>", "<b>", "</b>", false, true, false).empty());
+  EXPECT_EQ(collectAll("<b>x</b><b>X</b>", "<b>", "</b>", false, true, false), (std::vector<std::string>{"x", "X"}));
+  // Two-byte characters are never folded: D6 C1 and D6 E1 stay apart.
+  EXPECT_EQ(collectAll("<b>\xD6\xC1</b><b>\xD6\xE1</b>", "<b>", "</b>", false, false, false).size(), 2u);
+  EXPECT_EQ(collectAll("<b>\x81\x41</b><b>\x81\x61</b>", "<b>", "</b>", false, false, false).size(), 2u);
+  // The edit page: the same option written in capitals, and a tag in
+  // another case, come once.
+  const EditPage p = parseEditPage(
+      g("<p>分类:<select><option value=\"3\">Qt</option><OPTION value=\"3\">Qt</OPTION><option value=\"4\">qt</option>"
+        "</select><ul id=\"ulTag\" style=\"display:none;\"><a href='#'>Qt</a><A HREF='#'>qt</A></ul></p>"));
+  ASSERT_EQ(p.categories.size(), 2u);
+  EXPECT_EQ(p.categories[1].value, 4);
+  EXPECT_EQ(p.tags, (std::vector<std::string>{"Qt"}));
 }
 
 TEST(CollectAll, TwoByteCharactersAreSteppedOverAsUnits) {

@@ -8,6 +8,7 @@
 #include "net/encoding.h"
 #include "support/captchacode.h"
 #include "support/captchadata.h"
+#include "support/capture_server.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,28 @@ TEST_F(LoginAttempt, AnUnreachableBlogIsToldApartAndKeepsTheCookie) {
   EXPECT_EQ(cookie, "kept=1;");
   EXPECT_EQ(asked, 0);
   EXPECT_EQ(loginAttempt("http://no-such-host.invalid/", "admin", "secret", cookie), LoginOutcome::Unreachable);
+}
+
+// The login page answers, the captcha address gives an error page: not a
+// blog of this engine (or not reachable there). Nobody is asked, nothing posted.
+TEST_F(LoginAttempt, NoPictureAtTheCaptchaAddressIsToldApart) {
+  test::CaptureServer other;
+  other.setResponder([](const std::string& request) {
+    if (request.find("login.asp") != std::string::npos) return test::okResponse("<html>", "Set-Cookie: s=1\r\n");
+    return std::string("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nnot found");
+  });
+  int asked = 0;
+  LoginAsk ask{[&](const std::string&, const std::function<std::string()>&) {
+                 ++asked;
+                 return std::optional<std::string>("12345");
+               },
+               true};
+  std::string cookie;
+  EXPECT_EQ(loginAttempt(other.url("/"), "admin", "secret", cookie, ask), LoginOutcome::NoCaptcha);
+  EXPECT_EQ(asked, 0);
+  EXPECT_EQ(other.requests().size(), 2u) << "one captcha fetch, no login form";
+  EXPECT_EQ(noCaptchaNotice(),
+            fromUtf8("博客没有给出验证码图片：网址可能不对，或这个网站不是 Inkpost 博客。请检查网址后按F5重新登录！"));
 }
 
 TEST_F(LoginAttempt, UnreadPicturesGiveNoCodeWithoutAPerson) {

@@ -27,6 +27,10 @@ TEST(PageAccess, OnlyTheBlogAndOwnFiles) {
   EXPECT_TRUE(pageMayLoad(editor, "file:///opt/inkpost/editor/index.html", PageResource::Page));
   EXPECT_TRUE(pageMayLoad(editor, "data:image/png;base64,AAAA", PageResource::Image));
   EXPECT_TRUE(pageMayLoad(editor, "blob:file:///1234", PageResource::Image));
+  // A frame inside the page loads nothing, not even from the blog.
+  EXPECT_FALSE(pageMayLoad(editor, "http://127.0.0.1:8080/article.asp", PageResource::Frame));
+  EXPECT_FALSE(pageMayLoad(editor, "data:text/html,<script>1</script>", PageResource::Frame));
+  EXPECT_FALSE(pageMayLoad(editor, "file:///opt/inkpost/editor/index.html", PageResource::Frame));
   // Another port, host or scheme is another origin.
   EXPECT_FALSE(pageMayLoad(editor, "http://127.0.0.1:8081/upload/a.jpg", PageResource::Image));
   EXPECT_FALSE(pageMayLoad(editor, "https://127.0.0.1:8080/upload/a.jpg", PageResource::Image));

@@ -3,6 +3,7 @@
 #include "blog/publish.h"
 #include "net/encoding.h"
 #include "support/capture_server.h"
+#include "support/hostile_server.h"
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,33 @@ TEST(PostArticle, RefusalEmptyAnswerAndNoServer) {
   // A server that closes without answering.
   server.setResponse("");
   EXPECT_EQ(postArticle(server.url("/"), sampleForm(), cookie), kPostNoAnswer);
+}
+
+TEST(PostArticle, ABlogThatIsDownCertainlyStoredNothing) {
+  std::string cookie = "a=1;";
+  for (const std::string site :
+       {"http://127.0.0.1:" + std::to_string(test::closedPort()) + "/", std::string("http://no-such-blog.invalid/")}) {
+    const PostAnswer a = sendArticle(site, sampleForm(), cookie);
+    EXPECT_EQ(a.outcome, kPostNotSent) << site;
+    EXPECT_EQ(notSentNotice(a.fate).rfind(gbk("发布失败：无法连接到博客\n"), 0), 0u);
+    EXPECT_NE(notSentNotice(a.fate).find(notSentReason(a.fate)), std::string::npos);
+  }
+  EXPECT_EQ(cookie, "a=1;");
+  // Taken in, then silence and a dropped connection: it may have been stored.
+  test::HostileServer silent([](test::HostileServer::Connection& c) { c.pause(1500); });
+  EXPECT_EQ(postArticle(silent.url("/"), sampleForm(), cookie), kPostNoAnswer);
+}
+
+TEST(PostArticle, ASecondRefusalForLackOfRightsIsToldApart) {
+  CaptureServer server(answer("<p>错误原因:没有权限，请先登录</p>"));
+  std::string cookie = "a=1;";
+  PostAnswer a = sendArticle(server.url("/"), sampleForm(), cookie);
+  EXPECT_EQ(a.outcome, kPostNeedsLogin);
+  EXPECT_TRUE(a.noRights);
+  server.setResponse(answer("<form><input name=\"edtCheckOut\"></form>"));
+  a = sendArticle(server.url("/"), sampleForm(), cookie);
+  EXPECT_EQ(a.outcome, kPostNeedsLogin);
+  EXPECT_FALSE(a.noRights) << "the login page: the login did not hold";
 }
 
 TEST(PostArticle, LargeBodyArrivesWhole) {

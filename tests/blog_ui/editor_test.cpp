@@ -3,8 +3,10 @@
 // editor resolves relative addresses against.
 #include "blog/publish.h"
 #include "blog/ui/editorbody.h"
+#include "blog/ui/pageguard.h"
 #include "common/programdir.h"
 #include "net/encoding.h"
+#include "support/capture_server.h"
 #include "support/guiwait.h"
 
 #include <gtest/gtest.h>
@@ -187,6 +189,37 @@ TEST_F(EditorPage, PageOffersTheToolbarAndNoNetwork) {
       });
   loop.exec();
   EXPECT_EQ(v.toString().toStdString(), "");
+}
+
+TEST_F(EditorPage, AnIframeFromTheBlogStaysInertAndItsScriptNeverRuns) {
+  // The blog's page would report that its script ran by asking for /ran.
+  test::CaptureServer blog;
+  blog.setResponder([](const std::string& request) -> std::string {
+    const std::string page = "<html><body><script>new Image().src='/ran?'+document.cookie;</script></body></html>";
+    if (request.rfind("GET /page.html", 0) == 0)
+      return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(page.size()) +
+             "\r\nConnection: close\r\n\r\n" + page;
+    return "HTTP/1.1 200 OK\r\nContent-Type: image/gif\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+  });
+  allowBlogAddress(blog.url("/"));  // the blog of the current login
+  loadAndWait();
+  setEditorBody(view(), "<p><img src=\"" + blog.url("/shown.gif") + "\"></p><iframe src=\"" + blog.url("/page.html") +
+                            "\"></iframe>");
+  // Pasted too, as the paste of a page puts it in.
+  runScript(view(), QString::fromStdString("FCKeditorAPI.GetInstance('txaContent').InsertHtml('<iframe src=\"" +
+                                           blog.url("/page.html?pasted") + "\"></iframe><img src=\"" +
+                                           blog.url("/after.gif") + "\">')"));
+  // The pictures load (the blog is reachable and the body is shown) ...
+  ASSERT_TRUE(blog.waitForRequests(2, 20000));
+  spin(1500);
+  // ... the frames load nothing, so nothing of the blog runs in the editor.
+  for (const std::string& request : blog.requests()) {
+    EXPECT_EQ(request.find("GET /page.html"), std::string::npos) << request.substr(0, request.find('\r'));
+    EXPECT_EQ(request.find("GET /ran"), std::string::npos) << request.substr(0, request.find('\r'));
+  }
+  // The article keeps its frame for the blog's own page.
+  EXPECT_NE(editorBody(view()).find("<iframe src=\"" + blog.url("/page.html") + "\""), std::string::npos)
+      << editorBody(view());
 }
 
 }  // namespace

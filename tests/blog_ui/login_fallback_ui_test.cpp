@@ -1,25 +1,18 @@
 // The login as a person meets it: the captcha dialog when the reads fail
 // (and never otherwise), 换一张 and 取消, honest notices for a blog that is
 // gone or lists no category, the status line and wait cursor while a slow
-// blog answers.
+// blog answers. Through the wired window, as a person picks a site.
 #include "blog/ui/captchadialog.h"
 #include "blog/ui/login.h"
 
 #include "blog/captcha.h"
-#include "common/session.h"
-#include "common/ui/gbk.h"
+#include "common/ui/modal.h"
 #include "common/ui/toast.h"
 #include "net/encoding.h"
-#include "shell/mainwindow.h"
-#include "sites/chooserentry.h"
-#include "sites/ui/sitechooser.h"
 #include "support/captchacode.h"
-#include "support/captchadata.h"
-#include "support/guiwait.h"
-#include "support/mainunits.h"
+#include "support/capture_server.h"
 #include "support/sandbox.h"
-#include "support/session.h"
-#include "support/tempdir.h"
+#include "support/wiredwindow.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -40,28 +33,20 @@ namespace {
 using test::countOf;
 using test::Sandbox;
 
-// Acts on every captcha dialog that opens, once each, from the event loop
-// the dialog runs.
+// Acts on every captcha dialog that opens, from the dialog's own loop.
 class DialogHand {
  public:
-  explicit DialogHand(std::function<void(CaptchaDialog&)> act) : act_(std::move(act)) {
-    QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-    timer_.start(10);
-  }
+  explicit DialogHand(std::function<void(CaptchaDialog&)> act)
+      : seam_([this, act = std::move(act)](QDialog& d) {
+          auto* captcha = qobject_cast<CaptchaDialog*>(&d);
+          ASSERT_TRUE(captcha) << "unexpected dialog " << d.windowTitle().toStdString();
+          ++shown;
+          act(*captcha);
+        }) {}
   int shown = 0;
 
  private:
-  void poll() {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-      auto* d = qobject_cast<CaptchaDialog*>(top);
-      if (!d || !d->isVisible() || d->property("handled").toBool()) continue;
-      d->setProperty("handled", true);
-      ++shown;
-      act_(*d);
-    }
-  }
-  std::function<void(CaptchaDialog&)> act_;
-  QTimer timer_;
+  ModalSeam seam_;
 };
 
 // Samples the window while a handler waits: the status line's texts and
@@ -88,45 +73,32 @@ class WaitWatcher {
 
 QString q(const char* utf8) { return QString::fromUtf8(utf8); }
 
-class LoginFallback : public test::SessionTest {
+class LoginFallback : public test::WiredWindow {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
-    test::ensureCaptchaData();
+    WiredWindow::SetUp();
     ASSERT_GT(CaptchaDataHandle(), 0);
-    setToastTimeScale(0);
-    clearToastHistory();
-    blogSession().tags.clear();
-    blogSession().ready = false;
-    w_ = std::make_unique<MainWindow>();
-    w_->show();
-  }
-  void TearDown() override {
-    SessionTest::TearDown();
-    setToastTimeScale(1.0);
   }
 
-  void choose(const std::string& url) {
+  // The blog as the chooser lists it.
+  int site(const std::string& url) {
     SiteRecord rec;
-    rec.id = 1;
     rec.webname = fromUtf8("沙盒博客");
     rec.weburl = url;
     rec.admin = "admin";
     rec.pass = "secret";
-    QSignalBlocker block(test::units(*w_).siteChooser);
-    test::units(*w_).siteChooser->clear();
-    test::units(*w_).siteChooser->addItem(toQ(SiteChooserEntry(rec)));
-    test::units(*w_).siteChooser->setItemData(0, rec.id, kSiteIdRole);
-    test::units(*w_).siteChooser->setItemData(0, QVariant::fromValue(rec), kSiteRecordRole);
-    test::units(*w_).siteChooser->setCurrentIndex(0);
+    return addSite(rec);
   }
-
-  std::unique_ptr<MainWindow> w_;
+  // An entry in 组合框_分类 as an earlier site would have left it.
+  void oldCategory() {
+    QSignalBlocker block(units().categoryBox);
+    units().categoryBox->addItem("old site", 9);
+  }
 };
 
 TEST_F(LoginFallback, ATypedCodeLogsInWhenTheReadsFail) {
   Sandbox sb({.extraArgs = {"--captcha", "blank"}});
-  choose(sb.siteUrl());
+  const int id = site(sb.siteUrl());
   QSize picture;
   DialogHand hand([&](CaptchaDialog& d) {
     picture = d.picture()->pixmap().size();
@@ -135,23 +107,21 @@ TEST_F(LoginFallback, ATypedCodeLogsInWhenTheReadsFail) {
     QTest::keyClicks(d.codeEdit(), QString::fromStdString(test::expectedCaptchaCode(sb)));
     d.okButton()->click();
   });
-  onSiteSelected(*w_);
+  pick(id);
   EXPECT_EQ(hand.shown, 1);
   // 60 x 20 enlarged four times, pixel for pixel.
   EXPECT_EQ(picture, QSize(60 * kCaptchaZoom, 20 * kCaptchaZoom));
   EXPECT_EQ(toastHistory(), std::vector<std::string>{loginDoneNotice()});
-  EXPECT_GT(test::units(*w_).categoryBox->count(), 0);
-  EXPECT_TRUE(blogSession().ready);
+  EXPECT_GT(units().categoryBox->count(), 0);
+  EXPECT_TRUE(w().blog().ready());
+  EXPECT_TRUE(sb.waitForLog("act=verify", 1));
   EXPECT_EQ(countOf(sb.requestLog(), "act=verify"), 1u);
 }
 
 TEST_F(LoginFallback, AnotherPictureComesFromTheSameSessionAndCancelEndsTheLogin) {
   Sandbox sb({.extraArgs = {"--captcha", "blank"}});
-  choose(sb.siteUrl());
-  {
-    QSignalBlocker block(test::units(*w_).categoryBox);
-    test::units(*w_).categoryBox->addItem("old site", 9);
-  }
+  const int id = site(sb.siteUrl());
+  oldCategory();
   size_t fetchesBefore = 0, fetchesAfter = 0;
   std::string cookieBefore, cookieAfter;
   bool pictureShown = false;
@@ -169,23 +139,40 @@ TEST_F(LoginFallback, AnotherPictureComesFromTheSameSessionAndCancelEndsTheLogin
     EXPECT_TRUE(d.codeEdit()->text().isEmpty()) << "a new picture wants a new code";
     d.cancelButton()->click();
   });
-  onSiteSelected(*w_);
+  pick(id);
   EXPECT_EQ(hand.shown, 1) << "取消 ends the whole login";
   EXPECT_EQ(fetchesAfter, fetchesBefore + 1);
   EXPECT_EQ(cookieAfter, cookieBefore);
   EXPECT_TRUE(pictureShown);
-  EXPECT_EQ(toastHistory(), std::vector<std::string>{loginFailedNotice()});
+  EXPECT_EQ(toastHistory(), std::vector<std::string>{cancelledLoginNotice()}) << "not a word about the password";
   EXPECT_EQ(countOf(sb.requestLog(), "act=verify"), 0u);
-  EXPECT_EQ(test::units(*w_).categoryBox->count(), 0) << "a failed login leaves no list of an earlier site";
-  EXPECT_FALSE(blogSession().ready);
+  EXPECT_EQ(units().categoryBox->count(), 0) << "a failed login leaves no list of an earlier site";
+  EXPECT_FALSE(w().blog().ready());
+}
+
+TEST(CaptchaPicture, APictureLargerThanTheDialogShowsIsRefusedFromItsHeader) {
+  // A few kilobytes that decode to 5790 x 5790 pixels (and 4x that shown):
+  // refused before decoding, with the line that says no picture came.
+  CaptchaDialog huge(nullptr, test::squarePng(5790), {});
+  EXPECT_TRUE(huge.picture()->pixmap().isNull());
+  EXPECT_TRUE(huge.picture()->text().startsWith(q("没有取到验证码图片"))) << huge.picture()->text().toStdString();
+  CaptchaDialog over(nullptr, test::squarePng(kCaptchaShownMaxSide + 1), {});
+  EXPECT_TRUE(over.picture()->pixmap().isNull());
+  // The largest picture is shown as it is, a smaller one enlarged up to 4x.
+  CaptchaDialog edge(nullptr, test::squarePng(kCaptchaShownMaxSide), {});
+  EXPECT_EQ(edge.picture()->pixmap().size(), QSize(kCaptchaShownMaxSide, kCaptchaShownMaxSide));
+  EXPECT_TRUE(edge.picture()->text().isEmpty());
+  CaptchaDialog mid(nullptr, test::squarePng(300), {});
+  EXPECT_EQ(mid.picture()->pixmap().size(), QSize(900, 900));
 }
 
 TEST_F(LoginFallback, NeverShownWhenTheReadsSucceed) {
   Sandbox sb;
-  choose(sb.siteUrl());
+  const int id = site(sb.siteUrl());
   DialogHand hand([](CaptchaDialog& d) { d.cancelButton()->click(); });
-  onSiteSelected(*w_);
+  pick(id);
   EXPECT_EQ(hand.shown, 0);
+  ASSERT_FALSE(toastHistory().empty());
   EXPECT_EQ(toastHistory().back(), loginDoneNotice());
 }
 
@@ -193,45 +180,61 @@ TEST_F(LoginFallback, ARefusedCodeOnTheLastAttemptAsksThePerson) {
   // Four pictures show wrong digits: four refused codes, then the dialog
   // with a fresh picture of the fourth session.
   Sandbox sb({.extraArgs = {"--captcha-misread", "4"}});
-  choose(sb.siteUrl());
+  const int id = site(sb.siteUrl());
   DialogHand hand([&](CaptchaDialog& d) {
     QTest::keyClicks(d.codeEdit(), QString::fromStdString(test::expectedCaptchaCode(sb)));
     d.okButton()->click();
   });
-  onSiteSelected(*w_);
+  pick(id);
   EXPECT_EQ(hand.shown, 1);
   EXPECT_EQ(toastHistory(), (std::vector<std::string>{loginRetryNotice(1), loginRetryNotice(2), loginRetryNotice(3),
                                                       loginDoneNotice()}));
 }
 
 TEST_F(LoginFallback, AnUnreachableBlogIsSaidToBeUnreachable) {
-  choose("http://127.0.0.1:1/");
-  {
-    QSignalBlocker block(test::units(*w_).categoryBox);
-    test::units(*w_).categoryBox->addItem("old site", 9);
-  }
-  blogSession().tags = {"old"};
+  // Logged in to a blog with tags first: the gone blog shows none of them.
+  Sandbox earlier({.extraArgs = {"--tags", "old"}});
+  pick(site(earlier.siteUrl()));
+  ASSERT_EQ(w().blog().tags(), std::vector<std::string>{"old"});
+  ASSERT_GT(units().categoryBox->count(), 0);
+  clearToastHistory();
   DialogHand hand([](CaptchaDialog& d) { d.cancelButton()->click(); });
-  onSiteSelected(*w_);
-  EXPECT_EQ(toastHistory(), std::vector<std::string>{unreachableNotice()});
+  pick(site("http://127.0.0.1:1/"));
+  ASSERT_EQ(toastHistory().size(), 1u);
+  EXPECT_EQ(toastHistory()[0], unreachableNotice() + "\n" + fromUtf8("连接被拒绝，或网络不通")) << "with the cause";
   EXPECT_NE(unreachableNotice(), loginFailedNotice());
   EXPECT_EQ(hand.shown, 0);
-  EXPECT_EQ(test::units(*w_).categoryBox->count(), 0);
-  EXPECT_TRUE(blogSession().tags.empty());
+  EXPECT_EQ(units().categoryBox->count(), 0);
+  EXPECT_TRUE(w().blog().tags().empty());
+}
+
+TEST_F(LoginFallback, AnOversizeAnswerIsNamedAsSuchNotAsUnreachable) {
+  // Something answers at the address, but with more than any page can be.
+  test::CaptureServer huge(
+      "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 40000000\r\n"
+      "Connection: close\r\n\r\n" +
+      std::string(4096, 'x'));
+  const int id = site(huge.url("/"));
+  DialogHand hand([](CaptchaDialog& d) { d.cancelButton()->click(); });
+  pick(id);
+  EXPECT_EQ(toastHistory(), std::vector<std::string>{tooLargeNotice()});
+  EXPECT_NE(tooLargeNotice(), unreachableNotice());
+  EXPECT_EQ(hand.shown, 0);
+  EXPECT_EQ(huge.requests().size(), 1u) << "no second attempt";
 }
 
 TEST_F(LoginFallback, ASlowEditPageKeepsTheWindowAliveAndNeverSucceedsEmpty) {
   Sandbox sb({.extraArgs = {"--delay", "edit_fckeditor:2500", "--delay", "act=verify:1000"}});
-  choose(sb.siteUrl());
-  WaitWatcher watch(*w_);
-  onSiteSelected(*w_);
+  const int id = site(sb.siteUrl());
+  WaitWatcher watch(w());
+  pick(id);
   EXPECT_TRUE(watch.texts.contains(q("正在登录 沙盒博客（第1次）…"))) << watch.texts.join('|').toStdString();
   EXPECT_TRUE(watch.texts.contains(q("正在读取编辑页…"))) << watch.texts.join('|').toStdString();
   EXPECT_TRUE(watch.waitCursor);
   EXPECT_GT(watch.ticks, 40) << "the event loop ran all along";
   EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the cursor is back";
   EXPECT_EQ(toastHistory(), std::vector<std::string>{loginDoneNotice()});
-  EXPECT_GT(test::units(*w_).categoryBox->count(), 0);
+  EXPECT_GT(units().categoryBox->count(), 0);
 }
 
 }  // namespace

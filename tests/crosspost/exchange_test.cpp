@@ -12,7 +12,6 @@
 #include "net/http.h"
 #include "support/capture_server.h"
 #include "support/sandbox.h"
-#include "support/session.h"
 
 #include <gtest/gtest.h>
 
@@ -25,10 +24,9 @@ using test::closedPort;
 using test::hexOf;
 using test::spaceRequests;
 
-class SpaceExchange : public inkpost::test::SessionTest {
+class SpaceExchange : public ::testing::Test {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
     sandbox_ = std::make_unique<test::Sandbox>();
     ASSERT_TRUE(sandbox_->running());
     // One exchange first: a sandbox stopped before its server loop runs
@@ -36,14 +34,13 @@ class SpaceExchange : public inkpost::test::SessionTest {
     sandbox_->get("/");
     clearCookieStore();
     clearHostMappings();
-    blogSession().space = SpaceSettings{};
+    spaceSettings() = SpaceSettings{};
     useLocalSpaceDoubles(sandbox_->port());
   }
   void TearDown() override {
-    SessionTest::TearDown();
     clearHostMappings();
     clearCookieStore();
-    blogSession().space = SpaceSettings{};
+    spaceSettings() = SpaceSettings{};
   }
 
   // The cookies the browser collects when the sign-on of `user` ends.

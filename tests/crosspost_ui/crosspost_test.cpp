@@ -1,10 +1,11 @@
-// Cross-posting with the real hidden browser: the passport sign-in over
-// HttpEngine, the browser following the blog host's sign-on redirects, the
-// capture of its cookies, the entry submission and the dummy sign-in after
-// it, all against the sandbox's doubles under the service's own host names.
+// Cross-posting from the program's window with its real hidden browser: the
+// passport sign-in over HttpEngine, the browser following the blog host's
+// sign-on redirects, the capture of its cookies, the entry submission and
+// the dummy sign-in after it, all against the sandbox's doubles under the
+// service's own host names; and the hand-over from 发布 to the cross-post.
 // Waits and notices are shortened.
 #include "crosspost/ui/crosspost.h"
-#include "blog/ui/publish.h"
+#include "blog/ui/login.h"
 #include "common/ui/gbk.h"
 #include "common/ui/toast.h"
 #include "crosspost/hosts.h"
@@ -16,15 +17,10 @@
 #include "net/cookiestore.h"
 #include "net/encoding.h"
 #include "net/http.h"
-#include "shell/mainwindow.h"
-#include "sites/sitestore.h"
-#include "sites/ui/sitechooser.h"
+#include "sites/ui/sitebar.h"
 #include "support/capture_server.h"
-#include "support/guiwait.h"
-#include "support/mainunits.h"
-#include "support/sandbox.h"
-#include "support/session.h"
-#include "support/tempdir.h"
+#include "support/sandboxlogin.h"
+#include "support/wiredwindow.h"
 
 #include <gtest/gtest.h>
 #include <QCheckBox>
@@ -46,7 +42,6 @@
 namespace inkpost {
 namespace {
 
-using test::closedPort;
 using test::hexOf;
 using test::SpaceRequest;
 
@@ -55,7 +50,7 @@ using test::SpaceRequest;
 class SandboxEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    sandbox = std::make_unique<test::Sandbox>();
+    sandbox = std::make_unique<test::Sandbox>(test::sandboxOptions());
     // Nothing but the doubles is reachable for the browser.
     std::string flags = spaceHostResolverSwitch(sandbox->port());
     flags.insert(flags.size() - 1, ",MAP * ~NOTFOUND,EXCLUDE 127.0.0.1");
@@ -112,66 +107,53 @@ class NoticeWatch {
   std::vector<Seen> seen_;
 };
 
-class CrossPost : public inkpost::test::SessionTest {
+class CrossPost : public test::WiredWindow {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
+    WiredWindow::SetUp();
     test::Sandbox& sb = *SandboxEnvironment::sandbox;
     ASSERT_TRUE(sb.running());
     clearHostMappings();
-    blogSession().space = SpaceSettings{};
     useLocalSpaceDoubles(sb.port());
     // Long enough for a slow machine to finish the sign-on; tests that wait
     // the whole loop out shorten it.
-    blogSession().space.waitIntervalMs = 1000;
+    spaceSettings().waitIntervalMs = 1000;
     setToastTimeScale(0.02);
-    clearToastHistory();
-
-    w_ = std::make_unique<MainWindow>();
-    bindToastTimer(inkpost::test::units(*w_).toastTimer);
-    QObject::connect(inkpost::test::units(*w_).spaceView, &QWebEngineView::loadFinished, w_.get(),
-                     [this](bool) { SpaceBrowserArrived(*w_); });
     // The browser profile outlives the window: start each test with empty
     // stores, after the removals have reached the process-wide one.
-    inkpost::test::units(*w_).spaceView->page()->profile()->cookieStore()->deleteAllCookies();
+    browser()->page()->profile()->cookieStore()->deleteAllCookies();
     QTest::qWait(200);
     clearCookieStore();
-    w_->show();
-    blogSession().spaceCookie.clear();
     logStart_ = test::spaceRequests(sb.dataDir()).size();
   }
 
   void TearDown() override {
-    SessionTest::TearDown();
-    w_.reset();
-    CloseSiteStore();
+    WiredWindow::TearDown();
     clearHostMappings();
-    clearCookieStore();
-    blogSession().space = SpaceSettings{};
-    setToastTimeScale(1.0);
   }
 
-  // A keyed database with one site whose second-service account is given,
-  // chosen in the chooser, the sync box ticked.
-  void chooseSite(const std::string& bdname, const std::string& bdpass, const std::string& url = "") {
-    const std::string path = dir_.file("data.mdb");
-    ASSERT_TRUE(createSiteDatabase(path));
+  // A site of the blog at `url` (the sandbox's own by default) with the
+  // given second-service account, picked in the chooser (its login runs),
+  // the sync box ticked; the notices so far are left out of toastTexts().
+  void chooseSite(const std::string& bdname, const std::string& bdpass, const std::string& url = "",
+                  const std::string& password = "secret") {
     SiteRecord site;
-    site.webname = "sandbox";
     site.weburl = url.empty() ? SandboxEnvironment::sandbox->siteUrl() : url;
     site.admin = "admin";
-    site.pass = "secret";
+    site.pass = password;
     site.bdname = bdname;
     site.bdpass = bdpass;
-    ASSERT_TRUE(addOrUpdateSite(path, site));
-    ASSERT_EQ(OpenSiteStore(path), SiteStoreOpen::Ok);
-    FillSiteChooser(inkpost::test::units(*w_).siteChooser);
-    inkpost::test::units(*w_).siteChooser->setCurrentIndex(0);
-    inkpost::test::units(*w_).syncSpaceCheck->setChecked(true);
-    // As after a login that read the edit page.
-    blogSession().site = site.weburl;
-    blogSession().ready = true;
+    pick(addSite(site));
+    if (!units().syncSpaceCheck->isChecked()) units().syncSpaceCheck->click();
+    clearToastHistory();
   }
+
+  // The cross-post step as a publish hands over to it.
+  void crossPost(const std::string& title, const std::string& body) {
+    crossPostArticle(w().crossPost(), w().sites().chosenSite(), title, body);
+  }
+  const std::string& spaceCookie() { return w().crossPost().session().cookie(); }
+  QWebEngineView* browser() { return w().crossPost().browser(); }
 
   // The requests that reached either double during this test (the
   // browser's own favicon requests left out).
@@ -197,10 +179,8 @@ class CrossPost : public inkpost::test::SessionTest {
   }
 
   // The browser's address once its pending events have run.
-  std::string browserAddress() { return inkpost::test::units(*w_).spaceView->url().toEncoded().toStdString(); }
+  std::string browserAddress() { return browser()->url().toEncoded().toStdString(); }
 
-  test::TempDir dir_;
-  std::unique_ptr<MainWindow> w_;
   size_t logStart_ = 0;
 };
 
@@ -211,7 +191,7 @@ TEST_F(CrossPost, SignsInFollowsTheSignOnCapturesCookiesPostsAndResets) {
   const std::string title = "Title & more = 100% \xB1\xEA\xCC\xE2";
   const std::string body = "<p>first</p>\r\n<P></P>\n<p>second&Hellip;</p><p> </p>";
   NoticeWatch watch(SandboxEnvironment::sandbox->dataDir(), logStart_);
-  crossPostArticle(*w_, title, body);
+  crossPost(title, body);
 
   // Display times as given; the entry goes out only after the waiting
   // notice has closed.
@@ -225,8 +205,8 @@ TEST_F(CrossPost, SignsInFollowsTheSignOnCapturesCookiesPostsAndResets) {
 
   EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…", "发布成功！"}));
   const std::string ticket = hexOf(user);
-  EXPECT_NE(blogSession().spaceCookie.find("PSPTOKEN=p" + ticket), std::string::npos) << blogSession().spaceCookie;
-  EXPECT_NE(blogSession().spaceCookie.find("STOKEN=" + ticket), std::string::npos);
+  EXPECT_NE(spaceCookie().find("PSPTOKEN=p" + ticket), std::string::npos) << spaceCookie();
+  EXPECT_NE(spaceCookie().find("STOKEN=" + ticket), std::string::npos);
   // The notice ends as soon as the session is ready, so the browser may
   // still be on its way to the blank page.
   EXPECT_TRUE(test::waitUntil([&] { return browserAddress() == "about:blank"; }, 10000)) << browserAddress();
@@ -255,20 +235,29 @@ TEST_F(CrossPost, SignsInFollowsTheSignOnCapturesCookiesPostsAndResets) {
 
 TEST_F(CrossPost, TokenSetByTheHomePageItselfIsCaptured) {
   chooseSite("homepsp-ivan", "pw");
-  crossPostArticle(*w_, "t", "b");
+  crossPost("t", "b");
   EXPECT_EQ(toastTexts().back(), QStringLiteral("发布成功！"));
-  EXPECT_NE(blogSession().spaceCookie.find("PSPTOKEN=p" + hexOf("homepsp-ivan")), std::string::npos);
+  EXPECT_NE(spaceCookie().find("PSPTOKEN=p" + hexOf("homepsp-ivan")), std::string::npos);
 }
 
 TEST_F(CrossPost, WrongAccountStopsAfterTheSignIn) {
   chooseSite("wrong-user", "pw");
-  crossPostArticle(*w_, "t", "b");
+  crossPost("t", "b");
   EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "百度帐号登陆失败！"}));
   auto log = requests();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0].body, passportLoginBody(kPassportHost, "wrong-user", "pw"));
   EXPECT_TRUE(isDummySignIn(log[1]));
   EXPECT_NE(browserAddress().rfind("http://" + std::string(kSpaceHost), 0), 0u);
+}
+
+TEST_F(CrossPost, ASiteWithoutAnAccountSaysWhereToSetItAndSendsNothing) {
+  chooseSite("", "");
+  crossPost("t", "b");
+  EXPECT_EQ(toastTexts(),
+            texts({"没有填写百度帐号，未同步到百度空间。请在“网站管理 → 修改网站”中为这个网站填写百度帐号和"
+                   "百度密码。"}));
+  EXPECT_TRUE(requests().empty());
 }
 
 // Sign-ons that never give a capture: the wait runs out, nothing is posted,
@@ -283,17 +272,17 @@ struct NoCapture {
 class CrossPostTimeout : public CrossPost, public ::testing::WithParamInterface<NoCapture> {};
 
 TEST_P(CrossPostTimeout, WaitsOutAndReportsTheTimeout) {
-  blogSession().space.waitIntervalMs = 400;
+  spaceSettings().waitIntervalMs = 400;
   chooseSite(GetParam().user, "pw");
-  crossPostArticle(*w_, "t", "b");
+  crossPost("t", "b");
   EXPECT_EQ(toastTexts(),
             texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…", "获取相关参数超时，发布失败！"}));
-  EXPECT_EQ(blogSession().spaceCookie, "");
+  EXPECT_EQ(spaceCookie(), "");
   // On a slow machine the browser may still be on its way: the sign-on
   // must end where expected, and still without a capture.
   const std::string final = "http://" + std::string(kSpaceHost) + GetParam().finalAddress;
   EXPECT_TRUE(QTest::qWaitFor([&] { return browserAddress() == final; }, 20000)) << browserAddress();
-  EXPECT_EQ(blogSession().spaceCookie, "");
+  EXPECT_EQ(spaceCookie(), "");
   // The browser's cookies did reach the process-wide store; they are just
   // not a session.
   const std::string stored = cookieHeaderFor("http://" + std::string(kSpaceHost) + "/");
@@ -316,13 +305,13 @@ INSTANTIATE_TEST_SUITE_P(SignOns, CrossPostTimeout,
                          });
 
 TEST_F(CrossPost, HomeUnderHttpsIsNoArrival) {
-  blogSession().space.waitIntervalMs = 400;
+  spaceSettings().waitIntervalMs = 400;
   chooseSite("httpshome-gina", "pw");
-  crossPostArticle(*w_, "t", "b");
+  crossPost("t", "b");
   EXPECT_EQ(toastTexts().back(), QStringLiteral("获取相关参数超时，发布失败！"));
   const std::string https = "https://" + std::string(kSpaceHost) + "/home";
   EXPECT_TRUE(QTest::qWaitFor([&] { return browserAddress().rfind(https, 0) == 0; }, 20000)) << browserAddress();
-  EXPECT_EQ(blogSession().spaceCookie, "");
+  EXPECT_EQ(spaceCookie(), "");
   auto log = requests();
   for (const auto& r : log) EXPECT_EQ(r.target.find("/pub/"), std::string::npos) << r.target;
   EXPECT_TRUE(lastPostIsDummySignIn(log));
@@ -330,7 +319,7 @@ TEST_F(CrossPost, HomeUnderHttpsIsNoArrival) {
 
 TEST_F(CrossPost, RefusedEntryIsReportedAsFailure) {
   chooseSite("badsubmit-hank", "pw");
-  crossPostArticle(*w_, "t", "b");
+  crossPost("t", "b");
   EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…", "发布失败~"}));
   auto log = requests();
   ASSERT_GE(log.size(), 2u);
@@ -342,11 +331,11 @@ TEST_F(CrossPost, CookieBridgeCarriesCookiesBothWays) {
   const std::string space = kSpaceHost;
   storeCookie(space, "PUSHED", "1");
   storeCookie(".baidu.com", "DOMAIN", "2");
-  attachCookieBridge(inkpost::test::units(*w_).spaceView);
-  attachCookieBridge(inkpost::test::units(*w_).spaceView);  // once is enough; twice is harmless
-  pushCookiesToBrowser(inkpost::test::units(*w_).spaceView);
-  QSignalSpy finished(inkpost::test::units(*w_).spaceView, &QWebEngineView::loadFinished);
-  inkpost::test::units(*w_).spaceView->load(QUrl(QString::fromStdString("http://" + space + "/home")));
+  attachCookieBridge(browser());
+  attachCookieBridge(browser());  // once is enough; twice is harmless
+  pushCookiesToBrowser(browser());
+  QSignalSpy finished(browser(), &QWebEngineView::loadFinished);
+  browser()->load(QUrl(QString::fromStdString("http://" + space + "/home")));
   ASSERT_TRUE(finished.wait(20000));
   auto log = requests();
   ASSERT_FALSE(log.empty());
@@ -356,7 +345,7 @@ TEST_F(CrossPost, CookieBridgeCarriesCookiesBothWays) {
   EXPECT_NE(sent.find("DOMAIN=2"), std::string::npos) << sent;
 
   // What the browser drops leaves the process-wide store as well.
-  inkpost::test::units(*w_).spaceView->page()->profile()->cookieStore()->deleteAllCookies();
+  browser()->page()->profile()->cookieStore()->deleteAllCookies();
   for (int i = 0; i < 100 && !cookieHeaderFor("http://" + space + "/").empty(); ++i) QTest::qWait(50);
   EXPECT_EQ(cookieHeaderFor("http://" + space + "/"), "");
 }
@@ -380,13 +369,14 @@ TEST(PumpingWaitTest, BlocksForTheIntervalAndRunsPendingEventsAfter) {
 }
 
 TEST_F(CrossPost, PublishWithoutAnswerStillCrossPosts) {
-  // No blog answers: the post may have gone through, so the cross-post runs.
-  chooseSite("alice", "pw", "http://127.0.0.1:" + std::to_string(closedPort()) + "/");
-  blogSession().crossPost = [](QWidget& w, const std::string& t, const std::string& b) {
-    crossPostArticle(static_cast<MainWindow&>(w), t, b);
-  };
-  inkpost::test::units(*w_).titleEdit->setText(QStringLiteral("标题"));
-  publishArticle(*w_);
+  // The blog takes the login, then drops the post unanswered: it may have
+  // gone through, so 发布 hands over to the cross-post.
+  test::Sandbox blog(test::sandboxOptions());
+  chooseSite("alice", "pw", blog.siteUrl());
+  ASSERT_TRUE(w().blog().ready());
+  ASSERT_TRUE(blog.setFailure(0, "drop"));
+  units().titleEdit->setText(QStringLiteral("标题"));
+  units().publishButton->click();
   EXPECT_EQ(toastTexts(), texts({"返回信息异常，可能已成功！请自行确认", "开始同步到百度空间！",
                                  "登录成功，正在获取相关参数，请稍等…", "发布成功！"}));
   auto log = requests();
@@ -398,31 +388,32 @@ TEST_F(CrossPost, PublishWithoutAnswerStillCrossPosts) {
 }
 
 TEST_F(CrossPost, UntickedBoxSendsNothing) {
-  chooseSite("alice", "pw", "http://127.0.0.1:" + std::to_string(closedPort()) + "/");
-  inkpost::test::units(*w_).syncSpaceCheck->setChecked(false);
-  blogSession().crossPost = [](QWidget& w, const std::string& t, const std::string& b) {
-    crossPostArticle(static_cast<MainWindow&>(w), t, b);
-  };
-  publishArticle(*w_);
+  test::Sandbox blog(test::sandboxOptions());
+  chooseSite("alice", "pw", blog.siteUrl());
+  ASSERT_TRUE(blog.setFailure(0, "drop"));
+  units().syncSpaceCheck->click();
+  ASSERT_FALSE(units().syncSpaceCheck->isChecked());
+  units().titleEdit->setText(QStringLiteral("标题"));
+  units().publishButton->click();
   EXPECT_EQ(toastTexts(), texts({"返回信息异常，可能已成功！请自行确认"}));
   // Called directly, the step looks at the box itself.
-  crossPostArticle(*w_, "t", "b");
+  crossPost("t", "b");
   EXPECT_EQ(toastTexts().size(), 1);
   EXPECT_TRUE(requests().empty());
 }
 
 TEST_F(CrossPost, RefusedPublishSendsNothingToEitherHost) {
-  // Not signed in to the blog: nothing goes out, to the blog or the second
+  // The blog's login failed: nothing goes out, to the blog or the second
   // service.
-  chooseSite("alice", "pw");
-  blogSession().ready = false;
-  blogSession().crossPost = [](QWidget& w, const std::string& t, const std::string& b) {
-    crossPostArticle(static_cast<MainWindow&>(w), t, b);
-  };
-  inkpost::test::units(*w_).titleEdit->setText(QStringLiteral("title"));
-  publishArticle(*w_);
+  test::Sandbox& sb = *SandboxEnvironment::sandbox;
+  const int articles = sb.articleCount();
+  chooseSite("alice", "pw", "", "wrong");
+  ASSERT_FALSE(w().blog().ready());
+  units().titleEdit->setText(QStringLiteral("title"));
+  units().publishButton->click();
   EXPECT_EQ(toastTexts(), texts({"请先选择网站并登录"}));
   EXPECT_TRUE(requests().empty());
+  EXPECT_EQ(sb.articleCount(), articles);
 }
 
 }  // namespace
@@ -438,10 +429,10 @@ TEST_F(CrossPost, TheWaitingNoticeEndsAsSoonAsTheSessionIsReady) {
   setToastTimeScale(1.0);
   QElapsedTimer clock;
   clock.start();
-  crossPostArticle(*w_, "t", "b");
+  crossPost("t", "b");
   EXPECT_LT(clock.elapsed(), 15000);
   EXPECT_EQ(toastTexts(), texts({"开始同步到百度空间！", "登录成功，正在获取相关参数，请稍等…", "发布成功！"}));
-  EXPECT_FALSE(blogSession().spaceCookie.empty());
+  EXPECT_FALSE(spaceCookie().empty());
 }
 
 }  // namespace

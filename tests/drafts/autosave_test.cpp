@@ -104,6 +104,52 @@ TEST(Autosave, AnEmptyArticleNeverDisplacesAFilledOne) {
   EXPECT_FALSE(articleEmpty(f));
 }
 
+TEST(Autosave, ABodyTheEditorLostNeverGoesOverASlotThatHoldsText) {
+  // A body too long for the editor comes back empty: the title is there,
+  // the body is not.
+  TempDir dir;
+  DraftStore store(dir.path());
+  ASSERT_EQ(store.autosave(article("long")), DraftStore::AutosaveResult::Saved);
+  ASSERT_TRUE(store.saveRecovery(article("long"), RecoveryState::Unsaved));
+  DraftFields lost = article("long");
+  lost.body.clear();
+  ASSERT_FALSE(articleEmpty(lost));
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(store.autosave(lost), DraftStore::AutosaveResult::Empty);
+  EXPECT_EQ(tagOf(store, "1"), "long");
+  EXPECT_FALSE(store.exists("2"));
+  EXPECT_TRUE(store.saveRecovery(lost, RecoveryState::Unsaved));
+  EXPECT_EQ(store.loadRecovery()->fields.body, "<p>body long</p>");
+  // Over a slot without text an empty body is saved as before.
+  TempDir other;
+  DraftStore fresh(other.path());
+  EXPECT_EQ(fresh.autosave(lost), DraftStore::AutosaveResult::Saved);
+}
+
+TEST(Recovery, ASettingsFileSavedAsUtf8IsReadAndTheUserIsTold) {
+  TempDir dir;
+  DraftStore store(dir.path());
+  DraftFields f = article("x");
+  f.title = fromUtf8("标题：恢复");
+  ASSERT_TRUE(store.saveRecovery(f, RecoveryState::Unsaved));
+  takeDraftNotices();
+  // Opened and saved again by an editor that wrote UTF-8 (with its mark).
+  writeFile(dir.file("recovery.ini"), "\xEF\xBB\xBF" + toUtf8(readFile(dir.file("recovery.ini"))));
+  auto back = store.loadRecovery();
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->fields.title, f.title);
+  std::vector<std::string> notices = takeDraftNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find(fromUtf8("是UTF-8编码")), std::string::npos) << toUtf8(notices[0]);
+  // Neither GBK nor UTF-8: the title is lost, and that is said too.
+  writeFile(dir.file("recovery.ini"), "garbage\r\n");
+  ASSERT_TRUE(store.loadRecovery());
+  notices = takeDraftNotices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find(fromUtf8("标题等内容没有恢复")), std::string::npos) << toUtf8(notices[0]);
+  EXPECT_FALSE(bodyTooLongNotice(100u << 20).empty());
+  EXPECT_NE(bodyTooLongNotice(100u << 20).find("100 MB"), std::string::npos);
+}
+
 TEST(Autosave, RealChangesRotateAsBefore) {
   TempDir dir;
   DraftStore store(dir.path());
@@ -159,6 +205,23 @@ TEST(Captions, ShowTheSaveTimeAndTheStartOfTheTitle) {
   EXPECT_FALSE(store.info("2"));
 }
 
+TEST(Ring, FreshDatesAloneMakeNoNewSlotAndCaptionsSayTheRealAge) {
+  TempDir dir;
+  DraftStore store(dir.path());
+  DraftFields a = article("dated");
+  ASSERT_EQ(store.autosave(a), DraftStore::AutosaveResult::Saved);
+  a.time = "23:59:59";  // the boxes filled afresh at a login or a publish
+  a.day = "31";
+  EXPECT_EQ(store.autosave(a), DraftStore::AutosaveResult::Unchanged);
+  EXPECT_FALSE(store.exists("2"));
+  a.title = "title changed";
+  EXPECT_EQ(store.autosave(a), DraftStore::AutosaveResult::Saved);
+  EXPECT_EQ(ageCaption(1000, 1000), fromUtf8("1分钟前"));
+  EXPECT_EQ(ageCaption(1000, 1000 + 7 * 60 + 30), fromUtf8("7分钟前"));
+  EXPECT_EQ(ageCaption(1000, 1000 + 3 * 3600), fromUtf8("3小时前"));
+  EXPECT_EQ(ageCaption(1000, 1000 + 2 * 86400), fromUtf8("2天前"));
+}
+
 TEST(Recovery, OfferedOnceWhenUnsavedAndDifferentFromTheNewestSlot) {
   TempDir dir;
   DraftStore store(dir.path());
@@ -177,7 +240,7 @@ TEST(Recovery, OfferedOnceWhenUnsavedAndDifferentFromTheNewestSlot) {
   EXPECT_FALSE(store.recoveryOffer());
 }
 
-TEST(Recovery, NoOfferForAPublishedEmptyOrAlreadyRingedArticle) {
+TEST(Recovery, NoOfferForAPublishedOrEmptyArticleButOneTheRingAlsoHoldsIsOffered) {
   TempDir dir;
   DraftStore store(dir.path());
   ASSERT_TRUE(store.saveRecovery(article("p"), RecoveryState::Published));
@@ -185,8 +248,14 @@ TEST(Recovery, NoOfferForAPublishedEmptyOrAlreadyRingedArticle) {
   EXPECT_EQ(store.loadRecovery()->state, RecoveryState::Published);
   ASSERT_TRUE(store.saveRecovery(idleWindow(), RecoveryState::Unsaved));
   EXPECT_FALSE(store.recoveryOffer());
+  // After a kill the window opens empty: an article the ring holds too is
+  // still brought back (it is not in the window), and kept only once.
   ASSERT_TRUE(store.saveRing(article("same")));
   ASSERT_TRUE(store.saveRecovery(article("same"), RecoveryState::Unsaved));
+  ASSERT_TRUE(store.recoveryOffer());
+  ASSERT_TRUE(store.keepRecovery());
+  EXPECT_EQ(tagOf(store, "1"), "same");
+  EXPECT_NE(tagOf(store, "2"), "same");
   EXPECT_FALSE(store.recoveryOffer());
   // The ring's files are not touched by the recovery slot's name.
   EXPECT_TRUE(fileExists(dir.file("recovery.ini")));

@@ -104,6 +104,35 @@ TEST_F(Slots, EveryFieldComesBack) {
   EXPECT_EQ(*back, f);
 }
 
+// An article opened from a blog keeps its number there and the blog's
+// address in every slot, the recovery slot too; a new article's slot stays
+// as it was (an older file reads as a new article).
+TEST_F(Slots, TheBlogArticleASlotBelongsToComesBack) {
+  DraftFields opened = sample("x");
+  opened.articleId = 44;
+  opened.articleSite = "http://127.0.0.1:8080/blog/";
+  opened.articleIntro = fromUtf8("摘要 & 说明\r\n");
+  ASSERT_TRUE(store.saveManual(opened));
+  EXPECT_EQ(value("now", "文章编号"), "44");
+  EXPECT_EQ(value("now", "文章网站"), "http://127.0.0.1:8080/blog/");
+  EXPECT_EQ(value("now", "文章摘要"), "%D5%AA%D2%AA+%26+%CB%B5%C3%F7%0D%0A");
+  EXPECT_EQ(*store.load("now"), opened);
+  ASSERT_TRUE(store.saveRecovery(opened, RecoveryState::Unsaved));
+  EXPECT_EQ(store.loadRecovery()->fields, opened);
+  EXPECT_EQ(store.loadRecovery()->state, RecoveryState::Unsaved);
+
+  const DraftFields fresh = sample("y");
+  ASSERT_TRUE(store.saveManual(fresh));
+  const std::string text = readFile(store.settingsPath("now"));
+  EXPECT_EQ(text, settingsText(fresh));
+  EXPECT_EQ(text.find(key("文章编号")), std::string::npos) << "a new article writes the fourteen keys only";
+  EXPECT_EQ(store.load("now")->articleId, 0);
+  // A number that is no number, or none, is a new article.
+  writeFile(store.settingsPath("1"), text + key("文章编号") + "=x\r\n" + key("文章网站") + "=http://a/\r\n");
+  EXPECT_EQ(store.load("1")->articleId, 0);
+  EXPECT_EQ(store.load("1")->articleSite, "");
+}
+
 TEST_F(Slots, GalleryValueSplitsAsWritten) {
   const std::string sep = key("<分>");
   EXPECT_EQ(joinGallery({}), "");

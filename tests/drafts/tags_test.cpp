@@ -43,6 +43,31 @@ TEST(TagsPage, HighlightsChosenTagsInBlogOrder) {
                                              "<span class='yes' id='b'>&nbsp;<a href='#b'>b</a>&nbsp;</span>" +
                                              "</body></html>");
   EXPECT_NE(tagsPage({"foo"}, ",Foo,").find("class='no' id='foo'"), std::string::npos);
+  // A note stands above the tags, escaped.
+  EXPECT_EQ(tagsPage({}, ",", "a<b"), head + "<p id='note' style='color:#808080;margin:6px'>a&lt;b</p></body></html>");
+}
+
+// The picker by a 200 x 20 tags box at (500, 100) in a 1000 x 800 window
+// on a screen of that size.
+TEST(TagsWindowPlace, UnderTheBoxUnlessThatCoversTheAliasBoxThenBesideThenBelowOrAbove) {
+  const ScreenRect box{500, 100, 200, 20}, screen{0, 0, 1000, 800};
+  const auto place = [&](const ScreenRect& alias, const ScreenRect& window, const ScreenRect& on) {
+    return tagsWindowPlace(box, alias, window, on, 320, 150);
+  };
+  // Nothing under the box: right under it, 2 in, moved back onto the screen.
+  EXPECT_EQ(place({0, 300, 100, 20}, screen, screen), (ScreenRect{502, 120, 320, 150}));
+  EXPECT_EQ(place({}, screen, {0, 0, 800, 800}), (ScreenRect{480, 120, 320, 150}));
+  // The alias box in the next row: beside the box, narrowed to the window,
+  // or to the screen where the window leaves too little.
+  const ScreenRect alias{300, 128, 300, 20};
+  EXPECT_EQ(place(alias, screen, screen), (ScreenRect{702, 100, 298, 150}));
+  EXPECT_EQ(place(alias, {0, 0, 900, 800}, {0, 0, 2000, 200}), (ScreenRect{702, 50, 198, 150}));
+  EXPECT_EQ(place(alias, {0, 0, 800, 800}, screen), (ScreenRect{702, 100, 298, 150}));
+  // No room beside: under the alias box, or above the tags box.
+  const ScreenRect narrow{0, 0, 702 + kTagsWindowMinWidth - 1, 800};
+  EXPECT_EQ(place(alias, narrow, narrow), (ScreenRect{502, 148, 320, 150}));
+  const ScreenRect lowBox{500, 200, 200, 20}, lowAlias{300, 228, 300, 20}, low{0, 0, 800, 390};
+  EXPECT_EQ(tagsWindowPlace(lowBox, lowAlias, low, low, 320, 150), (ScreenRect{480, 50, 320, 150}));
 }
 
 TEST(TagsPage, AwkwardNamesAreEscapedAndComeBackFromTheirLinks) {

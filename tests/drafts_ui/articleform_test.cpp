@@ -1,8 +1,6 @@
 // The article form: its value round trip, and publishing and draft saving
 // reading the same values from one form.
-#include "guihelp.h"
-#include "support/mainunits.h"
-#include "support/session.h"
+#include "support/wiredwindow.h"
 
 #include "blog/publish.h"
 #include "blog/ui/articleform.h"
@@ -21,26 +19,20 @@
 #include <string>
 
 using namespace inkpost;
-using inkpost::test::DraftsWindow;
-using inkpost::test::units;
 
 namespace {
 
 std::string g(const char* utf8) { return fromUtf8(utf8); }
 
-class ArticleFormTest : public inkpost::test::SessionTest {
+class ArticleFormTest : public inkpost::test::WiredWindow {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
-    units(w).saveTimer->stop();
+    WiredWindow::SetUp();
+    ASSERT_TRUE(editorUp());
     form().setCategories({{g("未分类"), 1, false}, {g("随笔"), 7, false}, {g("技术"), 12, false}});
     form().setAuthors({{"admin", 1, false}, {g("张三"), 3, true}});
   }
-  void TearDown() override {
-    SessionTest::TearDown();
-    units(w).saveTimer->stop();
-  }
-  ArticleForm& form() { return ArticleForm::of(w); }
+  ArticleForm& form() { return w().form(); }
 
   // Every field set through the form, Chinese text and the date boxes too.
   Article written() {
@@ -60,8 +52,6 @@ class ArticleFormTest : public inkpost::test::SessionTest {
     a.body = g("<p>正文 &amp; 'quote' \"q\"</p>\r\n<p>&#128512;</p>");
     return a;
   }
-
-  MainWindow& w = DraftsWindow::window();
 };
 
 TEST_F(ArticleFormTest, SetArticleOfArticleChangesNothing) {
@@ -70,16 +60,15 @@ TEST_F(ArticleFormTest, SetArticleOfArticleChangesNothing) {
   const Article read = form().article();
   EXPECT_EQ(read, a);
   // What the user sees.
-  EXPECT_EQ(units(w).titleEdit->text(), QStringLiteral("中文标题 V2 & <b>"));
-  EXPECT_EQ(units(w).categoryBox->currentText(), QStringLiteral("技术"));
-  EXPECT_EQ(units(w).authorBox->currentText(), QStringLiteral("张三"));
-  EXPECT_EQ(units(w).typeBox->currentText(), QStringLiteral("锁定文章"));
-  EXPECT_EQ(units(w).yearEdit->text() + units(w).monthEdit->text() + units(w).dayEdit->text(),
-            QStringLiteral("2026128"));
-  EXPECT_EQ(units(w).timeEdit->text(), QStringLiteral("9:5:3"));
+  EXPECT_EQ(units().titleEdit->text(), QStringLiteral("中文标题 V2 & <b>"));
+  EXPECT_EQ(units().categoryBox->currentText(), QStringLiteral("技术"));
+  EXPECT_EQ(units().authorBox->currentText(), QStringLiteral("张三"));
+  EXPECT_EQ(units().typeBox->currentText(), QStringLiteral("锁定文章"));
+  EXPECT_EQ(units().yearEdit->text() + units().monthEdit->text() + units().dayEdit->text(), QStringLiteral("2026128"));
+  EXPECT_EQ(units().timeEdit->text(), QStringLiteral("9:5:3"));
   // The title is put back before the alias, so the ticked 自动 box does not
   // overwrite the stored alias.
-  EXPECT_EQ(units(w).aliasEdit->text(), QStringLiteral("zi-ding-yi"));
+  EXPECT_EQ(units().aliasEdit->text(), QStringLiteral("zi-ding-yi"));
 
   form().setArticle(read);
   EXPECT_EQ(form().article(), a);
@@ -96,9 +85,9 @@ TEST_F(ArticleFormTest, FillDatesWritesNumbersWithoutLeadingZeros) {
 TEST_F(ArticleFormTest, PublishingAndDraftSavingReadTheSameValues) {
   form().setArticle(written());
   for (bool chosen : {true, false}) {
-    if (!chosen) units(w).categoryBox->setCurrentIndex(-1);
-    const PostForm post = articleFields(w);
-    const DraftFields draft = captureDraft(w);
+    if (!chosen) units().categoryBox->setCurrentIndex(-1);
+    const PostForm post = postFields(form().fields());  // what 发布 sends
+    const DraftFields draft = captureDraft(w().drafts());
     EXPECT_EQ(post.title, draft.title);
     EXPECT_EQ(post.tags, draft.tags);
     EXPECT_EQ(post.categoryId, chosen ? std::to_string(draft.category) : std::string());

@@ -1,12 +1,15 @@
 // Child processes that really fault: each case runs fault_child, reads the
 // report from its standard error (INKPOST_FAULT_REPORT=stderr, so no display
 // is needed) and checks the report and the exit status.
+#include "support/tempdir.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -369,6 +372,26 @@ TEST(FaultChild, WithoutHelperTheReportStillReachesStderr) {
   EXPECT_NE(reportOf(run).find("错误信息:内存读取异常"), std::string::npos) << run.err;
 }
 
+TEST(FaultChild, TheReportReachesTheHelperOnAPipeNotOnItsCommandLine) {
+  // A helper that keeps what `ps` would show of it (its arguments) and
+  // what it was handed on the descriptor it is told of.
+  inkpost::test::TempDir dir;
+  const std::string helper = dir.file("helper.sh");
+  inkpost::test::writeFile(helper, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + dir.file("args") + "'\ncat <&\"$2\" > '" +
+                                       dir.file("report") + "'\n");
+  ASSERT_EQ(chmod(helper.c_str(), 0700), 0);
+  ChildRun run = runChild({"write"}, false, {"INKPOST_FAULT_REPORT_HELPER=" + helper});
+  ASSERT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 128 + SIGSEGV);
+  const std::string args = inkpost::test::readFile(dir.file("args"));
+  EXPECT_EQ(args.rfind("--from-fd\n", 0), 0u) << args;
+  EXPECT_EQ(args.find("内存写入异常"), std::string::npos) << args;
+  const std::string report = inkpost::test::readFile(dir.file("report"));
+  EXPECT_NE(report.find(std::string("\0", 1)), std::string::npos);
+  EXPECT_NE(report.find("错误信息:内存写入异常"), std::string::npos) << report;
+  EXPECT_EQ(run.err.find(kCaptionLine), std::string::npos) << "shown, so not written to stderr";
+}
+
 #ifdef FAULT_REPORT_HELPER
 TEST(FaultChild, ReportBoxIsShownByTheHelperProgram) {
   // The helper draws the box on Qt's offscreen platform, prints what it
@@ -383,6 +406,7 @@ TEST(FaultChild, ReportBoxIsShownByTheHelperProgram) {
             std::string::npos)
       << run.out << run.err;
   EXPECT_NE(run.out.find("\nCallStack:\n[fault_child]+0x"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.substr(run.out.size() - 8), "\n确定\n") << "the button speaks Chinese";
   EXPECT_EQ(run.err.find(kCaptionLine), std::string::npos);  // shown, so not written to stderr
 }
 
@@ -392,7 +416,7 @@ TEST(FaultChild, NestedMessageThroughTheHelperHasNoCaption) {
                            "QT_QPA_PLATFORM=offscreen", "INKPOST_FAULT_REPORT_AUTOCLOSE_MS=10"});
   EXPECT_TRUE(run.exited);
   EXPECT_NE(run.exitCode, 0);
-  EXPECT_EQ(run.out, "\n程序发生严重错误，无法获取异常信息，程序准备关闭\n");
+  EXPECT_EQ(run.out, "\n程序发生严重错误，无法获取异常信息，程序准备关闭\n确定\n");
 }
 #endif
 

@@ -7,6 +7,9 @@
 
 #include <random>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace inkpost::capture;
 
 namespace {
@@ -123,6 +126,18 @@ TEST(CaptureJpeg, ReportsFailureInsteadOfEndingTheProcess) {
   src.fill(Qt::red);
   EXPECT_FALSE(writeJpeg(src, "/nonexistent-dir/x.jpg"));
   EXPECT_FALSE(writeJpeg(QImage(), "/tmp/never.jpg"));
-  // A full device: libjpeg reports the short write through its error hook.
-  if (inkpost::test::fileExists("/dev/full")) EXPECT_FALSE(writeJpeg(src, "/dev/full"));
+}
+
+TEST(CaptureJpeg, ALinkInTheFilesPlaceIsReplacedNotWrittenThrough) {
+  inkpost::test::TempDir dir;
+  QImage src(8, 8, QImage::Format_RGB32);
+  src.fill(Qt::red);
+  inkpost::test::writeFile(dir.file("outside"), "keep");
+  ASSERT_EQ(::symlink(dir.file("outside").c_str(), dir.file("img.jpg").c_str()), 0);
+  ASSERT_TRUE(writeJpeg(src, dir.file("img.jpg")));
+  EXPECT_EQ(inkpost::test::readFile(dir.file("outside")), "keep");
+  struct stat st {};
+  ASSERT_EQ(::lstat(dir.file("img.jpg").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(QImage(QString::fromStdString(dir.file("img.jpg")), "JPEG").size(), src.size());
 }

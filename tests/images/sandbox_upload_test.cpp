@@ -53,6 +53,43 @@ TEST_F(UploadToSandbox, ContentNameTwiceTakesTheDuplicatePath) {
   EXPECT_EQ(test::readFile(blog.dataDir() + "/upload/" + name + ".gif"), gif);
 }
 
+// The blog keeps its own file under a taken name: the user's picture must
+// still be what the address shows.
+TEST_F(UploadToSandbox, ATakenNameIsReusedForTheSameBytesAndSkippedForOthers) {
+  const std::string a = test::makeJpeg(30, 20), b = test::makeJpeg(31, 20), c = test::makeJpeg(32, 20);
+  const UploadResult first = uploadImage(blog.siteUrl(), cookie, file("photo1.jpg", a), StoreAs::OwnName);
+  EXPECT_EQ(first.sameName, SameName::None);
+  EXPECT_EQ(sameNameNote(first), "");
+
+  test::TempDir other;
+  const std::string pathB = other.file("photo1.jpg");
+  test::writeFile(pathB, b);
+  const UploadResult second = uploadImage(blog.siteUrl(), cookie, pathB, StoreAs::OwnName);
+  ASSERT_TRUE(second.ok()) << uploadFailureText(second);
+  EXPECT_EQ(second.sameName, SameName::Renamed);
+  EXPECT_EQ(second.takenName, "photo1.jpg");
+  EXPECT_EQ(second.address, blog.siteUrl() + "upload/photo1-2.jpg");
+  EXPECT_EQ(blog.get("upload/photo1-2.jpg"), b);
+  EXPECT_EQ(blog.get("upload/photo1.jpg"), a) << "the blog's file stays";
+  EXPECT_EQ(sameNameNote(second), gbk("博客上已有另一张同名图片，这张改用 photo1-2.jpg"));
+
+  const UploadResult again = uploadImage(blog.siteUrl(), cookie, file("photo1.jpg", a), StoreAs::OwnName);
+  EXPECT_EQ(again.sameName, SameName::Reused);
+  EXPECT_EQ(again.address, first.address);
+  EXPECT_EQ(sameNameNote(again), gbk("博客上已有同样的图片，直接使用了它"));
+  EXPECT_EQ(uploadImage(blog.siteUrl(), cookie, pathB, StoreAs::OwnName).address, second.address);
+
+  test::writeFile(pathB, c);
+  EXPECT_EQ(uploadImage(blog.siteUrl(), cookie, pathB, StoreAs::OwnName).address,
+            blog.siteUrl() + "upload/photo1-3.jpg");
+  EXPECT_EQ(blog.get("upload/photo1-3.jpg"), c);
+
+  std::vector<UploadReport> drop = {{"photo1.jpg", again}, {"new.jpg", first}, {gbk("别的.jpg"), second}};
+  EXPECT_EQ(uploadSummary(drop), gbk("已上传 3 张图片\nphoto1.jpg：博客上已有同样的图片，直接使用了它\n"
+                                     "别的.jpg：博客上已有另一张同名图片，这张改用 photo1-2.jpg"));
+  EXPECT_GT(uploadSummarySeconds(drop), uploadSummarySeconds({{"new.jpg", first}}));
+}
+
 TEST_F(UploadToSandbox, ChineseNameAndExpiredSession) {
   const std::string jpeg = test::makeJpeg(8, 8);
   const std::string address = UploadImageFile(blog.siteUrl(), cookie, file("图片.jpg", jpeg), "", false);

@@ -31,6 +31,21 @@ std::string headerValue(const std::vector<std::string>& lines, const std::string
   return "<absent>";
 }
 
+TEST(UploadNames, NoNameLeadsOutOfTheUploadFolder) {
+  // A Linux file name may hold "\\": a blog on Windows reads it as a path.
+  UploadNames n = uploadNames("/home/u/..\\..\\default.jpg", StoreAs::OwnName);
+  EXPECT_EQ(n.storeName, ".._.._default");
+  EXPECT_EQ(n.fileName, ".._.._default.jpg");
+  EXPECT_EQ(n.mimeType, "image/jpeg");
+  n = uploadNames("/home/u/a.\\..\\x", StoreAs::OwnName);
+  EXPECT_EQ(n.extension, "._x");
+  EXPECT_EQ(uploadNames("/p/a.jpg", StoreAs::GivenName, "c:\\w/x|y*?<>\"\n").storeName, "c__w_x_y______");
+  // A GBK character whose second byte is 0x5C stays whole.
+  const std::string trail5c = std::string("\x81\x5C");
+  EXPECT_EQ(safeUploadName(trail5c + "\\"), trail5c + "_");
+  EXPECT_EQ(safeUploadName(fromUtf8("图片")), fromUtf8("图片"));
+}
+
 TEST(UploadNames, DerivedFromThePath) {
   UploadNames n = uploadNames("/home/u/pics/photo.jpg", StoreAs::OwnName);
   EXPECT_EQ(n.fileName, "photo.jpg");
@@ -238,9 +253,32 @@ TEST_F(UploadToCaptureServer, UnknownExtensionSendsAnEmptyContentTypeLine) {
             std::string::npos);
 }
 
-TEST_F(UploadToCaptureServer, DuplicateAnswerYieldsTheStoredAddress) {
-  server.setResponse(answer("<p>错误原因:文件已存在，请先删除</p>"));
-  EXPECT_EQ(UploadImageFile(site(), "", file("photo.jpg", jpeg), "d41d8", true), site() + "upload/d41d8.jpg");
+TEST_F(UploadToCaptureServer, ATakenNameIsCheckedByItsBytes) {
+  // The blog holds d41d8.jpg: the same bytes are reused, with the session cookie.
+  std::string stored = jpeg;
+  server.setResponder([&](const std::string& request) {
+    if (request.rfind("GET /blog/upload/d41d8.jpg ", 0) == 0) return test::okResponse(stored);
+    if (request.find("filename=d41d8.jpg ") != std::string::npos) return answer("<p>错误原因:文件已存在，请先删除</p>");
+    return successAnswer(server.url("/blog/upload/d41d8-2.jpg"));
+  });
+  UploadResult r = uploadImage(site(), "s=1;", file("photo.jpg", jpeg), StoreAs::GivenName, "d41d8");
+  EXPECT_EQ(r.address, site() + "upload/d41d8.jpg");
+  EXPECT_EQ(r.sameName, SameName::Reused);
+  ASSERT_EQ(server.requests().size(), 2u);
+  EXPECT_EQ(headerValue(test::requestHeaderLines(server.requests()[1]), "Cookie"), " s=1;");
+  // Other bytes there: the next free name.
+  stored = test::makeGif(2, 2);
+  r = uploadImage(site(), "s=1;", file("photo.jpg", jpeg), StoreAs::GivenName, "d41d8");
+  EXPECT_EQ(r.address, server.url("/blog/upload/d41d8-2.jpg"));
+  EXPECT_EQ(r.sameName, SameName::Renamed);
+  EXPECT_EQ(test::requestHeaderLines(server.lastRequest())[0],
+            "POST /blog/cmd.asp?act=FileUpload&reload=1&filename=d41d8-2.jpg HTTP/1.1");
+  EXPECT_EQ(test::requestBody(server.lastRequest()), test::requestBody(server.requests()[2]));
+  // A blog that says every name is taken: it gives up, naming why.
+  server.setResponder([&](const std::string&) { return answer("<p>错误原因:文件已存在，请先删除</p>"); });
+  r = uploadImage(site(), "", file("photo.jpg", jpeg), StoreAs::OwnName);
+  EXPECT_EQ(r.outcome, UploadOutcome::Refused);
+  EXPECT_EQ(uploadFailureText(r), gbk("博客拒绝（同名文件太多，请给图片换个名字）"));
 }
 
 TEST_F(UploadToCaptureServer, RelativeLinkLoginPageAndEmptyAnswerAreRefusals) {
@@ -257,7 +295,9 @@ TEST_F(UploadToCaptureServer, RelativeLinkLoginPageAndEmptyAnswerAreRefusals) {
   EXPECT_EQ(r.outcome, UploadOutcome::Refused);
   EXPECT_EQ(r.reason, "HTTP 500 Internal Server Error");
   server.setResponse("");  // connection closed without a word
-  EXPECT_EQ(uploadImage(site(), "", path, StoreAs::OwnName).outcome, UploadOutcome::Network);
+  r = uploadImage(site(), "", path, StoreAs::OwnName);
+  EXPECT_EQ(r.outcome, UploadOutcome::Network);
+  EXPECT_EQ(uploadFailureText(r), gbk("网络不通"));
   EXPECT_EQ(UploadImageFile(site(), "", path, "", false), "");
 }
 
@@ -310,9 +350,13 @@ TEST_F(UploadToCaptureServer, CompressedAnswersAreReadToo) {
   EXPECT_EQ(UploadImageFile(site(), "", path, "", false), "http://b/upload/photo.jpg");
   // A body that claims to be compressed but is not is read as it stands.
   const std::string plain = "<p>错误原因:文件已存在，请先删除</p>";
-  server.setResponse("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + std::to_string(plain.size()) +
-                     "\r\nConnection: close\r\n\r\n" + plain);
+  server.setResponder([&](const std::string& request) {
+    if (request.rfind("GET ", 0) == 0) return test::okResponse(jpeg);
+    return "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + std::to_string(plain.size()) +
+           "\r\nConnection: close\r\n\r\n" + plain;
+  });
   EXPECT_EQ(UploadImageFile(site(), "", path, "", false), site() + "upload/photo.jpg");
+  server.setResponder({});
   // Garbage under gzip: no address.
   server.setResponse(
       "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 4\r\nConnection: close\r\n\r\n\x1f\x8b\x08\x00");
@@ -329,10 +373,10 @@ TEST(UploadWithoutServer, NoSiteAndServerDownGiveEmpty) {
     CaptureServer gone;
     port = gone.port();
   }
-  EXPECT_EQ(
-      uploadImage("http://127.0.0.1:" + std::to_string(port) + "/", "", dir.file("a.jpg"), StoreAs::OwnName, "", 2)
-          .outcome,
-      UploadOutcome::Network);
+  const UploadResult down =
+      uploadImage("http://127.0.0.1:" + std::to_string(port) + "/", "", dir.file("a.jpg"), StoreAs::OwnName, "", 2);
+  EXPECT_EQ(down.outcome, UploadOutcome::Network);
+  EXPECT_EQ(uploadFailureText(down), gbk("无法连接到博客（连接被拒绝，或网络不通）"));
 }
 
 TEST(UploadSummary, CountsAndNamesEachFailureWithItsReason) {

@@ -1,15 +1,12 @@
+// The capture window on a snapshot of its own (a selection dragged, moved,
+// sized, cut out), and through 按钮_截图上传 of the wired window: the cut-out
+// uploaded by the timer it arms.
 #include "images/ui/capturewindow.h"
-#include "support/session.h"
 
 #include "common/programdir.h"
-#include "common/ui/toast.h"
 #include "guitest.h"
 #include "images/convert.h"
-#include "images/gallery.h"
-#include "shell/mainwindow.h"
-#include "support/mainunits.h"
 #include "support/sandboxlogin.h"
-#include "support/tempdir.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -17,10 +14,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include <filesystem>
 #include <random>
 
 using inkpost::CaptureWindow;
+using inkpost::test::dragOnPicture;
+using inkpost::test::mouse;
 
 namespace {
 
@@ -30,17 +28,6 @@ QImage testScreen(int w, int h) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) img.setPixel(x, y, 0xFF000000u | (rng() & 0xFFFFFFu));
   return img;
-}
-
-void mouse(QWidget* target, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons) {
-  QMouseEvent e(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
-  QApplication::sendEvent(target, &e);
-}
-
-void dragOnPicture(CaptureWindow& win, QPoint from, QPoint to) {
-  mouse(win.picture(), QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-  mouse(win.picture(), QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
-  mouse(win.picture(), QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
 }
 
 // Press on the panel at `at` (panel coordinates), move by `by`, release.
@@ -58,16 +45,9 @@ void dragOnPanel(CaptureWindow& win, QPoint at, QPoint by) {
   QApplication::sendEvent(p, &release);
 }
 
-class CaptureWindowTest : public inkpost::test::SessionTest {
- protected:
-  void SetUp() override {
-    SessionTest::SetUp();
-    std::filesystem::create_directories(dir.file("temp"));
-    inkpost::setProgramDir(dir.path());
-    inkpost::blogSession().gallery.clear();
-  }
-  inkpost::test::TempDir dir;
-};
+// The window itself needs no main window; the program folder (temp/) is the
+// fixture's.
+class CaptureWindowTest : public inkpost::test::ImagesWindow {};
 
 }  // namespace
 
@@ -114,6 +94,34 @@ TEST_F(CaptureWindowTest, SmallSelectionsAndHandles) {
   EXPECT_EQ(shown.pixel(5, 5) & 0xFFFFFF, win.screenImage().pixel(25, 25) & 0xFFFFFF);
 }
 
+// While the button is down the rectangle spanned so far shows, whichever
+// way the mouse goes; a release keeps it (or drops one too small).
+TEST_F(CaptureWindowTest, TheRectangleShowsWhileItIsDragged) {
+  CaptureWindow win(testScreen(400, 300), 1.0);
+  mouse(win.picture(), QEvent::MouseButtonPress, {30, 40}, Qt::LeftButton, Qt::LeftButton);
+  EXPECT_FALSE(win.panel()->isVisibleTo(&win));
+  mouse(win.picture(), QEvent::MouseMove, {94, 88}, Qt::NoButton, Qt::LeftButton);
+  EXPECT_TRUE(win.panel()->isVisibleTo(&win));
+  EXPECT_EQ(win.panel()->geometry(), QRect(30, 40, 64, 48));
+  EXPECT_FALSE(win.panel()->handlesShown());
+  EXPECT_EQ(win.panel()->grab().toImage().pixel(5, 0), qRgb(0, 255, 255));  // its frame
+  mouse(win.picture(), QEvent::MouseMove, {10, 20}, Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(win.panel()->geometry(), QRect(10, 20, 20, 20));
+  mouse(win.picture(), QEvent::MouseButtonRelease, {94, 88}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(win.panel()->geometry(), QRect(30, 40, 64, 48));
+  EXPECT_TRUE(win.panel()->handlesShown());
+  EXPECT_TRUE(win.hint()->isVisibleTo(&win));
+  // Moves without the button change nothing.
+  mouse(win.picture(), QEvent::MouseMove, {200, 200}, Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(win.panel()->geometry(), QRect(30, 40, 64, 48));
+
+  mouse(win.picture(), QEvent::MouseButtonPress, {100, 100}, Qt::LeftButton, Qt::LeftButton);
+  mouse(win.picture(), QEvent::MouseMove, {105, 104}, Qt::NoButton, Qt::LeftButton);
+  EXPECT_TRUE(win.panel()->isVisibleTo(&win));
+  mouse(win.picture(), QEvent::MouseButtonRelease, {105, 104}, Qt::LeftButton, Qt::NoButton);
+  EXPECT_FALSE(win.panel()->isVisibleTo(&win));
+}
+
 TEST_F(CaptureWindowTest, RightClickClearsTheSelection) {
   CaptureWindow win(testScreen(400, 300), 1.0);
   dragOnPicture(win, {20, 20}, {120, 120});
@@ -155,11 +163,11 @@ TEST_F(CaptureWindowTest, DoubleClickWritesExactlyThePixelsUnderTheSelection) {
   dragOnPicture(win, {30, 40}, {94, 88});
   mouse(win.panel(), QEvent::MouseButtonDblClick, {10, 10}, Qt::LeftButton, Qt::LeftButton);
   EXPECT_TRUE(armed);
-  const QImage bmp(QString::fromStdString(dir.file("temp/img.bmp")), "BMP");
+  const QImage bmp(QString::fromStdString(dir_.file("temp/img.bmp")), "BMP");
   ASSERT_EQ(bmp.size(), QSize(64, 48));
   for (int y = 0; y < 48; ++y)
     for (int x = 0; x < 64; ++x) ASSERT_EQ(bmp.pixel(x, y) & 0xFFFFFF, screen.pixel(30 + x, 40 + y) & 0xFFFFFF);
-  const QImage jpg(QString::fromStdString(dir.file("temp/img.jpg")), "JPEG");
+  const QImage jpg(QString::fromStdString(dir_.file("temp/img.jpg")), "JPEG");
   ASSERT_EQ(jpg.size(), QSize(64, 48));
 }
 
@@ -170,63 +178,65 @@ TEST_F(CaptureWindowTest, DeviceRatioTwoCutsTheDevicePixels) {
   win.onCaptured = [] {};
   dragOnPicture(win, {10, 20}, {40, 50});
   mouse(win.panel(), QEvent::MouseButtonDblClick, {5, 5}, Qt::LeftButton, Qt::LeftButton);
-  const QImage bmp(QString::fromStdString(dir.file("temp/img.bmp")), "BMP");
+  const QImage bmp(QString::fromStdString(dir_.file("temp/img.bmp")), "BMP");
   ASSERT_EQ(bmp.size(), QSize(60, 60));
   EXPECT_EQ(bmp.pixel(0, 0) & 0xFFFFFF, screen.pixel(20, 40) & 0xFFFFFF);
   EXPECT_EQ(bmp.pixel(59, 59) & 0xFFFFFF, screen.pixel(79, 99) & 0xFFFFFF);
 }
 
 TEST_F(CaptureWindowTest, EscapeClosesWithoutFilesOrTimer) {
-  inkpost::MainWindow w;
-  CaptureWindow win(testScreen(400, 300), 1.0, &w);
-  win.onCaptured = [&w] { inkpost::test::units(w).captureTimer->start(100); };
-  QTimer::singleShot(0, &win, [&win] {
+  int answered = 0;
+  capture([&answered](CaptureWindow& win) {
+    ++answered;
     dragOnPicture(win, {30, 40}, {94, 88});
     QTest::keyClick(&win, Qt::Key_Escape);
   });
-  EXPECT_EQ(win.exec(), QDialog::Rejected);
-  EXPECT_FALSE(inkpost::test::fileExists(dir.file("temp/img.bmp")));
-  EXPECT_FALSE(inkpost::test::fileExists(dir.file("temp/img.jpg")));
-  EXPECT_FALSE(inkpost::test::units(w).captureTimer->isActive());
+  EXPECT_EQ(answered, 1);
+  EXPECT_FALSE(inkpost::test::fileExists(dir_.file("temp/img.bmp")));
+  EXPECT_FALSE(inkpost::test::fileExists(dir_.file("temp/img.jpg")));
+  EXPECT_FALSE(units().captureTimer->isActive());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST_F(CaptureWindowTest, UploadWithoutASiteReportsFailure) {
-  inkpost::MainWindow w;
-  inkpost::setToastTimeScale(0);
-  inkpost::clearToastHistory();
   QImage small(20, 20, QImage::Format_RGB32);
   small.fill(Qt::blue);
-  ASSERT_TRUE(inkpost::capture::writeJpeg(small, dir.file("temp/img.jpg")));
-  inkpost::test::units(w).captureTimer->start(100);
-  inkpost::UploadCapture(w);
-  EXPECT_FALSE(inkpost::test::units(w).captureTimer->isActive());
+  ASSERT_TRUE(inkpost::capture::writeJpeg(small, dir_.file("temp/img.jpg")));
+  w();
+  inkpost::clearToastHistory();
+  units().captureTimer->start(100);  // as the capture window arms it
+  ASSERT_TRUE(inkpost::test::waitUntil([] { return inkpost::toastHistory().size() == 2; }));
+  EXPECT_FALSE(units().captureTimer->isActive());
   EXPECT_EQ(inkpost::toastTexts(),
             (QStringList{QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传失败！       ")}));
-  EXPECT_TRUE(w.isEnabled());
+  EXPECT_TRUE(w().images().isEnabled());
+  EXPECT_FALSE(inkpost::test::fileExists(dir_.file("temp/img.jpg")));  // used up all the same
 }
 
 TEST_F(CaptureWindowTest, ACapturedRegionIsUploadedToTheBlogAndListed) {
   inkpost::test::Sandbox blog(inkpost::test::sandboxOptions());
-  inkpost::MainWindow w;
-  inkpost::test::pointAtSite(w, blog.siteUrl(), inkpost::test::sandboxLogin(blog));
-  inkpost::setToastTimeScale(0);
-  inkpost::clearToastHistory();
+  pickSandbox(blog);
 
-  CaptureWindow win(testScreen(400, 300), 1.0, &w);
-  win.onCaptured = [&w] { inkpost::test::units(w).captureTimer->start(100); };
-  dragOnPicture(win, {30, 40}, {130, 90});
-  mouse(win.panel(), QEvent::MouseButtonDblClick, {50, 25}, Qt::LeftButton, Qt::LeftButton);
-  ASSERT_TRUE(inkpost::test::units(w).captureTimer->isActive());
-  EXPECT_EQ(inkpost::test::units(w).captureTimer->interval(), 100);
+  capture([](CaptureWindow& win) {
+    dragOnPicture(win, {30, 40}, {130, 90});
+    mouse(win.panel(), QEvent::MouseButtonDblClick, {50, 25}, Qt::LeftButton, Qt::LeftButton);
+  });
+  ASSERT_TRUE(units().captureTimer->isActive());
+  EXPECT_EQ(units().captureTimer->interval(), 100);
 
-  inkpost::UploadCapture(w);
-  const std::string jpeg = inkpost::test::readFile(dir.file("temp/img.jpg"));
-  const std::string stored = inkpost::contentName(jpeg) + ".jpg";
-  ASSERT_EQ(inkpost::blogSession().gallery.size(), 1u);
-  EXPECT_EQ(inkpost::blogSession().gallery[0], blog.siteUrl() + "upload/" + stored + "[100|50");
+  ASSERT_TRUE(inkpost::test::waitUntil([&] { return inkpost::toastHistory().size() == 2; }));
+  // The cut-out went up under its content name; its files are gone.
+  std::string stored = blog.get("_sandbox/files");
+  if (!stored.empty() && stored.back() == '\n') stored.pop_back();
+  const std::string jpeg = inkpost::test::readFile(blog.dataDir() + "/upload/" + stored);
+  EXPECT_EQ(stored, inkpost::contentName(jpeg) + ".jpg");
+  EXPECT_FALSE(inkpost::test::fileExists(dir_.file("temp/img.jpg")));
+  EXPECT_FALSE(inkpost::test::fileExists(dir_.file("temp/img.bmp")));
+  EXPECT_EQ(gallery(), std::vector<inkpost::GalleryEntry>{blog.siteUrl() + "upload/" + stored + "[100|50"});
   EXPECT_EQ(inkpost::test::readFile(blog.dataDir() + "/upload/" + stored), jpeg);
   EXPECT_EQ(inkpost::toastTexts(),
             (QStringList{QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传成功！       ")}));
-  EXPECT_TRUE(w.isEnabled());
-  EXPECT_TRUE(inkpost::test::fileExists(dir.file("temp/index.html")));
+  EXPECT_FALSE(units().captureTimer->isActive());
+  EXPECT_TRUE(w().images().isEnabled());
+  EXPECT_TRUE(inkpost::test::fileExists(dir_.file("temp/index.html")));
 }

@@ -1,78 +1,66 @@
 // A program directory whose path GBK cannot hold (Korean letters, an
 // emoji): the staging files of address and capture uploads are found and
 // sent all the same.
-#include "common/programdir.h"
 #include "../images/imagedata.h"
-#include "common/ui/toast.h"
 #include "guitest.h"
 #include "imagehost.h"
-#include "images/capture.h"
 #include "images/convert.h"
-#include "images/ui/acquire.h"
-#include "images/ui/capturewindow.h"
-#include "support/capture_server.h"
-#include "support/session.h"
+#include "images/upload.h"
+#include "net/encoding.h"
+#include "sites/sitestore.h"
 
 #include <gtest/gtest.h>
-#include <QImage>
 
 #include <sys/stat.h>
 
 namespace inkpost {
 namespace {
 
-class NonGbkProgramDir : public test::SessionTest {
+class NonGbkProgramDir : public test::ImagesWindow {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
-    dir = base.file("프로그램 😀");
-    ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
-    ASSERT_EQ(::mkdir((dir + "/temp").c_str(), 0755), 0);
-    saved = programDir();
+    ImagesWindow::SetUp();
+    dir = dir_.file("프로그램 😀");
+    ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((dir + "/temp").c_str(), 0700), 0);
     setProgramDir(dir);
-    blogSession().gallery.clear();
-    setToastTimeScale(0);
-    clearToastHistory();
-    blog.setResponder([this](const std::string& request) {
-      return test::okResponse("已上传文件:<a href=\"" + blog.url("/upload/" + test::queryName(request)) + "\">x</a>");
-    });
+    ASSERT_TRUE(createSiteDatabase(dir + "/data.mdb"));
   }
-  void TearDown() override {
-    blogSession().gallery.clear();
-    setProgramDir(saved);
-    setToastTimeScale(1);
-    SessionTest::TearDown();
-  }
-  test::TempDir base;
-  std::string dir, saved;
-  test::CaptureServer blog;
+  std::string dir;
 };
 
 TEST_F(NonGbkProgramDir, AddressAndCaptureUploadsWork) {
-  MainWindow w;
-  test::pointAtSite(w, blog.url("/"), "s=1;");
+  test::CaptureServer blog;
+  pickUploadServer(blog, [&blog](const std::string& request) {
+    return test::okResponse("已上传文件:<a href=\"" + blog.url("/upload/" + test::queryName(request)) + "\">x</a>");
+  });
   const std::string jpeg = test::makeJpeg(24, 18);
   test::WebHost host;
   host.server().Get("/a.jpg",
                     [&jpeg](const httplib::Request&, httplib::Response& res) { res.set_content(jpeg, "image/jpeg"); });
   host.start();
 
-  UploadFromAddress(w, host.url("/a.jpg"));
-  ASSERT_EQ(blog.requests().size(), 1u);
-  EXPECT_EQ(test::queryName(blog.lastRequest()), contentName(jpeg) + ".jpg");
-  EXPECT_EQ(test::readFile(dir + "/temp/img.jpg"), jpeg);
+  uploadFrom(host.url("/a.jpg"));
+  ASSERT_EQ(test::uploadRequests(blog.requests()).size(), 1u);
+  EXPECT_EQ(test::queryName(test::uploadRequests(blog.requests())[0]), contentName(jpeg) + ".jpg");
+  EXPECT_NE(test::requestBody(test::uploadRequests(blog.requests())[0]).find(jpeg), std::string::npos);
+  EXPECT_FALSE(test::fileExists(dir + "/temp/img.jpg"));  // used up by the upload
 
-  QImage shot(32, 20, QImage::Format_RGB32);
-  shot.fill(Qt::darkGreen);
-  ASSERT_TRUE(capture::writeJpeg(shot, dir + "/temp/img.jpg"));
-  const std::string captured = test::readFile(dir + "/temp/img.jpg");
-  UploadCapture(w);
-  ASSERT_EQ(blog.requests().size(), 2u);
-  EXPECT_EQ(test::queryName(blog.lastRequest()), contentName(captured) + ".jpg");
-  EXPECT_NE(test::requestBody(blog.lastRequest()).find(captured), std::string::npos);
+  capture([](CaptureWindow& win) {
+    test::dragOnPicture(win, {10, 10}, {42, 30});
+    test::mouse(win.panel(), QEvent::MouseButtonDblClick, {5, 5}, Qt::LeftButton, Qt::LeftButton);
+  });
+  ASSERT_TRUE(test::waitUntil([&] { return gallery().size() == 2; }));
+  const auto uploads = test::uploadRequests(blog.requests());
+  ASSERT_EQ(uploads.size(), 2u);
+  // The cut-out as it went: the part's bytes, between its header and the trailer.
+  const std::string body = test::requestBody(uploads[1]);
+  const size_t from = body.find("\r\n\r\n") + 4;
+  const std::string captured = body.substr(from, body.size() - toUtf8(uploadTrailer()).size() - from);
+  EXPECT_EQ(test::queryName(uploads[1]), contentName(captured) + ".jpg");
+  EXPECT_FALSE(test::fileExists(dir + "/temp/img.jpg"));
 
-  ASSERT_EQ(blogSession().gallery.size(), 2u);
-  EXPECT_EQ(blogSession().gallery[1], blog.url("/upload/" + contentName(captured) + ".jpg") + "[32|20");
+  EXPECT_EQ(gallery()[1], blog.url("/upload/" + contentName(captured) + ".jpg") + "[32|20");
   EXPECT_EQ(toastTexts(),
             (QStringList{QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传成功！       "),
                          QStringLiteral("准备上传，请稍后…"), QStringLiteral("       上传成功！       ")}));

@@ -1,90 +1,101 @@
-// The window-side upload: site and cookie taken from the window, the window
-// disabled for the exchange and enabled again whatever the outcome.
+// The window-side upload: to the chosen site with its client's session, the
+// image column disabled for the exchange and enabled again whatever the
+// outcome.
 #include "images/ui/upload.h"
-#include "support/mainunits.h"
-#include "support/session.h"
 
 #include "../images/imagedata.h"
 #include "guitest.h"
 #include "net/encoding.h"
-#include "support/capture_server.h"
+#include "support/sandboxlogin.h"
 
 #include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QStatusBar>
+#include <QTimer>
 
 #include <atomic>
 
 namespace inkpost {
 namespace {
 
-class WindowUpload : public inkpost::test::SessionTest {
+using test::gbk;
+
+class WindowUpload : public test::ImagesWindow {
  protected:
-  std::string file(const std::string& name, const std::string& bytes) {
-    test::writeFile(scope.dir().file(name), bytes);
-    return scope.dir().file(name);
-  }
-  test::ProgramDirScope scope;
-  MainWindow w;
-  test::CaptureServer server;
+  // The image column as the blog sees it while it answers: 1 enabled, 0 not.
   std::atomic<int> seenEnabled{-1};
-  void watchWindow(const std::string& answer) {
-    server.setResponder([this, answer](const std::string&) {
-      seenEnabled = w.isEnabled() ? 1 : 0;
+  void watchColumn(test::CaptureServer& server, const std::string& answer) {
+    seenEnabled = -1;
+    server.setResponder([this, panel = &w().images(), answer](const std::string&) {
+      seenEnabled = panel->isEnabled() ? 1 : 0;
       return answer;
     });
   }
+  // The one notice of the last drop.
+  std::string summary() { return toastHistory().empty() ? "" : toastHistory().back(); }
 };
 
 TEST_F(WindowUpload, UsesTheChosenSiteAndSessionCookie) {
-  test::pointAtSite(w, server.url("/b/"), "ASPSESSIONIDQSRBTCAB=abc;");
-  watchWindow(test::okResponse("已上传文件:<a href=\"http://x/b/upload/p.jpg\">p.jpg</a>"));
-  EXPECT_EQ(UploadImageFile(w, file("p.jpg", test::makeJpeg(4, 4)), "", false), "http://x/b/upload/p.jpg");
-  EXPECT_EQ(seenEnabled.load(), 0);
-  EXPECT_TRUE(w.isEnabled());
-  const auto lines = test::requestHeaderLines(server.lastRequest());
-  EXPECT_EQ(lines[0], "POST /b/cmd.asp?act=FileUpload&reload=1&filename=p.jpg HTTP/1.1");
-  bool cookieSeen = false;
-  for (const auto& l : lines) cookieSeen |= l == "Cookie: ASPSESSIONIDQSRBTCAB=abc;";
-  EXPECT_TRUE(cookieSeen);
+  test::Sandbox::Options options = test::sandboxOptions({"--delay", "act=FileUpload:600"});
+  options.base = "/b/";
+  test::Sandbox blog(options);
+  pickSandbox(blog);
+  units().autoNameCheck->setChecked(false);
+  const std::string cookie = w().blog().client()->sessionCookie();
+  ASSERT_NE(cookie.find("ASPSESSIONIDQSRBTCAB="), std::string::npos) << cookie;
+  bool seenDisabled = false;
+  QString busyText;
+  QTimer::singleShot(300, &w(), [&] {
+    seenDisabled = !w().images().isEnabled();
+    busyText = units().statusLine->currentMessage();
+  });
+  drop({QString::fromStdString(file("p.jpg", test::makeJpeg(4, 4)))});
+  EXPECT_TRUE(seenDisabled);
+  EXPECT_EQ(busyText, QStringLiteral("正在上传 p.jpg（1/1）…"));
+  EXPECT_TRUE(w().images().isEnabled());
+  EXPECT_EQ(gallery(), std::vector<GalleryEntry>{blog.siteUrl() + "upload/p.jpg[4|4"});
+  ASSERT_TRUE(blog.waitForLog("POST /b/cmd.asp?act=FileUpload&reload=1&filename=p.jpg", 1)) << blog.requestLog();
+  const std::string log = blog.requestLog();
+  const std::string line = log.substr(log.find("POST /b/cmd.asp?act=FileUpload"));
+  EXPECT_NE(line.substr(0, line.find('\n')).find("cookie=[" + cookie), std::string::npos) << line;
   // The session cookie is not touched by the answer.
-  EXPECT_EQ(blogSession().cookie, "ASPSESSIONIDQSRBTCAB=abc;");
+  EXPECT_EQ(w().blog().client()->sessionCookie(), cookie);
 }
 
 TEST_F(WindowUpload, EnabledAgainAfterEveryFailure) {
-  test::pointAtSite(w, server.url("/b/"), "s=1;");
   const std::string path = file("p.jpg", test::makeJpeg(4, 4));
+  const QStringList drops = {QString::fromStdString(path)};
 
-  watchWindow(test::okResponse("已上传文件:<a href=\"upload/p.jpg\">"));  // relative link
-  EXPECT_EQ(UploadImageFile(w, path, "", false), "");
-  EXPECT_EQ(seenEnabled.load(), 0);
-  EXPECT_TRUE(w.isEnabled());
+  // No site chosen: nothing sent.
+  drop(drops);
+  EXPECT_EQ(summary(), gbk("已上传 0 张图片，1 个文件未上传：\np.jpg：未选择网站"));
+  EXPECT_TRUE(w().images().isEnabled());
 
-  seenEnabled = -1;
-  watchWindow("");  // closed without an answer
-  EXPECT_EQ(UploadImageFile(w, path, "", false), "");
+  test::CaptureServer server;
+  pickUploadServer(server, [](const std::string&) { return std::string(); });
+  watchColumn(server, test::okResponse("已上传文件:<a href=\"upload/p.jpg\">"));  // relative link
+  drop(drops);
   EXPECT_EQ(seenEnabled.load(), 0);
-  EXPECT_TRUE(w.isEnabled());
+  EXPECT_TRUE(w().images().isEnabled());
+
+  watchColumn(server, "");  // closed without an answer
+  drop(drops);
+  EXPECT_EQ(seenEnabled.load(), 0);
+  EXPECT_TRUE(w().images().isEnabled());
+  EXPECT_TRUE(gallery().empty());
 
   // Unreadable file: nothing sent.
   const int before = server.connectionCount();
-  EXPECT_EQ(UploadImageFile(w, path + ".missing", "", false), "");
+  drop({QString::fromStdString(path + ".missing")});
   EXPECT_EQ(server.connectionCount(), before);
-  EXPECT_TRUE(w.isEnabled());
-
-  // No site chosen.
-  inkpost::test::units(w).siteChooser->clear();
-  EXPECT_EQ(UploadImageFile(w, path, "", false), "");
-  EXPECT_TRUE(w.isEnabled());
-  EXPECT_EQ(server.connectionCount(), before);
+  EXPECT_TRUE(w().images().isEnabled());
 
   // Server gone.
-  int port;
-  {
-    test::CaptureServer gone;
-    port = gone.port();
-  }
-  test::pointAtSite(w, "http://127.0.0.1:" + std::to_string(port) + "/", "s=1;");
-  EXPECT_EQ(UploadImageFile(w, path, "", false), "");
-  EXPECT_TRUE(w.isEnabled());
+  pick(addSite("http://127.0.0.1:" + std::to_string(test::closedPort()) + "/", "admin", "secret"));
+  drop(drops);
+  EXPECT_TRUE(w().images().isEnabled());
+  EXPECT_TRUE(gallery().empty());
+  EXPECT_EQ(summary(), gbk("已上传 0 张图片，1 个文件未上传：\np.jpg：无法连接到博客（连接被拒绝，或网络不通）"));
 }
 
 }  // namespace

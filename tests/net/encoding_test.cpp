@@ -256,4 +256,9 @@ TEST(HtmlEscape, MarkupCharactersBecomeReferencesAndGbkPairsStayWhole) {
   // A lead byte at the end has no partner: the bytes go on as they are.
   EXPECT_EQ(htmlEscape(std::string("<\xB0")), std::string("&lt;\xB0"));
   EXPECT_EQ(htmlEscape(std::string("\x80&")), std::string("\x80&amp;"));  // the euro byte stands alone
+  // A lead byte before markup is no pair: a browser reads the quote as a
+  // quote, so it is escaped all the same.
+  EXPECT_EQ(htmlEscape(std::string("\xC9'")), std::string("\xC9&#39;"));
+  EXPECT_EQ(htmlEscape(std::string("x=\"\xC9\" onmouseover=\"")), std::string("x=&quot;\xC9&quot; onmouseover=&quot;"));
+  EXPECT_EQ(htmlEscape(std::string("\xB0<\xB0&")), std::string("\xB0&lt;\xB0&amp;"));
 }

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "net/cookiestore.h"
 #include "net/http.h"
@@ -562,4 +563,28 @@ TEST_F(WinHttpEngineTest, FailuresHaveFixedOutputs) {
   EXPECT_EQ(WinHttpEngine("http:///nohost", "GET", "", "", "", "", "", 1, rh, &cookies), "");
   EXPECT_EQ(rh, "_nolink_");
   EXPECT_EQ(cookies, "");
+}
+
+TEST(TooLarge, AnAnswerOverTheCapIsToldApartFromNoAnswer) {
+  // Announced over the cap, sent over the cap without a length, and a
+  // normal answer; then nothing listening at all.
+  CaptureServer announced("HTTP/1.1 200 OK\r\nContent-Length: 40000000\r\nConnection: close\r\n\r\n" +
+                          std::string(4096, 'x'));
+  CaptureServer unannounced("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(3u << 20, 'x'));
+  CaptureServer fine;
+  for (const auto& [url, cap, expected] :
+       {std::tuple{announced.url("/"), kPageAnswerCap, true}, std::tuple{unannounced.url("/"), kPostAnswerCap, true},
+        std::tuple{fine.url("/"), kPageAnswerCap, false},
+        std::tuple{std::string("http://127.0.0.1:1/"), kPageAnswerCap, false}}) {
+    std::string headers, responseHeaders, cookies;
+    bool tooLarge = !expected;
+    ExchangeFate fate;
+    HttpEngine(url, "GET", "", "", "", "", headers, "", 10, responseHeaders, cookies, true, cap, &fate);
+    tooLarge = fate.tooLarge;
+    EXPECT_EQ(tooLarge, expected) << url;
+    tooLarge = !expected;
+    WinHttpEngine(url, "GET", "", "", "", "", "", 10, responseHeaders, &cookies, true, cap, &fate);
+    tooLarge = fate.tooLarge;
+    EXPECT_EQ(tooLarge, expected) << url;
+  }
 }

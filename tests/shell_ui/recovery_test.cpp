@@ -1,6 +1,8 @@
 // The recovery slot across the whole program, in child processes: after a
 // normal close, a SIGKILL and a crash report the next start offers the
-// unpublished article; after a publish it does not.
+// unpublished article; after a publish to the sandbox blog it does not.
+#include "sites/sitestore.h"
+#include "support/sandboxlogin.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -24,12 +26,12 @@ using inkpost::test::TempDir;
 
 namespace {
 
-// A program folder of its own: the keyed database, the editor page, temp/.
+// A program folder of its own: a fresh keyed database, the editor page, temp/.
 struct ProgramFolder {
   TempDir dir;
   ProgramFolder() {
     namespace fs = std::filesystem;
-    fs::copy_file(INKPOST_PROGRAM_DIR "/data.mdb", dir.file("data.mdb"));
+    EXPECT_TRUE(inkpost::createSiteDatabase(dir.file("data.mdb")));
     fs::create_directory_symlink(INKPOST_PROGRAM_DIR "/editor", dir.file("editor"));
     fs::create_directory(dir.file("temp"));
   }
@@ -156,11 +158,26 @@ TEST(RecoveryAcrossRuns, ACrashReportLeadsToTheOffer) {
 
 TEST(RecoveryAcrossRuns, NoOfferAfterAPublish) {
   ProgramFolder program;
+  inkpost::test::Sandbox blog(inkpost::test::sandboxOptions());
+  {
+    // The blog as the only site of the program's store.
+    inkpost::SiteRecord site;
+    site.webname = "sandbox";
+    site.weburl = blog.siteUrl();
+    site.admin = "admin";
+    site.pass = "secret";
+    ASSERT_EQ(inkpost::OpenSiteStore(program.dir.file("data.mdb")), inkpost::SiteStoreOpen::Ok);
+    const bool saved = inkpost::saveNewSite(site);
+    inkpost::CloseSiteStore();
+    ASSERT_TRUE(saved);
+  }
   {
     Child first("publish", program.dir.path());
     const int status = first.finish(90);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << first.out();
+    EXPECT_NE(first.out().find("published"), std::string::npos) << first.out();
   }
+  EXPECT_EQ(blog.articleCount(), 1);
   Child next("offer", program.dir.path());
   ASSERT_TRUE(next.waitFor("offer", 90)) << next.out();
   EXPECT_NE(next.out().find("no offer"), std::string::npos) << next.out();

@@ -1,6 +1,5 @@
 #include "common/ui/toast.h"
 #include "common/ui/gbk.h"
-#include "support/session.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -46,14 +45,17 @@ void inspectAfter(int ms, Seen& seen) {
   });
 }
 
-class Toast : public inkpost::test::SessionTest {
+class Toast : public ::testing::Test {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
     setToastTimeScale(1);
     clearToastHistory();
     parent.setGeometry(100, 200, 600, 400);
     parent.show();
+  }
+  void TearDown() override {
+    setToastTimeScale(1);
+    clearToastHistory();
   }
   QWidget parent;
 };

@@ -1,6 +1,5 @@
 // The waiting helper, the busy state and the guard around every handler.
 #include "support/mainunits.h"
-#include "support/session.h"
 
 #include "common/ui/busy.h"
 #include "common/ui/gbk.h"
@@ -22,11 +21,15 @@ using inkpost::test::units;
 
 namespace {
 
-class Waits : public inkpost::test::SessionTest {
+class Waits : public ::testing::Test {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
     setToastTimeScale(0);
+    clearToastHistory();
+  }
+  void TearDown() override {
+    setToastTimeScale(1);
+    clearToastHistory();
   }
 };
 
@@ -86,7 +89,7 @@ TEST_F(Waits, BusyScopeShowsItsTextAndTheWaitCursorAndPutsBothBack) {
   MainWindow w;
   units(w).statusLine->showMessage(QStringLiteral("就绪"));
   {
-    BusyScope busy(StatusLine::of(w), fromUtf8("正在发布…"));
+    BusyScope busy(StatusLine(w.statusLine()), fromUtf8("正在发布…"));
     EXPECT_EQ(units(w).statusLine->currentMessage(), QStringLiteral("正在发布…"));
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);

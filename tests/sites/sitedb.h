@@ -6,7 +6,9 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace inkpost::test {
@@ -40,6 +42,27 @@ class OpenStore {
   std::string path_;
   bool created_ = false;
 };
+
+// The raw column values of row `id` as the file holds them.
+inline std::pair<std::string, std::string> rawPasswords(const std::string& path, int id) {
+  sqlite3* db = nullptr;
+  std::pair<std::string, std::string> out;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_key(db, kSiteStorePassword, static_cast<int>(std::strlen(kSiteStorePassword))) == SQLITE_OK) {
+    sqlite3_stmt* s = nullptr;
+    const std::string q = "select pass, bdpass from web where ID=" + std::to_string(id);
+    if (sqlite3_prepare_v2(db, q.c_str(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW) {
+      auto text = [&](int i) {
+        const unsigned char* t = sqlite3_column_text(s, i);
+        return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+      };
+      out = {text(0), text(1)};
+    }
+    sqlite3_finalize(s);
+  }
+  sqlite3_close_v2(db);
+  return out;
+}
 
 inline SiteRecord site(const std::string& name, const std::string& url, const std::string& admin = "admin",
                        const std::string& pass = "secret") {

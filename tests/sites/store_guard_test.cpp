@@ -7,6 +7,7 @@
 #include "sites/statements.h"
 
 #include <gtest/gtest.h>
+#include <libsecret/secret.h>
 
 #include <atomic>
 #include <chrono>
@@ -21,27 +22,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 bool startsWith(const std::string& text, const char* utf8) { return text.rfind(fromUtf8(utf8), 0) == 0; }
-
-// The raw column values of row `id` as the file holds them.
-std::pair<std::string, std::string> rawPasswords(const std::string& path, int id) {
-  sqlite3* db = nullptr;
-  std::pair<std::string, std::string> out;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-      sqlite3_key(db, kSiteStorePassword, static_cast<int>(std::strlen(kSiteStorePassword))) == SQLITE_OK) {
-    sqlite3_stmt* s = nullptr;
-    const std::string q = "select pass, bdpass from web where ID=" + std::to_string(id);
-    if (sqlite3_prepare_v2(db, q.c_str(), -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW) {
-      auto text = [&](int i) {
-        const unsigned char* t = sqlite3_column_text(s, i);
-        return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
-      };
-      out = {text(0), text(1)};
-    }
-    sqlite3_finalize(s);
-  }
-  sqlite3_close_v2(db);
-  return out;
-}
 
 TEST(SiteStoreGuard, MissingFileIsCreatedEmptyAndKeyedWithANotice) {
   // This reverses the earlier rule that a missing file is never created: a
@@ -88,6 +68,7 @@ TEST(SiteStoreGuard, DamagedFileIsNamedAndOpenedReadOnly) {
   EXPECT_NE(message.find(fromUtf8(path)), std::string::npos);
   // Nothing writes into it.
   EXPECT_FALSE(saveNewSite(site("new", "http://new.test/")));
+  EXPECT_TRUE(startsWith(siteStoreWriteProblem(), "网站数据库已损坏，只能读取，不能添加、修改或删除："));
   EXPECT_FALSE(ExecuteSiteStatement(sql::deleteSites({1})));
   EXPECT_FALSE(StoreSiteFlag(SiteFlag::AutoAlias, true, 1));
   CloseSiteStore();
@@ -164,6 +145,11 @@ TEST_F(NoSecretService, PasswordsStayInTheKeyedFileAndThatIsToldOnce) {
   EXPECT_FALSE(storeSecret("x", "y").has_value());
   SiteRecord a = site("a", "http://a.test/", "admin", "pw-a");
   a.bdpass = "bd-a";
+  // A save the file refuses says why.
+  ASSERT_TRUE(ExecuteSiteStatement("PRAGMA query_only=1"));
+  EXPECT_FALSE(saveNewSite(a));
+  EXPECT_NE(siteStoreWriteProblem().find(fromUtf8("（只读）")), std::string::npos) << siteStoreWriteProblem();
+  ASSERT_TRUE(ExecuteSiteStatement("PRAGMA query_only=0"));
   ASSERT_TRUE(saveNewSite(a));
   const int id = listSites().at(0).id;
   EXPECT_EQ(rawPasswords(store.path(), id), std::make_pair(std::string("pw-a"), std::string("bd-a")));
@@ -213,6 +199,124 @@ TEST_F(SecretService, PasswordsRoundTripThroughTheKeyringAndTheFileHoldsReferenc
 
   ASSERT_TRUE(removeSites({back.id}));
   EXPECT_FALSE(lookupSecret(newRef).has_value());
+}
+
+TEST_F(SecretService, PasswordsLeftInTheFileMoveIntoTheKeyring) {
+  OpenStore store;
+  ASSERT_TRUE(store.ok());
+  // Rows saved before a keyring ran: plain passwords in the file.
+  SiteRecord a = site("a", "http://a.test/", "admin", "pw-a");
+  a.bdpass = "bd-a";
+  ASSERT_TRUE(ExecuteSiteStatement(sql::insertSite(a)));
+  ASSERT_TRUE(ExecuteSiteStatement(sql::insertSite(site("b", "http://b.test/", "admin", "pw-b"))));
+  EXPECT_EQ(movePasswordsIntoKeyring(), 3);
+  EXPECT_EQ(takeSecretNotice(), fromUtf8("已把网站数据库中的3个密码移入系统密钥环"));
+  const std::vector<SiteRecord> rows = listSites();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].pass, "pw-a");
+  EXPECT_EQ(rows[0].bdpass, "bd-a");
+  EXPECT_EQ(rows[1].pass, "pw-b");
+  for (const SiteRecord& r : rows) {
+    const auto [pass, bd] = rawPasswords(store.path(), r.id);
+    EXPECT_TRUE(isSecretReference(pass)) << pass;
+    EXPECT_TRUE(bd.empty() || isSecretReference(bd)) << bd;
+  }
+  EXPECT_EQ(movePasswordsIntoKeyring(), 0);  // nothing left to move
+}
+
+// ctest sites_keyring_locked: the same private keyring, locked by the test.
+class LockedKeyring : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("INKPOST_TEST_KEYRING")) GTEST_SKIP() << "runs on a private keyring (sites_keyring_locked)";
+    takeSecretNotice();
+  }
+};
+
+TEST_F(LockedKeyring, IsToldApartFromAMissingOneAndNothingPromptsThePerson) {
+  OpenStore store;
+  ASSERT_TRUE(store.ok());
+  ASSERT_EQ(keyringState(), Keyring::Ready);
+  SiteRecord kept = site("kept", "http://kept.test/", "admin", "pw-kept");
+  ASSERT_TRUE(saveNewSite(kept));
+  const int keptId = listSites().at(0).id;
+
+  GError* error = nullptr;
+  ::SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
+  ASSERT_NE(service, nullptr);
+  SecretCollection* collection =
+      secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error);
+  ASSERT_NE(collection, nullptr);
+  GList* objects = g_list_append(nullptr, collection);
+  ASSERT_GE(secret_service_lock_sync(service, objects, nullptr, nullptr, &error), 1);
+  g_list_free(objects);
+  g_object_unref(collection);
+  g_object_unref(service);
+  EXPECT_EQ(keyringState(), Keyring::Locked);
+
+  // A new password goes to the file, under a notice that says why.
+  ASSERT_TRUE(saveNewSite(site("a", "http://a.test/", "admin", "pw-a")));
+  const std::vector<SiteRecord> rows = listSites();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rawPasswords(store.path(), rows[1].id).first, "pw-a");
+  EXPECT_EQ(movePasswordsIntoKeyring(), 0);  // not while it is locked
+  const std::string notice = takeSecretNotice();
+  EXPECT_NE(notice.find(fromUtf8("系统密钥环已锁定，密码暂时保存在本机的网站数据库中")), std::string::npos) << notice;
+  EXPECT_EQ(notice.find(fromUtf8("没有运行中的系统密钥环")), std::string::npos) << notice;
+  EXPECT_EQ(rows[1].pass, "pw-a");
+}
+
+// ctest sites_keyring_stalled: a secret service that holds its name on the
+// bus and never answers (tests/sites/stalled_keyring.cpp).
+class StalledKeyring : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("INKPOST_TEST_STALLED_KEYRING")) GTEST_SKIP() << "runs beside a stalled secret service";
+    takeSecretNotice();
+  }
+};
+
+TEST_F(StalledKeyring, PasswordsAreUnavailableAndATimeOutNeverPutsOneIntoTheFile) {
+  OpenStore store;
+  ASSERT_TRUE(store.ok());
+  // Two rows saved while the keyring worked: the file holds references.
+  const std::string refA = std::string(kSecretReferencePrefix) + "ref-a";
+  const std::string refB = std::string(kSecretReferencePrefix) + "ref-b";
+  SiteRecord a = site("a", "http://a.test/", "admin", refA);
+  a.bdpass = std::string(kSecretReferencePrefix) + "ref-a-bd";
+  ASSERT_TRUE(ExecuteSiteStatement(sql::insertSite(a)));
+  ASSERT_TRUE(ExecuteSiteStatement(sql::insertSite(site("b", "http://b.test/", "admin", refB))));
+
+  const std::vector<SiteRecord> rows = listSites();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].pass, "");
+  EXPECT_EQ(rows[0].bdpass, "");
+  EXPECT_EQ(rows[1].pass, "");
+  EXPECT_EQ(takeSecretNotice(), fromUtf8("系统密钥环没有响应，已保存的密码暂时无法读取；密钥环恢复后请重新启动本程序"));
+  EXPECT_EQ(keyringState(), Keyring::NotAnswering);
+
+  // A typed password is not saved, neither in the keyring nor in the file.
+  SiteRecord edited = rows[0];
+  edited.pass = "typed";
+  EXPECT_FALSE(saveSite(edited, edited.id));
+  EXPECT_EQ(rawPasswords(store.path(), edited.id).first, refA);
+  EXPECT_NE(takeSecretNotice().find(fromUtf8("系统密钥环没有响应，网站没有保存")), std::string::npos);
+  EXPECT_FALSE(saveNewSite(site("c", "http://c.test/", "admin", "pw-c")));
+  EXPECT_EQ(saveNewSites({site("d", "http://d.test/", "admin", "pw-d")}), std::vector<bool>{false}) << "nor an import";
+  EXPECT_EQ(listSites().size(), 2u);
+  // The dialog's reason for the failure; then it is not told twice.
+  EXPECT_EQ(siteStoreWriteProblem(),
+            fromUtf8("系统密钥环没有响应，网站没有保存（密码不会因此写进数据库文件），请稍后再试"));
+  EXPECT_EQ(takeSecretNotice(), "");
+
+  // Saved with the unreadable passwords left empty (another field changed),
+  // the row keeps its references.
+  edited = rows[0];
+  edited.admin = "root";
+  ASSERT_TRUE(saveSite(edited, edited.id));
+  EXPECT_EQ(rawPasswords(store.path(), edited.id), std::make_pair(refA, a.bdpass));
+  EXPECT_EQ(FindSite(sql::byId(edited.id))->admin, "root");
+  EXPECT_EQ(movePasswordsIntoKeyring(), 0);
 }
 
 }  // namespace

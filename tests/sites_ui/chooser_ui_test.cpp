@@ -1,5 +1,5 @@
 #include "../sites/sitedb.h"
-#include "modal.h"
+#include "support/modalanswers.h"
 
 #include "common/programdir.h"
 #include "common/ui/gbk.h"
@@ -110,7 +110,7 @@ TEST(SiteStoreStartUp, FailuresAreShownInAMessageBox) {
   setProgramDir(dir.path());
   {
     // A missing file is made (this used to fail with "连接数据库失败_ON.1！").
-    ModalAnswerer answer;
+    ModalAnswers answer;
     EXPECT_TRUE(openSiteStoreReporting(nullptr));
     ASSERT_EQ(answer.boxes.size(), 1);
     EXPECT_EQ(answer.boxes[0].title, QStringLiteral("提示"));
@@ -121,7 +121,7 @@ TEST(SiteStoreStartUp, FailuresAreShownInAMessageBox) {
   std::remove(dir.file("data.mdb").c_str());
   {
     ASSERT_TRUE(rawExec(dir.file("data.mdb"), "another key", {"create table web(x)"}));
-    ModalAnswerer answer;
+    ModalAnswers answer;
     EXPECT_FALSE(openSiteStoreReporting(nullptr));
     ASSERT_EQ(answer.boxes.size(), 1);
     EXPECT_EQ(answer.boxes[0].text, QStringLiteral("连接数据库失败_ON.1！"));
@@ -129,7 +129,7 @@ TEST(SiteStoreStartUp, FailuresAreShownInAMessageBox) {
   std::remove(dir.file("data.mdb").c_str());
   {
     ASSERT_TRUE(rawExec(dir.file("data.mdb"), kSiteStorePassword, {"create table other(x)"}));
-    ModalAnswerer answer;
+    ModalAnswers answer;
     EXPECT_FALSE(openSiteStoreReporting(nullptr));
     ASSERT_EQ(answer.boxes.size(), 1);
     EXPECT_EQ(answer.boxes[0].text, QStringLiteral("连接数据库失败_ON.2！"));
@@ -137,7 +137,7 @@ TEST(SiteStoreStartUp, FailuresAreShownInAMessageBox) {
   std::remove(dir.file("data.mdb").c_str());
   ASSERT_TRUE(createSiteDatabase(dir.file("data.mdb")));
   {
-    ModalAnswerer answer;
+    ModalAnswers answer;
     EXPECT_TRUE(openSiteStoreReporting(nullptr));
     EXPECT_TRUE(answer.boxes.isEmpty());
   }

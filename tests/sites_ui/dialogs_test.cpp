@@ -1,7 +1,6 @@
 #include "../sites/sitedb.h"
-#include "modal.h"
-#include "support/mainunits.h"
-#include "support/session.h"
+#include "support/modalanswers.h"
+#include "support/wiredwindow.h"
 
 #include "common/ui/gbk.h"
 #include "common/ui/toast.h"
@@ -24,18 +23,14 @@ namespace {
 
 QString lastToast() { return toastTexts().value(toastTexts().size() - 1); }
 
-class SiteDialogs : public inkpost::test::SessionTest {
+class SiteDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
-    SessionTest::SetUp();
     ASSERT_TRUE(store.ok());
     setToastTimeScale(0);
     clearToastHistory();
   }
-  void TearDown() override {
-    SessionTest::TearDown();
-    setToastTimeScale(1);
-  }
+  void TearDown() override { setToastTimeScale(1); }
 
   void fill(SiteFormDialog& d, const QString& name, const QString& url, const QString& admin, const QString& pass,
             const QString& bdname = {}, const QString& bdpass = {}) {
@@ -89,10 +84,11 @@ TEST_F(SiteDialogs, ValidationStopsAtTheFirstFailure) {
       {"", "http://a/", "u", "p", "任何内容都必需填写！"},
       {"n", "", "u", "p", "任何内容都必需填写！"},
       {"n", "http://a/", "", "p", "任何内容都必需填写！"},
-      {"n", "HTTP://a/", "u", "p", "网站地址必需以 http:// 开头。"},
-      {"n", "https://a/", "u", "p", "网站地址必需以 http:// 开头。"},
-      {"n", "http:/", "u", "p", "网站地址必需以 http:// 开头。"},
+      {"n", "HTTP://a/", "u", "p", "网站地址必需以 http:// 或 https:// 开头。"},
+      {"n", "ftp://a/", "u", "p", "网站地址必需以 http:// 或 https:// 开头。"},
+      {"n", "http:/", "u", "p", "网站地址必需以 http:// 或 https:// 开头。"},
       {"n", "http://a", "u", "p", "网站地址必需以 / 结尾。"},
+      {"n", "https://a", "u", "p", "网站地址必需以 / 结尾。"},
   };
   for (const Case& c : cases) {
     fill(d, c.name, c.url, c.admin, c.pass);
@@ -125,6 +121,25 @@ TEST_F(SiteDialogs, AddStoresTheFormAndRefusesADuplicateAddress) {
   EXPECT_EQ(lastToast(), QStringLiteral("该网站已存在！"));
   EXPECT_EQ(listSites().size(), 1u);
   EXPECT_EQ(d.nameEdit->text(), QStringLiteral("again"));  // fields keep their content
+  // The host in other case is the same site; the https address is another.
+  fill(d, "again", "http://Blog.Example/", "x", "y");
+  d.button1->click();
+  EXPECT_EQ(lastToast(), QStringLiteral("该网站已存在！"));
+  fill(d, "secure", "https://blog.example/", "x", "y");
+  d.button1->click();
+  EXPECT_EQ(lastToast(), QStringLiteral("添加网站成功！"));
+  EXPECT_EQ(listSites().back().weburl, "https://blog.example/");
+}
+
+TEST_F(SiteDialogs, AFailedAddSaysWhyTheStoreRefused) {
+  ASSERT_TRUE(ExecuteSiteStatement("PRAGMA query_only=1"));  // writes refused as for a read-only file
+  AddSiteDialog d(nullptr, nullptr);
+  fill(d, "n", "http://a/", "u", "p");
+  d.button1->click();
+  EXPECT_EQ(lastToast(), QStringLiteral("添加网站失败！\n网站数据库文件不能写入（只读）：") +
+                             QString::fromStdString(store.path()) +
+                             QStringLiteral("\n请检查这个文件和所在文件夹的权限。"));
+  EXPECT_EQ(d.nameEdit->text(), QStringLiteral("n"));
 }
 
 TEST_F(SiteDialogs, ResetEmptiesTheRequiredFieldsOnly) {
@@ -193,14 +208,14 @@ TEST_F(SiteDialogs, ModifyWithoutSelectionFailsAndChangesNothing) {
 }
 
 TEST_F(SiteDialogs, DeleteNoneAllAndInvert) {
-  ModalAnswerer answer(QMessageBox::Ok);  // each deletion is asked first
+  ModalAnswers answer(QMessageBox::Ok);  // each deletion is asked first
   addSites({"a", "b", "c"});
   DeleteSitesDialog d(nullptr, nullptr);
   ASSERT_EQ(d.list->count(), 3);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(d.list->item(i)->checkState(), Qt::Unchecked);
 
   d.button1->click();  // nothing ticked
-  EXPECT_EQ(lastToast(), QStringLiteral("删除失败！"));
+  EXPECT_EQ(lastToast(), QStringLiteral("请先勾选要删除的网站"));
   EXPECT_EQ(listSites().size(), 3u);
 
   d.list->item(1)->setCheckState(Qt::Checked);
@@ -227,7 +242,7 @@ TEST_F(SiteDialogs, DeleteNoneAllAndInvert) {
 }
 
 TEST_F(SiteDialogs, ClosingAddAndDeleteRefillsTheChooserKeepingTheChosenSite) {
-  ModalAnswerer answer(QMessageBox::Ok);
+  ModalAnswers answer(QMessageBox::Ok);
   QComboBox chooser;
   addSites({"first"});
   FillSiteChooser(&chooser);
@@ -253,24 +268,27 @@ TEST_F(SiteDialogs, ClosingAddAndDeleteRefillsTheChooserKeepingTheChosenSite) {
   EXPECT_EQ(chooser.currentIndex(), -1);
 }
 
-TEST_F(SiteDialogs, MenuCommandsOpenModally) {
-  QComboBox chooser;
-  ModalAnswerer answer(QMessageBox::Ok, [](QDialog* d) {
-    auto* form = qobject_cast<AddSiteDialog*>(d);
-    if (form) {
+// The 网站管理 menu of the program's window: each command opens its dialog
+// modally over the window; closing the add dialog refills the chooser.
+class SiteMenu : public inkpost::test::WiredWindow {};
+
+TEST_F(SiteMenu, CommandsOpenModally) {
+  ModalAnswers answer(QMessageBox::Ok, [this](QDialog& d) {
+    EXPECT_TRUE(d.isModal());
+    EXPECT_EQ(d.parentWidget(), &w());
+    if (auto* form = qobject_cast<AddSiteDialog*>(&d)) {
       form->nameEdit->setText("m");
       form->addressEdit->setText("http://m/");
       form->accountEdit->setText("u");
       form->passwordEdit->setText("p");
       form->button1->click();
     }
-    d->reject();
+    d.reject();
   });
-  QWidget parent;
-  openAddSiteDialog(&parent, &chooser);
+  units().addSiteAction->trigger();
   EXPECT_EQ(answer.dialogs, 1);
-  EXPECT_EQ(chooser.count(), 1);
-  openModifySiteDialog(&parent, &chooser);
-  openDeleteSitesDialog(&parent, &chooser);
+  EXPECT_EQ(units().siteChooser->count(), 1);
+  units().modifySiteAction->trigger();
+  units().deleteSiteAction->trigger();
   EXPECT_EQ(answer.dialogs, 3);
 }

@@ -1,5 +1,5 @@
 #include "../sites/sitedb.h"
-#include "modal.h"
+#include "support/modalanswers.h"
 
 #include "sites/ui/sitemenu.h"
 
@@ -25,7 +25,7 @@ class UpgradeCommand : public ::testing::Test {
 }  // namespace
 
 TEST_F(UpgradeCommand, CancelChangesNothing) {
-  ModalAnswerer answer(QMessageBox::Cancel);
+  ModalAnswers answer(QMessageBox::Cancel);
   runDatabaseUpgrade(nullptr);
   ASSERT_EQ(answer.boxes.size(), 1);
   EXPECT_EQ(answer.boxes[0].title, QStringLiteral("data.mdb 升级"));
@@ -36,7 +36,7 @@ TEST_F(UpgradeCommand, CancelChangesNothing) {
 
 TEST_F(UpgradeCommand, UpgradesThenReportsTheTableCurrent) {
   {
-    ModalAnswerer answer(QMessageBox::Ok);
+    ModalAnswers answer(QMessageBox::Ok);
     runDatabaseUpgrade(nullptr);
     ASSERT_EQ(answer.boxes.size(), 2);
     EXPECT_EQ(answer.boxes[1].title, QStringLiteral("信息："));
@@ -44,7 +44,7 @@ TEST_F(UpgradeCommand, UpgradesThenReportsTheTableCurrent) {
   }
   EXPECT_EQ(siteColumns().size(), 9u);
   {
-    ModalAnswerer answer(QMessageBox::Ok);
+    ModalAnswers answer(QMessageBox::Ok);
     runDatabaseUpgrade(nullptr);
     ASSERT_EQ(answer.boxes.size(), 2);
     EXPECT_EQ(answer.boxes[1].text, QStringLiteral("数据库结构已为最新！"));
@@ -54,7 +54,7 @@ TEST_F(UpgradeCommand, UpgradesThenReportsTheTableCurrent) {
 
 TEST_F(UpgradeCommand, AClosedStoreReportsFailure) {
   CloseSiteStore();
-  ModalAnswerer answer(QMessageBox::Ok);
+  ModalAnswers answer(QMessageBox::Ok);
   runDatabaseUpgrade(nullptr);
   ASSERT_EQ(answer.boxes.size(), 2);
   EXPECT_EQ(answer.boxes[1].text, QStringLiteral("升级失败！"));

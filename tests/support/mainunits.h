@@ -2,6 +2,7 @@
 // keeps its members private). units(w).tagsEdit is 编辑框_Tags, and so on.
 #pragma once
 
+#include "images/ui/imagepanel.h"
 #include "shell/mainwindow.h"
 
 #include <QAction>

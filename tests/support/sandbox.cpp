@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -58,6 +60,8 @@ Sandbox::Sandbox(Options o) : opt_(std::move(o)) {
                                    opt_.base,
                                    "--log",
                                    dir_.file("sandbox.log")};
+  if (opt_.sites > 0) args.insert(args.end(), {"--sites", std::to_string(opt_.sites)});
+  for (const auto& f : opt_.failSites) args.insert(args.end(), {"--fail-site", f});
   args.insert(args.end(), opt_.extraArgs.begin(), opt_.extraArgs.end());
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
@@ -80,11 +84,13 @@ Sandbox::Sandbox(Options o) : opt_(std::move(o)) {
   std::string line = readFirstLine(out[0], 10000);
   close(out[0]);
   const std::string prefix = "listening on http://127.0.0.1:";
-  if (line.rfind(prefix, 0) != 0) {
+  const std::string securePrefix = "listening on https://127.0.0.1:";
+  secure_ = line.rfind(securePrefix, 0) == 0;
+  if (line.rfind(prefix, 0) != 0 && !secure_) {
     stop();
     throw std::runtime_error("sandbox did not start: " + line);
   }
-  port_ = std::atoi(line.c_str() + prefix.size());
+  port_ = std::atoi(line.c_str() + (secure_ ? securePrefix : prefix).size());
 }
 
 Sandbox::~Sandbox() { stop(); }
@@ -105,7 +111,15 @@ void Sandbox::stop() {
   pid_ = -1;
 }
 
-std::string Sandbox::siteUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + opt_.base; }
+std::string Sandbox::siteUrl() const {
+  return (secure_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + opt_.base;
+}
+
+std::string Sandbox::blogUrl(int k) const { return "http://127.0.0.1:" + std::to_string(port_) + blogPath(k); }
+
+std::string Sandbox::blogPath(int k) const { return k <= 0 ? opt_.base : opt_.base + std::to_string(k) + "/"; }
+
+std::string Sandbox::password(int k) const { return k <= 0 ? opt_.password : opt_.password + std::to_string(k); }
 
 std::string Sandbox::get(const std::string& path, const std::string& cookie) const {
   return get(path, cookie, nullptr);
@@ -140,20 +154,33 @@ std::string Sandbox::exchange(const std::string& method, const std::string& path
   if (method == "POST")
     req += "Content-Type: " + contentType + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
   req += "\r\n" + body;
+  // A secure sandbox is inspected over TLS too (its certificate is the
+  // test's own business: not checked here).
+  std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> ctx(secure_ ? SSL_CTX_new(TLS_client_method()) : nullptr,
+                                                        SSL_CTX_free);
+  std::unique_ptr<SSL, decltype(&SSL_free)> tls(ctx ? SSL_new(ctx.get()) : nullptr, SSL_free);
+  if (secure_ && (!tls || !SSL_set_fd(tls.get(), fd) || SSL_connect(tls.get()) != 1)) {
+    close(fd);
+    return {};
+  }
   for (size_t sent = 0; sent < req.size();) {
-    ssize_t n = send(fd, req.data() + sent, req.size() - sent, MSG_NOSIGNAL);
+    const ssize_t n = tls ? SSL_write(tls.get(), req.data() + sent, static_cast<int>(req.size() - sent))
+                          : send(fd, req.data() + sent, req.size() - sent, MSG_NOSIGNAL);
     if (n <= 0) break;
     sent += static_cast<size_t>(n);
   }
   std::string answer;
   char buf[8192];
   for (;;) {
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, 10000) <= 0) break;
-    ssize_t n = recv(fd, buf, sizeof buf, 0);
+    if (!tls || SSL_pending(tls.get()) == 0) {
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, 10000) <= 0) break;
+    }
+    const ssize_t n = tls ? SSL_read(tls.get(), buf, sizeof buf) : recv(fd, buf, sizeof buf, 0);
     if (n <= 0) break;
     answer.append(buf, static_cast<size_t>(n));
   }
+  tls.reset();
   close(fd);
   size_t split = answer.find("\r\n\r\n");
   if (split == std::string::npos) return {};
@@ -161,12 +188,18 @@ std::string Sandbox::exchange(const std::string& method, const std::string& path
   return answer.substr(split + 4);
 }
 
-int Sandbox::articleCount() const { return std::atoi(get("_sandbox/articles/count").c_str()); }
+int Sandbox::articleCount(int k) const { return std::atoi(get(blogPath(k) + "_sandbox/articles/count").c_str()); }
 
-std::string Sandbox::articleField(int n, const std::string& field) const {
+std::string Sandbox::articleField(int n, const std::string& field) const { return articleField(0, n, field); }
+
+std::string Sandbox::articleField(int k, int n, const std::string& field) const {
   std::string headers;
-  std::string body = get("_sandbox/articles/" + std::to_string(n) + "/" + field, {}, &headers);
+  std::string body = get(blogPath(k) + "_sandbox/articles/" + std::to_string(n) + "/" + field, {}, &headers);
   return headers.find(" 200 ") != std::string::npos ? body : std::string();
+}
+
+bool Sandbox::setFailure(int k, const std::string& mode) const {
+  return get("_sandbox/fail?site=" + std::to_string(k <= 0 ? 1 : k) + "&mode=" + mode) == "ok";
 }
 
 std::string Sandbox::requestLog() const { return readFile(dir_.file("sandbox.log")); }

@@ -21,9 +21,19 @@ inline Sandbox::Options sandboxOptions(const std::vector<std::string>& extra = {
   return o;
 }
 
-inline std::string sandboxLogin(const Sandbox& blog) {
+// Every byte as %XX, for a form value.
+inline std::string formEncoded(const std::string& text) {
+  static const char* const kHex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : text) out += {'%', kHex[c >> 4], kHex[c & 15]};
+  return out;
+}
+
+// Blog k of a sandbox with sites (0: the only blog).
+inline std::string sandboxLogin(const Sandbox& blog, int k = 0) {
+  const std::string at = blog.blogPath(k);
   std::string headers;
-  blog.get("login.asp", {}, &headers);
+  blog.get(at + "login.asp", {}, &headers);
   std::string cookie;
   size_t pos = 0;
   while ((pos = headers.find("Set-Cookie: ", pos)) != std::string::npos) {
@@ -31,9 +41,11 @@ inline std::string sandboxLogin(const Sandbox& blog) {
     size_t end = headers.find_first_of(";\r\n", pos);
     cookie += headers.substr(pos, end - pos) + ";";
   }
-  blog.get("function/c_validcode.asp?name=loginvalid", cookie);  // binds the code to the session
-  blog.post("cmd.asp?act=verify",
-            "edtUserName=admin&edtPassWord=secret&edtSaveDate=365&edtCheckOut=" + std::string(kSandboxCaptcha), cookie);
+  blog.get(at + "function/c_validcode.asp?name=loginvalid", cookie);  // binds the code to the session
+  blog.post(at + "cmd.asp?act=verify",
+            "edtUserName=admin&edtPassWord=" + formEncoded(blog.password(k)) +
+                "&edtSaveDate=365&edtCheckOut=" + std::string(kSandboxCaptcha),
+            cookie);
   return cookie;
 }
 

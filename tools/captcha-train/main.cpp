@@ -1,15 +1,24 @@
-// inkpost-captcha-train: trains the captcha reader's character classifier
-// on pictures drawn by the sandbox's captcha code and writes the model file
-// (src/blog/captcha_model.bin). The pictures go through the reader's own
-// decoding and cutting, so the classifier sees exactly what it will read.
+// inkpost-captcha-train: the C++ half of training the captcha reader.
 //
-//   inkpost-captcha-train --out FILE [--captchas N] [--hidden H] [--seed S] [--check N]
+//   inkpost-captcha-train samples --count N --seed S [--mix KIND:SHARE,...]
+//       writes N training pictures to standard output, each as the reader's
+//       own input (kLineHeight x kLineWidth bytes, ink share x 255, row by
+//       row) followed by five class bytes (0..9, 10 for a blank position).
+//       Kinds: family (tools/captcha-train/family.cpp), default and spread
+//       (the sandbox's drawing with its default / spread settings), bmp (the
+//       sandbox's older many-coloured BMP). The pictures go through the
+//       reader's own decoding and ink finding, so the network learns exactly
+//       what it will read.
+//   inkpost-captcha-train check --model FILE [--count N] [--seed S] [--dir DIR]...
+//       reads N fresh pictures of each kind (and every picture listed in
+//       DIR/codes.txt) with the model and prints the exact-read shares and
+//       how they split by the read's confidence.
 //
-// Same seed, same sizes, same machine type: same model. Training pictures
-// come from seeds S, S+1, ...; the closing check uses seed 900000000 + S and
-// up, which no test or benchmark uses either.
-#include "blog/captcha_glyphs.h"
+// The same seed gives the same pictures (train.py picks the seeds).
+#include "family.h"
+
 #include "blog/captcha_image.h"
+#include "blog/captcha_line.h"
 #include "sandbox/captcha_image.h"
 #include "sandbox/engine_captcha.h"
 
@@ -18,212 +27,196 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-using inkpost::GlyphModel;
-using inkpost::GlyphPatch;
+using inkpost::CaptchaRead;
+using inkpost::LineModel;
+using inkpost::RgbImage;
 
 const char* kHelp =
-    "usage: inkpost-captcha-train --out FILE [options]\n"
-    "  --out FILE       model file to write\n"
-    "  --captchas N     training pictures (default 300000)\n"
-    "  --hidden H       hidden units (default 128)\n"
-    "  --seed S         random seed (default 1)\n"
-    "  --check N        pictures of each kind for the closing check (default 2000)\n";
+    "usage: inkpost-captcha-train samples --count N --seed S [--mix KIND:SHARE,...]\n"
+    "       inkpost-captcha-train check --model FILE [--count N] [--seed S] [--dir DIR]...\n"
+    "  kinds: family, default, spread, bmp (default mix family:90,bmp:10)\n";
 
-// One training picture: its patches and their classes (nothing when the
-// picture did not cut into five patches).
-enum class Kind { EngineDefault, EngineSpread, Bmp };
+[[noreturn]] void usage(const std::string& error) {
+  std::fprintf(stderr, "inkpost-captcha-train: %s\n\n%s", error.c_str(), kHelp);
+  std::exit(2);
+}
 
-bool sample(Kind kind, std::mt19937& rng, std::vector<GlyphPatch>& patches, std::vector<int>& classes,
-            bool withBlanks) {
+const std::vector<std::string> kKinds = {"family", "default", "spread", "bmp"};
+
+// One picture of a kind; `shown` is its code with ' ' for blank positions.
+bool picture(const std::string& kind, const std::string& shown, std::mt19937& rng, RgbImage& image) {
   using namespace inkpost::sandbox;
-  std::string code = randomCaptchaCode(rng);
-  std::string shown = code;
+  if (kind == "family") {
+    image = inkpost::train::drawFamilyCaptcha(shown, rng);
+    return true;
+  }
   std::string bytes;
-  if (kind == Kind::Bmp) {
-    bytes = renderCaptchaBmp(code, rng);
-  } else {
-    if (withBlanks)
-      for (char& c : shown)
-        if (std::uniform_int_distribution<int>(0, 24)(rng) == 0) c = ' ';
-    EngineCaptchaStyle style = kind == Kind::EngineSpread ? spreadCaptchaStyle(rng) : EngineCaptchaStyle{};
-    bytes = renderEngineCaptcha(shown, style, rng);
-  }
-  inkpost::RgbImage image;
-  if (!inkpost::decodeCaptchaImage(bytes, image)) return false;
-  patches = inkpost::captchaGlyphs(image);
-  if (patches.size() != 5) return false;
-  classes.clear();
-  for (char c : shown) classes.push_back(c == ' ' ? inkpost::kNoGlyph : c - '0');
-  return true;
+  if (kind == "bmp")
+    bytes = renderCaptchaBmp(shown, rng);
+  else
+    bytes = renderEngineCaptcha(shown, kind == "spread" ? spreadCaptchaStyle(rng) : EngineCaptchaStyle{}, rng);
+  return inkpost::decodeCaptchaImage(bytes, image);
 }
 
-Kind pickKind(std::mt19937& rng) {
-  const int r = std::uniform_int_distribution<int>(0, 99)(rng);
-  return r < 45 ? Kind::EngineDefault : r < 85 ? Kind::EngineSpread : Kind::Bmp;
+int samples(long count, unsigned seed, const std::map<std::string, int>& mix) {
+  std::mt19937 rng(seed);
+  int total = 0;
+  for (const auto& [kind, share] : mix) total += share;
+  std::string record;
+  for (long n = 0; n < count;) {
+    int pick = std::uniform_int_distribution<int>(0, total - 1)(rng);
+    std::string kind;
+    for (const auto& [k, share] : mix)
+      if (kind.empty() && (pick -= share) < 0) kind = k;
+    std::string shown = inkpost::sandbox::randomCaptchaCode(rng);
+    // Some blank positions, and now and then a picture without any digit.
+    const bool empty = std::uniform_int_distribution<int>(0, 199)(rng) == 0;
+    for (char& c : shown)
+      if (empty || std::uniform_int_distribution<int>(0, 49)(rng) == 0) c = ' ';
+    RgbImage image;
+    if (!picture(kind, shown, rng, image)) continue;
+    const inkpost::LineInput line = inkpost::captchaLine(image);
+    if (line.empty()) continue;
+    record.clear();
+    for (float v : line) record += static_cast<char>(std::lround(std::min(1.0f, std::max(0.0f, v)) * 255));
+    for (char c : shown) record += static_cast<char>(c == ' ' ? inkpost::kNoGlyph : c - '0');
+    if (std::fwrite(record.data(), 1, record.size(), stdout) != record.size()) return 1;
+    ++n;
+  }
+  return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-struct Trainer {
-  GlyphModel& m;
-  std::vector<float> v1, vb1, v2, vb2;  // momentum
-  std::vector<float> g1, gb1, g2, gb2;  // gradients of the current batch
-  std::vector<float> hidden, probs, dHidden;
-  explicit Trainer(GlyphModel& model) : m(model) {
-    v1.assign(m.w1.size(), 0), vb1.assign(m.b1.size(), 0), v2.assign(m.w2.size(), 0), vb2.assign(m.b2.size(), 0);
-    g1 = v1, gb1 = vb1, g2 = v2, gb2 = vb2;
-    hidden.resize(static_cast<size_t>(m.hidden));
-    probs.resize(static_cast<size_t>(m.classes));
-    dHidden.resize(static_cast<size_t>(m.hidden));
-  }
-  void add(const GlyphPatch& x, int label) {
-    m.forward(x.data(), hidden.data(), probs.data());
-    const size_t H = static_cast<size_t>(m.hidden), I = static_cast<size_t>(m.inputs);
-    std::fill(dHidden.begin(), dHidden.end(), 0.0f);
-    for (size_t k = 0; k < static_cast<size_t>(m.classes); ++k) {
-      const float d = probs[k] - (static_cast<int>(k) == label ? 1.0f : 0.0f);
-      gb2[k] += d;
-      float* grow = &g2[k * H];
-      const float* wrow = &m.w2[k * H];
-      for (size_t j = 0; j < H; ++j) {
-        grow[j] += d * hidden[j];
-        dHidden[j] += d * wrow[j];
+// Exact reads of a set, and how they split by confidence.
+struct Tally {
+  int total = 0, exact = 0;
+  std::vector<int> sure, sureExact;  // per threshold
+  double seconds = 0;
+  static constexpr int kThresholds[] = {10, 30, 50, 70, 90};
+  Tally() : sure(5, 0), sureExact(5, 0) {}
+  void add(const CaptchaRead& r, const std::string& truth, double s) {
+    ++total;
+    exact += r.code == truth;
+    seconds += s;
+    for (size_t t = 0; t < 5; ++t)
+      if (r.confidence * 100 >= kThresholds[t]) {
+        ++sure[t];
+        sureExact[t] += r.code == truth;
       }
-    }
-    for (size_t j = 0; j < H; ++j) {
-      if (hidden[j] <= 0) continue;
-      const float d = dHidden[j];
-      gb1[j] += d;
-      float* grow = &g1[j * I];
-      for (size_t i = 0; i < I; ++i) grow[i] += d * x[i];
-    }
   }
-  void step(float rate, int batch) {
-    const float scale = rate / static_cast<float>(batch);
-    auto apply = [&](std::vector<float>& w, std::vector<float>& v, std::vector<float>& g, float decay) {
-      for (size_t i = 0; i < w.size(); ++i) {
-        v[i] = 0.9f * v[i] - scale * (g[i] + decay * w[i]);
-        w[i] += v[i];
-        g[i] = 0;
-      }
-    };
-    apply(m.w1, v1, g1, 1e-4f);
-    apply(m.b1, vb1, gb1, 0);
-    apply(m.w2, v2, g2, 1e-4f);
-    apply(m.b2, vb2, gb2, 0);
+  void print(const std::string& name) const {
+    std::printf("%-28s %5d read, %6.2f %% exact, %.2f ms a read\n", name.c_str(), total,
+                total ? 100.0 * exact / total : 0.0, total ? 1000 * seconds / total : 0.0);
+    for (size_t t = 0; t < 5; ++t)
+      std::printf("    sure >= %2d %%: %6.2f %% of reads, %6.2f %% of those exact\n", kThresholds[t],
+                  total ? 100.0 * sure[t] / total : 0.0, sure[t] ? 100.0 * sureExact[t] / sure[t] : 0.0);
   }
 };
 
-// Share of pictures of one kind read exactly, from seed `seed` on.
-double exactShare(const GlyphModel& m, Kind kind, int count, unsigned seed) {
-  std::mt19937 rng(seed);
-  int exact = 0, total = 0;
-  std::vector<GlyphPatch> patches;
-  std::vector<int> classes;
-  while (total < count) {
-    ++total;
-    if (!sample(kind, rng, patches, classes, false)) continue;
-    bool all = true;
-    for (size_t i = 0; i < 5 && all; ++i) all = m.classify(patches[i]) == classes[i];
-    exact += all;
+CaptchaRead timedRead(const LineModel& model, const std::string& bytes, double& seconds) {
+  const auto start = std::chrono::steady_clock::now();
+  RgbImage image;
+  CaptchaRead r;
+  if (inkpost::decodeCaptchaImage(bytes, image)) r = inkpost::readCaptchaPicture(model, image);
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return r;
+}
+
+int check(const std::string& modelFile, long count, unsigned seed, const std::vector<std::string>& dirs) {
+  std::ifstream in(modelFile, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  LineModel model;
+  if (!model.parse(bytes)) {
+    std::fprintf(stderr, "inkpost-captcha-train: %s is no usable model\n", modelFile.c_str());
+    return 1;
   }
-  return 100.0 * exact / count;
+  std::printf("model %s: %zu bytes\n", modelFile.c_str(), bytes.size());
+  for (const std::string& kind : kKinds) {
+    std::mt19937 rng(seed);
+    Tally tally;
+    for (long n = 0; n < count; ++n) {
+      const std::string code = inkpost::sandbox::randomCaptchaCode(rng);
+      RgbImage image;
+      if (!picture(kind, code, rng, image)) continue;
+      const auto start = std::chrono::steady_clock::now();
+      const CaptchaRead r = inkpost::readCaptchaPicture(model, image);
+      tally.add(r, code, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    tally.print(kind);
+  }
+  for (const std::string& dir : dirs) {
+    std::ifstream codes(std::filesystem::path(dir) / "codes.txt");
+    std::string line;
+    Tally tally;
+    while (std::getline(codes, line)) {
+      std::istringstream fields(line);
+      std::string name, code;
+      fields >> name >> code;
+      std::ifstream file(std::filesystem::path(dir) / name, std::ios::binary);
+      const std::string image((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+      double seconds = 0;
+      const CaptchaRead r = timedRead(model, image, seconds);
+      tally.add(r, code, seconds);
+    }
+    tally.print(dir);
+  }
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string out;
-  long captchas = 300000;
-  int hidden = 128, check = 2000;
+  if (argc < 2) usage("samples or check?");
+  const std::string mode = argv[1];
+  long count = 1000;
   unsigned seed = 1;
-  for (int i = 1; i < argc; ++i) {
+  std::string model, mixText = "family:90,bmp:10";
+  std::vector<std::string> dirs;
+  for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "%s needs a value\n", a.c_str());
-        std::exit(2);
-      }
-      return argv[++i];
-    };
-    if (a == "--out")
-      out = value();
-    else if (a == "--captchas")
-      captchas = std::atol(value().c_str());
-    else if (a == "--hidden")
-      hidden = std::atoi(value().c_str());
+    if (i + 1 >= argc) usage(a + " needs a value");
+    const std::string v = argv[++i];
+    if (a == "--count")
+      count = std::atol(v.c_str());
     else if (a == "--seed")
-      seed = static_cast<unsigned>(std::strtoul(value().c_str(), nullptr, 10));
-    else if (a == "--check")
-      check = std::atoi(value().c_str());
-    else {
-      std::fputs(kHelp, a == "--help" ? stdout : stderr);
-      return a == "--help" ? 0 : 2;
+      seed = static_cast<unsigned>(std::strtoul(v.c_str(), nullptr, 10));
+    else if (a == "--mix")
+      mixText = v;
+    else if (a == "--model")
+      model = v;
+    else if (a == "--dir")
+      dirs.push_back(v);
+    else
+      usage("unknown option " + a);
+  }
+  if (count < 0) usage("--count wants a number from 0");
+  if (mode == "samples") {
+    std::map<std::string, int> mix;
+    std::istringstream parts(mixText);
+    std::string part;
+    while (std::getline(parts, part, ',')) {
+      const size_t colon = part.find(':');
+      const std::string kind = part.substr(0, colon);
+      const int share = colon == std::string::npos ? 1 : std::atoi(part.c_str() + colon + 1);
+      if (std::find(kKinds.begin(), kKinds.end(), kind) == kKinds.end()) usage("unknown kind " + kind);
+      if (share > 0) mix[kind] = share;
     }
+    if (mix.empty()) usage("--mix names no kind");
+    return samples(count, seed, mix);
   }
-  if (out.empty() || captchas <= 0 || hidden <= 0) {
-    std::fputs(kHelp, stderr);
-    return 2;
+  if (mode == "check") {
+    if (model.empty()) usage("--model is required");
+    return check(model, count, seed, dirs);
   }
-
-  GlyphModel m;
-  m.inputs = inkpost::kGlyphInputs;
-  m.hidden = hidden;
-  m.classes = inkpost::kGlyphClasses;
-  std::mt19937 init(seed);
-  std::normal_distribution<float> n1(0.0f, std::sqrt(2.0f / static_cast<float>(m.inputs)));
-  std::normal_distribution<float> n2(0.0f, std::sqrt(2.0f / static_cast<float>(m.hidden)));
-  m.w1.resize(static_cast<size_t>(m.hidden * m.inputs));
-  for (float& w : m.w1) w = n1(init);
-  m.b1.assign(static_cast<size_t>(m.hidden), 0.0f);
-  m.w2.resize(static_cast<size_t>(m.classes * m.hidden));
-  for (float& w : m.w2) w = n2(init);
-  m.b2.assign(static_cast<size_t>(m.classes), 0.0f);
-
-  Trainer t(m);
-  std::mt19937 rng(seed + 1);
-  const auto start = std::chrono::steady_clock::now();
-  std::vector<GlyphPatch> patches;
-  std::vector<int> classes;
-  constexpr int kBatch = 4;  // pictures per step
-  long used = 0;
-  for (long n = 0; n < captchas; n += kBatch) {
-    int glyphs = 0;
-    for (int b = 0; b < kBatch; ++b) {
-      if (!sample(pickKind(rng), rng, patches, classes, true)) continue;
-      for (size_t i = 0; i < 5; ++i) t.add(patches[i], classes[i]);
-      glyphs += 5;
-      ++used;
-    }
-    if (glyphs == 0) continue;
-    // Cosine decay of the learning rate over the run.
-    const double progress = static_cast<double>(n) / static_cast<double>(captchas);
-    const float rate = static_cast<float>(0.002 + 0.048 * 0.5 * (1 + std::cos(progress * 3.14159265358979)));
-    t.step(rate, glyphs);
-    if ((n / kBatch) % 10000 == 0)
-      std::fprintf(stderr, "%ld pictures, rate %.4f, %.0f s\n", n, rate,
-                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::fprintf(stderr, "trained on %ld pictures in %.0f s\n", used,
-               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-
-  std::ofstream file(out, std::ios::binary | std::ios::trunc);
-  const std::string bytes = m.serialize();
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!file) {
-    std::fprintf(stderr, "cannot write %s\n", out.c_str());
-    return 1;
-  }
-  std::printf("model: %s (%zu bytes)\n", out.c_str(), bytes.size());
-  if (check > 0) {
-    std::printf("exact reads, engine defaults: %.2f %%\n", exactShare(m, Kind::EngineDefault, check, 900000000 + seed));
-    std::printf("exact reads, engine spread:   %.2f %%\n", exactShare(m, Kind::EngineSpread, check, 900100000 + seed));
-    std::printf("exact reads, bmp style:       %.2f %%\n", exactShare(m, Kind::Bmp, check, 900200000 + seed));
-  }
-  return 0;
+  usage("unknown mode " + mode);
 }

@@ -20,7 +20,12 @@
   var editor = null;
   var pending = null;        // text written before the editor existed
   var lastWritten = null;    // the text of the last SetHTML
-  var lastSerialised = null; // what the editor made of it
+  var lastRaw = null;        // the editable body's markup right after it
+  var lastSerialised = null; // what the editor made of it (once settled)
+  // A write shows the body at once; its undo level (about half a second for
+  // a megabyte) follows as the next task, or earlier when an insert needs it
+  // (settle), and the serialisation above once the page is idle.
+  var unsettled = false;
   // The editor's serialisation is costly for long bodies (about half a
   // second for a megabyte), so it is kept until the document changes: a
   // mutation observer on the editable body marks it stale. Once the user has
@@ -53,15 +58,18 @@
     return serialised;
   }
 
+  function whenIdle(run) {
+    if (window.requestIdleCallback) window.requestIdleCallback(run, {timeout: 2000});
+    else setTimeout(run, 0);
+  }
+
   function serialiseWhenIdle() {
     if (idleTimer !== null) clearTimeout(idleTimer);
     idleTimer = setTimeout(function () {
       idleTimer = null;
-      var run = function () {
+      whenIdle(function () {
         if (editor && stale()) serialise();
-      };
-      if (window.requestIdleCallback) window.requestIdleCallback(run, {timeout: 2000});
-      else run();
+      });
     }, IDLE_DELAY_MS);
   }
 
@@ -71,6 +79,10 @@
       serialised = null;
       serialiseWhenIdle();
     });
+    observe();
+  }
+
+  function observe() {
     observer.observe(editor.getBody(), {subtree: true, childList: true, characterData: true, attributes: true});
   }
 
@@ -89,6 +101,7 @@
   }
 
   function insertImage(html) {
+    settle();
     if (!caretPlaced) caretToEnd();
     // One step of the undo history; the earlier steps stay.
     editor.undoManager.transact(function () {
@@ -100,22 +113,48 @@
   function write(html) {
     changes++;
     caretPlaced = false;
+    // The write counts as one change, not as one for every node it makes.
+    if (observer) observer.disconnect();
     editor.setContent(html);
+    if (observer) observe();
     editor.undoManager.clear();
-    editor.undoManager.add();
-    editor.setDirty(false);
     serialised = null;
     lastWritten = html;
-    lastSerialised = serialise();
+    lastRaw = editor.getBody().innerHTML;
+    lastSerialised = null;
+    unsettled = true;
+    setTimeout(settle, 0);
+  }
+
+  // The bookkeeping of the last write: the first undo level, and what the
+  // editor makes of the body while it is still the written one.
+  function settle() {
+    if (!unsettled || !editor) return;
+    unsettled = false;
+    editor.undoManager.add();
+    editor.setDirty(false);
+    whenIdle(rememberSerialised);
+  }
+
+  function rememberSerialised() {
+    if (editor && lastWritten !== null && lastSerialised === null && editor.getBody().innerHTML === lastRaw)
+      lastSerialised = serialise();
+  }
+
+  // True while the body is still exactly what the last write made of it
+  // (its markup unchanged, or at least what the editor makes of it).
+  function unchangedSinceWrite() {
+    if (lastWritten === null) return false;
+    if (editor.getBody().innerHTML === lastRaw) return true;
+    return lastSerialised !== null && serialise() === lastSerialised;
   }
 
   var instance = {
     Name: 'txaContent',
     GetHTML: function () {
       if (!editor) return pending !== null ? pending : '';
-      var current = serialise();
-      if (lastWritten !== null && current === lastSerialised) return lastWritten;
-      return current;
+      if (unchangedSinceWrite()) return lastWritten;
+      return serialise();
     },
     SetHTML: function (html) {
       html = html === undefined || html === null ? '' : String(html);
@@ -139,7 +178,9 @@
       return editor ? serialise() : '';
     },
     InsertHtml: function (html) {
-      if (editor) editor.insertContent(String(html));
+      if (!editor) return;
+      settle();
+      editor.insertContent(String(html));
     },
     // Inserts an image element at the caret (at the end of the body when the
     // user has not placed one), as one undo step. Before the editor exists
@@ -196,8 +237,11 @@
       remove_script_host: false,
       image_advtab: true,
       // Images never grow wider than the editor (their width attribute
-      // stays as written).
-      content_style: 'img { max-width: 100%; height: auto; }',
+      // stays as written). The body fills the editing area even when the
+      // text is short, so a click or right click under the text is a click
+      // in the text (caret, context menu).
+      content_style: 'img { max-width: 100%; height: auto; } ' +
+                     'html { height: 100%; } body { min-height: calc(100% - 2rem); }',
       browser_spellcheck: true,
       contextmenu: false,
       setup: function (ed) {
@@ -231,6 +275,7 @@
           pending = null;
         } else {
           lastWritten = null;
+          lastRaw = null;
           lastSerialised = null;
         }
         window.FCKeditorAPI.ready = true;

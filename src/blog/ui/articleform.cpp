@@ -6,19 +6,24 @@
 #include "blog/ui/editorbody.h"
 #include "common/ui/gbk.h"
 #include "common/ui/unit.h"
+#include "common/ui/unitnames.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTextDocumentFragment>
+#include <QVBoxLayout>
 #include <QVariant>
 #include <QWebEngineView>
 
+#include <algorithm>
+
 namespace inkpost {
 namespace {
-
-const char kFormName[] = "inkpostArticleForm";
 
 // The item value of entry `index`, in decimal; empty when there is no such
 // entry. An entry of the article type list without one stands for its fixed
@@ -32,52 +37,109 @@ std::string itemValue(const QComboBox* box, int index) {
 
 std::string chosenValue(const QComboBox* box) { return itemValue(box, box->currentIndex()); }
 
-// Chooses the first entry whose item value is `value`; an empty value or
-// none found leaves the list alone.
-void choose(QComboBox* box, const std::string& value) {
-  if (value.empty()) return;
+// Chooses the first entry whose item value is `value`; false when there is
+// none (an empty value finds none), the list left alone.
+bool choose(QComboBox* box, const std::string& value) {
+  if (value.empty()) return false;
   for (int i = 0; i < box->count(); ++i) {
     if (itemValue(box, i) == value) {
       box->setCurrentIndex(i);
-      return;
+      return true;
     }
   }
+  return false;
+}
+
+// A list choice of an article put back (see ArticleForm::setArticle).
+void chooseFor(QComboBox* box, const std::string& value, bool onBlog, int fallback) {
+  if (choose(box, value)) return;
+  if (onBlog)
+    box->setCurrentIndex(-1);
+  else if (box->currentIndex() < 0 && fallback < box->count())
+    box->setCurrentIndex(fallback);
 }
 
 std::string text(const QLineEdit* edit) { return fromQ(edit->text()); }
 
+}  // namespace
+
 // An option's text as a browser shows it: entities decoded, blanks folded.
-QString shownName(const std::string& gbkName) {
+QString shownOptionName(const std::string& gbkName) {
   const QString raw = toQ(gbkName);
   if (!raw.contains(QLatin1Char('&')) && !raw.contains(QLatin1Char('<'))) return raw;
   const QString shown = QTextDocumentFragment::fromHtml(raw).toPlainText().simplified();
   return shown.isEmpty() ? raw : shown;
 }
 
-}  // namespace
+ArticleForm::ArticleForm(QWidget* parent) : QWidget(parent) {
+  auto* rows = new QVBoxLayout(this);
+  rows->setContentsMargins(0, 0, 0, 0);
+  rows->setSpacing(6);
 
-ArticleForm& ArticleForm::of(QWidget& window) {
-  auto* form = window.findChild<ArticleForm*>(QLatin1String(kFormName), Qt::FindDirectChildrenOnly);
-  return form ? *form : *new ArticleForm(window);
-}
+  // Category, author, type, sticky.
+  QHBoxLayout* r = fieldRow(rows);
+  r->addWidget(fieldCaption("分类："));
+  category_ = unit<QComboBox>(unitname::kCategory);
+  category_->setMinimumWidth(110);
+  r->addWidget(category_, 2);
+  r->addWidget(fieldCaption("用户："));
+  author_ = unit<QComboBox>(unitname::kAuthor);
+  author_->setMinimumWidth(90);
+  r->addWidget(author_, 1);
+  r->addWidget(fieldCaption("类型："));
+  type_ = unit<QComboBox>(unitname::kType);
+  // Item values are the blog's article levels; a new article is an ordinary one.
+  int level = 1;
+  for (const char* t : {"草稿文章", "私人文章", "锁定文章", "普通文章"}) type_->addItem(QString::fromUtf8(t), level++);
+  type_->setCurrentIndex(3);
+  r->addWidget(type_, 1);
+  sticky_ = unit<QCheckBox>(unitname::kSticky);
+  sticky_->setText(QStringLiteral("置顶"));
+  r->addWidget(sticky_);
 
-ArticleForm::ArticleForm(QWidget& window)
-    : QObject(&window),
-      window_(window),
-      title_(unitOf<QLineEdit>(window, "编辑框_标题")),
-      tags_(unitOf<QLineEdit>(window, "编辑框_Tags")),
-      category_(unitOf<QComboBox>(window, "组合框_分类")),
-      author_(unitOf<QComboBox>(window, "组合框_用户")),
-      type_(unitOf<QComboBox>(window, "组合框_类型")),
-      sticky_(unitOf<QCheckBox>(window, "选择框_置顶")),
-      year_(unitOf<QLineEdit>(window, "编辑框_日期年")),
-      month_(unitOf<QLineEdit>(window, "编辑框_日期月")),
-      day_(unitOf<QLineEdit>(window, "编辑框_日期日")),
-      time_(unitOf<QLineEdit>(window, "编辑框_日期时间")),
-      alias_(unitOf<QLineEdit>(window, "编辑框_别名")),
-      autoAlias_(unitOf<QCheckBox>(window, "选择框_自动别名")),
-      editor_(unitOf<QWebEngineView>(window, "互联网浏览器1")) {
-  setObjectName(QLatin1String(kFormName));
+  // Title and tags.
+  r = fieldRow(rows);
+  r->addWidget(fieldCaption("标题："));
+  title_ = unit<QLineEdit>(unitname::kTitle);
+  title_->setMinimumWidth(160);
+  r->addWidget(title_, 3);
+  r->addWidget(fieldCaption("Tags："));
+  tags_ = unit<QLineEdit>(unitname::kTags);
+  tags_->setMinimumWidth(110);
+  r->addWidget(tags_, 2);
+
+  // Date and alias.
+  r = fieldRow(rows);
+  r->addWidget(fieldCaption("日期："));
+  year_ = unit<QLineEdit>(unitname::kYear);
+  month_ = unit<QLineEdit>(unitname::kMonth);
+  day_ = unit<QLineEdit>(unitname::kDay);
+  time_ = unit<QLineEdit>(unitname::kTime);
+  const std::pair<QLineEdit*, int> dateBoxes[] = {{year_, 44}, {month_, 28}, {day_, 28}, {time_, 72}};
+  for (const auto& [box, width] : dateBoxes) {
+    box->setFixedWidth(width);
+    r->addWidget(box);
+  }
+  r->addWidget(fieldCaption("别名："));
+  alias_ = unit<QLineEdit>(unitname::kAlias);
+  alias_->setMinimumWidth(100);
+  r->addWidget(alias_, 1);
+  r->addWidget(new QLabel(QStringLiteral(".html")));
+  autoAlias_ = unit<QCheckBox>(unitname::kAutoAlias);
+  autoAlias_->setText(QStringLiteral("自动"));
+  r->addWidget(autoAlias_);
+
+  // The body editor takes the extra width and height.
+  bodyGroup_ = unit<QGroupBox>(unitname::kBodyGroup);
+  bodyGroup_->setTitle(QStringLiteral("正文"));
+  auto* body = new QVBoxLayout(bodyGroup_);
+  body->setContentsMargins(6, 4, 6, 6);
+  editor_ = unit<QWebEngineView>(unitname::kEditor);
+  editor_->setContextMenuPolicy(Qt::NoContextMenu);
+  editor_->setMinimumSize(360, 160);
+  body->addWidget(editor_);
+  rows->addWidget(bodyGroup_, 1);
+
   for (QLineEdit* edit : {title_, tags_, year_, month_, day_, time_, alias_})
     connect(edit, &QLineEdit::textChanged, this, &ArticleForm::changed);
   for (QComboBox* box : {category_, author_, type_})
@@ -102,6 +164,9 @@ Article ArticleForm::fields() const {
   a.time = text(time_);
   a.alias = text(alias_);
   a.autoAlias = autoAlias_->isChecked();
+  a.id = id_;
+  a.site = site_;
+  a.intro = intro_;
   return a;
 }
 
@@ -112,10 +177,15 @@ Article ArticleForm::article() const {
 }
 
 void ArticleForm::setArticle(const Article& a) {
+  const bool onBlog = a.id > 0;
+  const bool otherArticle = a.id != id_ || a.site != site_;
+  id_ = onBlog ? a.id : 0;
+  site_ = onBlog ? a.site : std::string();
+  intro_ = onBlog ? a.intro : std::string();
   title_->setText(toQ(a.title));
-  choose(category_, a.category);
+  chooseFor(category_, a.category, onBlog, 0);
   tags_->setText(toQ(a.tags));  // the Tags picker follows the change
-  choose(author_, a.author);
+  chooseFor(author_, a.author, onBlog, pageAuthor_.isValid() ? std::max(0, author_->findData(pageAuthor_)) : 0);
   alias_->setText(toQ(a.alias));
   choose(type_, a.type);
   year_->setText(toQ(a.year));
@@ -126,9 +196,13 @@ void ArticleForm::setArticle(const Article& a) {
   sticky_->setChecked(a.sticky);
   autoAlias_->setChecked(a.autoAlias);
   setBody(a.body);
+  if (otherArticle) emit editingChanged();
 }
 
 std::string ArticleForm::title() const { return text(title_); }
+std::string ArticleForm::categoryName() const {
+  return category_->currentIndex() < 0 ? std::string() : fromQ(category_->currentText());
+}
 std::string ArticleForm::tags() const { return text(tags_); }
 void ArticleForm::setTags(const std::string& gbkTags) { tags_->setText(toQ(gbkTags)); }
 bool ArticleForm::autoAlias() const { return autoAlias_->isChecked(); }
@@ -140,14 +214,30 @@ void ArticleForm::followTitle() {
 
 void ArticleForm::setCategories(const std::vector<PageOption>& options) {
   category_->clear();
-  for (const PageOption& o : options) category_->addItem(shownName(o.name), o.value);
+  for (const PageOption& o : options) category_->addItem(shownOptionName(o.name), o.value);
 }
 
 void ArticleForm::setAuthors(const std::vector<PageOption>& options) {
   author_->clear();
+  pageAuthor_ = QVariant();
   for (const PageOption& o : options) {
-    author_->addItem(shownName(o.name), o.value);
-    if (o.selected) author_->setCurrentIndex(author_->count() - 1);
+    author_->addItem(shownOptionName(o.name), o.value);
+    if (o.selected) {
+      author_->setCurrentIndex(author_->count() - 1);
+      pageAuthor_ = author_->itemData(author_->count() - 1);
+    }
+  }
+}
+
+void ArticleForm::setLists(const EditPage& page, bool keepChoice) {
+  const QVariant category = category_->currentData();
+  const QVariant author = author_->currentData();
+  setCategories(page.categories);
+  setAuthors(page.authors);
+  if (!keepChoice) return;
+  for (const auto& [box, value] : {std::pair{category_, category}, std::pair{author_, author}}) {
+    const int i = value.isValid() ? box->findData(value) : -1;
+    if (i >= 0) box->setCurrentIndex(i);
   }
 }
 
@@ -163,6 +253,40 @@ void ArticleForm::fillDates(const QDateTime& now) {
 
 void ArticleForm::refreshUntouchedDates(const QDateTime& now) {
   if (!datesEdited_) fillDates(now);
+}
+
+void ArticleForm::focusField(ArticleProblem::Field field) {
+  QLineEdit* box = nullptr;
+  switch (field) {
+    case ArticleProblem::Category:
+      category_->setFocus(Qt::OtherFocusReason);
+      return;
+    case ArticleProblem::Author:
+      author_->setFocus(Qt::OtherFocusReason);
+      return;
+    case ArticleProblem::Title:
+      box = title_;
+      break;
+    case ArticleProblem::Year:
+      box = year_;
+      break;
+    case ArticleProblem::Month:
+      box = month_;
+      break;
+    case ArticleProblem::Day:
+      box = day_;
+      break;
+    case ArticleProblem::Time:
+      box = time_;
+      break;
+    case ArticleProblem::Alias:
+      box = alias_;
+      break;
+    case ArticleProblem::None:
+      return;
+  }
+  box->setFocus(Qt::OtherFocusReason);
+  box->selectAll();
 }
 
 std::string ArticleForm::body() const { return editorBody(editor_); }

@@ -1,14 +1,17 @@
-// The article form of the main window: the panel that owns the article's
-// fields (标题, Tags, 分类, 用户, 类型, 置顶, the four date boxes, 别名 and its
-// 自动 box) and reaches the body through the editor bridge. Publishing,
-// drafts, recovery, the Tags picker and the gallery insert read and write
-// the article through it, never through a field's widget.
+// The article form: the panel that makes and owns the article's fields
+// (分类, 用户, 类型, 置顶, 标题, Tags, the four date boxes, 别名 and its 自动
+// box) and the body editor 互联网浏览器1 in 分组框2, and reaches the body
+// through the editor bridge. Publishing, drafts, recovery, the Tags picker
+// and the gallery insert read and write the article through it, never
+// through a field's widget.
 #pragma once
 
 #include "blog/article.h"
+#include "blog/articlecheck.h"
 #include "blog/editpage.h"
 
-#include <QObject>
+#include <QVariant>
+#include <QWidget>
 
 #include <functional>
 #include <optional>
@@ -18,19 +21,21 @@
 class QCheckBox;
 class QComboBox;
 class QDateTime;
+class QGroupBox;
 class QLineEdit;
 class QString;
 class QWebEngineView;
-class QWidget;
 
 namespace inkpost {
 
-class ArticleForm : public QObject {
+// An option of a blog's list as a browser shows it: entities decoded
+// ("生活 &amp; 随笔" reads "生活 & 随笔"), blanks folded.
+QString shownOptionName(const std::string& gbkName);
+
+class ArticleForm : public QWidget {
   Q_OBJECT
  public:
-  // The form of a main window, made on first use from the window's units
-  // (found by their unit names).
-  static ArticleForm& of(QWidget& window);
+  explicit ArticleForm(QWidget* parent = nullptr);
 
   // The whole article, body included (a short wait for the editor page).
   Article article() const;
@@ -38,10 +43,21 @@ class ArticleForm : public QObject {
   Article fields() const;
   // Puts an article back, field by field in the order drafts store them
   // (title first, so an alias that follows the title is then overwritten by
-  // the stored one); the body goes to the editor.
+  // the stored one); the body goes to the editor. Its id and site set the
+  // editing mode. A category or author the lists do not hold: for an
+  // article already on the blog nothing is chosen (it must not move to
+  // another one unasked, see checkArticle); for a new one the choice
+  // stays, or the lists' own default when there is none.
   void setArticle(const Article& article);
 
+  // The blog article the form changes (编辑 mode), 0 for a new article; the
+  // address of its blog.
+  int editingId() const { return id_; }
+  const std::string& editingSite() const { return site_; }
+
   std::string title() const;
+  // The chosen category's name as shown (GBK); empty when none is chosen.
+  std::string categoryName() const;
   std::string tags() const;
   void setTags(const std::string& gbkTags);
   bool autoAlias() const;
@@ -55,6 +71,9 @@ class ArticleForm : public QObject {
   // stay the page's.
   void setCategories(const std::vector<PageOption>& options);
   void setAuthors(const std::vector<PageOption>& options);
+  // Both lists from an edit page. `keepChoice` chooses again the category
+  // and author that were chosen, where the new lists still have them.
+  void setLists(const EditPage& page, bool keepChoice = false);
   // The date boxes from `now`, numbers without leading zeros ("9:5:3").
   // Afterwards they count as untouched until the user types in one of them
   // or an article is put back.
@@ -64,6 +83,9 @@ class ArticleForm : public QObject {
   // written for an hour does not go out dated at the login; edited boxes
   // stay as typed.
   void refreshUntouchedDates(const QDateTime& now);
+
+  // Puts the caret into the field a check named (its text selected).
+  void focusField(ArticleProblem::Field field);
 
   // The body through the editor bridge (blog/ui/editorbody.h).
   std::string body() const;
@@ -92,17 +114,15 @@ class ArticleForm : public QObject {
   QCheckBox* autoAliasBox() const { return autoAlias_; }
   QComboBox* categoryBox() const { return category_; }
   QWebEngineView* editor() const { return editor_; }
-  QWidget& window() const { return window_; }
 
  signals:
   // A field of the form changed, by typing or by setArticle (the body's own
   // changes are counted by the editor: bodyChanges).
   void changed();
+  // The form went into or out of editing mode, or to another article.
+  void editingChanged();
 
  private:
-  explicit ArticleForm(QWidget& window);
-
-  QWidget& window_;
   QLineEdit* title_;
   QLineEdit* tags_;
   QComboBox* category_;
@@ -115,8 +135,13 @@ class ArticleForm : public QObject {
   QLineEdit* time_;
   QLineEdit* alias_;
   QCheckBox* autoAlias_;
+  QGroupBox* bodyGroup_;
   QWebEngineView* editor_;
   bool datesEdited_ = false;
+  QVariant pageAuthor_;  // the author the edit page marked selected
+  int id_ = 0;
+  std::string site_;
+  std::string intro_;
 };
 
 }  // namespace inkpost

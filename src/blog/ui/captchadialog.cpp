@@ -1,5 +1,8 @@
 #include "blog/ui/captchadialog.h"
 
+#include "common/ui/gbk.h"
+#include "common/ui/modal.h"
+
 #include "blog/captcha_image.h"
 #include "common/ui/wait.h"
 
@@ -22,17 +25,16 @@ QPushButton* button(QWidget* parent, const char* text, const char* unit) {
   return b;
 }
 
-// The engine's GIF through the tolerant decoder (Qt may refuse it), any
-// other format through Qt.
+// The picture through the reader's decoder: its header is checked first,
+// and a picture larger than the dialog shows is refused before anything is
+// decoded (a null image).
 QImage decode(const std::string& bytes) {
   RgbImage rgb;
-  if (decodeCaptchaImage(bytes, rgb) && rgb.width > 0 && rgb.height > 0) {
-    QImage img(rgb.width, rgb.height, QImage::Format_RGB32);
-    for (int y = 0; y < rgb.height; ++y)
-      for (int x = 0; x < rgb.width; ++x) img.setPixel(x, y, 0xff000000u | rgb.pixels[size_t(y) * rgb.width + x]);
-    return img;
-  }
-  return QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
+  if (!decodeCaptchaImage(bytes, rgb, kCaptchaShownMaxSide) || rgb.width <= 0 || rgb.height <= 0) return {};
+  QImage img(rgb.width, rgb.height, QImage::Format_RGB32);
+  for (int y = 0; y < rgb.height; ++y)
+    for (int x = 0; x < rgb.width; ++x) img.setPixel(x, y, 0xff000000u | rgb.pixels[size_t(y) * rgb.width + x]);
+  return img;
 }
 
 }  // namespace
@@ -92,8 +94,9 @@ void CaptchaDialog::showImage(const std::string& image) {
   }
   picture_->setText({});
   // Whole pixels, no smoothing: the strokes stay as the blog drew them.
-  picture_->setPixmap(QPixmap::fromImage(img.scaled(img.width() * kCaptchaZoom, img.height() * kCaptchaZoom,
-                                                    Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+  const int zoom = captchaZoomFor(img.width(), img.height());
+  picture_->setPixmap(QPixmap::fromImage(
+      img.scaled(img.width() * zoom, img.height() * zoom, Qt::IgnoreAspectRatio, Qt::FastTransformation)));
 }
 
 void CaptchaDialog::fetchAnother() {
@@ -110,11 +113,12 @@ void CaptchaDialog::fetchAnother() {
 }
 
 std::optional<std::string> askCaptchaCode(QWidget* parent, const std::string& image,
-                                          const std::function<std::string()>& another) {
+                                          const std::function<std::string()>& another, const std::string& siteName) {
   CaptchaDialog dialog(parent, image, another);
+  if (!siteName.empty()) dialog.setWindowTitle(QStringLiteral("请输入验证码 - ") + toQ(siteName));
   // The login shows the wait cursor; the dialog wants the ordinary one.
   QApplication::setOverrideCursor(Qt::ArrowCursor);
-  const int result = dialog.exec();
+  const int result = runModal(dialog);
   QApplication::restoreOverrideCursor();
   if (result != QDialog::Accepted) return std::nullopt;
   return dialog.code();

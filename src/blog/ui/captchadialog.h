@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -26,7 +27,8 @@ class CaptchaDialog : public QDialog {
 
   // The typed code (Latin-1 text, blanks trimmed).
   std::string code() const;
-  // Shows a picture enlarged without smoothing, or a line saying none came.
+  // Shows a picture enlarged without smoothing, or a line saying none came
+  // (also for a picture over kCaptchaShownMaxSide).
   void showImage(const std::string& image);
 
   QLabel* picture() const { return picture_; }
@@ -48,10 +50,21 @@ class CaptchaDialog : public QDialog {
 
 // Shows the dialog modally; the typed code on 确定, nothing on 取消 (or when
 // the window is closed).
+// `siteName` (GBK), when given, names the blog in the title: "请输入验证码 - 博客名".
 std::optional<std::string> askCaptchaCode(QWidget* parent, const std::string& image,
-                                          const std::function<std::string()>& another);
+                                          const std::function<std::string()>& another,
+                                          const std::string& siteName = {});
 
 // How much larger the picture is shown.
 inline constexpr int kCaptchaZoom = 4;
+// The largest side of a picture the dialog shows, as the reader's default
+// max_side (a captcha is some 60 by 20 pixels); a larger one is refused from
+// its header, never decoded. A picture is enlarged kCaptchaZoom times, less
+// when that would make it wider or taller than this.
+inline constexpr int kCaptchaShownMaxSide = 1000;
+inline int captchaZoomFor(int width, int height) {
+  const int side = std::max({width, height, 1});
+  return std::clamp(kCaptchaShownMaxSide / side, 1, kCaptchaZoom);
+}
 
 }  // namespace inkpost

@@ -1,21 +1,16 @@
 #include "blog/ui/login.h"
 
-#include "blog/editpage.h"
-#include "blog/login.h"
 #include "blog/ui/articleform.h"
 #include "blog/ui/captchadialog.h"
-#include "common/session.h"
-#include "common/ui/busy.h"
+#include "blog/ui/pageguard.h"
 #include "common/ui/gbk.h"
 #include "common/ui/toast.h"
-#include "common/ui/unit.h"
 #include "common/ui/wait.h"
 #include "net/encoding.h"
-#include "sites/ui/sitechooser.h"
+#include "net/http.h"
+#include "sites/ui/sitebar.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
+#include <QDateTime>
 
 #include <map>
 
@@ -30,18 +25,6 @@ const std::string& notice(const char* utf8) {
   return it->second;
 }
 
-std::string chosenSiteName(QComboBox* chooser) {
-  const std::optional<SiteRecord> record = chooserSite(chooser);
-  return record ? record->webname : fromQ(chooser->currentText());
-}
-
-// Puts back the item whose value was current, when the list still has it.
-void chooseValue(QComboBox* box, const QVariant& value) {
-  if (!value.isValid()) return;
-  const int i = box->findData(value);
-  if (i >= 0) box->setCurrentIndex(i);
-}
-
 }  // namespace
 
 std::string loginRetryNotice(int attempt) {
@@ -51,135 +34,157 @@ std::string loginRetryNotice(int attempt) {
 const std::string& loginFailedNotice() { return notice("登录失败，请检查帐号密码！"); }
 const std::string& loginDoneNotice() { return notice("          登录成功！          "); }
 const std::string& unreachableNotice() { return notice("无法连接到博客，请检查网址和网络，再按F5重新登录！"); }
+const std::string& tooLargeNotice() {
+  return notice("博客的回答太大（超过16 MB），不像博客的页面，已中止。请检查网址是否指向博客，再按F5重新登录！");
+}
 const std::string& editPageFailedNotice() { return notice("登录后读取编辑页失败，暂不能发布，请按F5重新登录！"); }
 const std::string& noCategoriesNotice() { return notice("编辑页中没有分类，暂不能发布，请检查博客后按F5重新登录！"); }
 const std::string& chooseSiteNotice() { return notice("请先选择网站并登录"); }
+const std::string& cancelledLoginNotice() { return notice("已取消登录"); }
 const std::string& editPageBusyText() { return notice("正在读取编辑页…"); }
 
 std::string loginBusyText(const std::string& siteName, int attempt) {
   return fromUtf8("正在登录 ") + siteName + fromUtf8("（第") + std::to_string(attempt) + fromUtf8("次）…");
 }
 
-void fillDateBoxes(QWidget& window, const QDateTime& now) { ArticleForm::of(window).fillDates(now); }
+CurrentBlog::CurrentBlog(BlogClients& clients, SiteBar& sites, ArticleForm& form, StatusLine status, QWidget& window)
+    : QObject(&window), clients_(clients), sites_(sites), form_(form), status_(status), window_(&window) {}
 
-void forgetBlogLists(QWidget& window) {
-  blogSession().ready = false;
-  ArticleForm& form = ArticleForm::of(window);
-  form.setCategories({});
-  form.setAuthors({});
-  blogSession().tags.clear();
+bool CurrentBlog::ready() const {
+  const std::optional<SiteRecord> chosen = sites_.chosenSite();
+  return client_ && chosen && client_->address() == chosen->weburl && client_->ready();
 }
 
-EditPageLoad loadEditPage(QWidget& window, bool keepChoice) {
-  const std::string site = chooserEntryValues(siteChooserOf(window)).weburl;
-  ArticleForm& form = ArticleForm::of(window);
-  auto* authors = unitOf<QComboBox>(window, "组合框_用户");
-  const QVariant category = form.categoryBox()->currentData();
-  const QVariant author = authors->currentData();
-  std::string cookie = blogSession().cookie;
-  std::string html;
-  runOffWindowThread([&] { html = fetchEditPage(site, cookie); });
-  blogSession().cookie = cookie;
-  const EditPage page = parseEditPage(html);
-  // Both lists start empty, so an article can never go out with a category
-  // or author of a site logged in to earlier.
-  forgetBlogLists(window);
-  if (html.empty()) return EditPageLoad::NoPage;
-  if (page.categories.empty()) return EditPageLoad::NoCategories;
-  form.setCategories(page.categories);
-  form.setAuthors(page.authors);
-  if (keepChoice) {
-    chooseValue(form.categoryBox(), category);
-    chooseValue(authors, author);
-  }
-  blogSession().tags = page.tags;
-  return EditPageLoad::Loaded;
+std::vector<std::string> CurrentBlog::tags() const {
+  return client_ ? client_->lists().tags : std::vector<std::string>{};
 }
 
-bool logInToChosenSite(QWidget& window, bool quiet) {
-  QComboBox* chooser = siteChooserOf(window);
-  if (chooser->currentIndex() < 0) return false;
-  static bool loggingIn = false;
-  ReentryGuard once(loggingIn);
-  if (!once.entered()) return false;
-  blogSession().ready = false;
-  auto* account = unitOf<QLineEdit>(window, "编辑框_帐号");
-  auto* password = unitOf<QLineEdit>(window, "编辑框_密码");
-  const std::string name = chosenSiteName(chooser);
-  BusyScope busy(StatusLine::of(window), loginBusyText(name, 1));
+void CurrentBlog::showLists(bool keepChoice) {
+  form_.setLists(client_ ? client_->lists() : EditPage{}, keepChoice);
+  emit listsChanged();
+}
 
+LoginHooks CurrentBlog::hooks() {
+  QPointer<QWidget> window = window_;
+  StatusLine status = status_;
+  const std::string name = client_ ? client_->site().webname : std::string();
+  LoginHooks h;
+  h.attemptStarting = [window, status, name](int attempt) mutable {
+    runOnThreadOf(window, [&] { status.setText(toQ(loginBusyText(name, attempt))); });
+  };
+  // Edits made in the account fields meanwhile are what the next attempt uses.
+  h.account = [this, window] {
+    LoginAccount account;
+    runOnThreadOf(window, [&] { account = {sites_.account(), sites_.password()}; });
+    return account;
+  };
+  h.attemptFailed = [window](int attempt, LoginOutcome) {
+    runOnThreadOf(window, [&] { ShowToast(window, loginRetryNotice(attempt), kLoginRetrySeconds); });
+  };
+  h.readingEditPage = [window, status]() mutable {
+    runOnThreadOf(window, [&] { status.setText(toQ(editPageBusyText())); });
+  };
   // The worker thread asks for a typed code on the window thread; the
   // dialog's 换一张 fetches off it again.
-  LoginAsk ask;
-  ask.ask = [&window](const std::string& image, const std::function<std::string()>& another) {
+  h.ask = [window](const std::string& image, const std::function<std::string()>& another) {
     std::optional<std::string> code;
-    runOnThreadOf(&window, [&] { code = askCaptchaCode(&window, image, another); });
+    runOnThreadOf(window, [&] { code = askCaptchaCode(window, image, another); });
     return code;
   };
+  return h;
+}
 
-  LoginOutcome outcome = LoginOutcome::Refused;
-  for (int attempt = 0; attempt < kLoginAttempts; ++attempt) {
-    busy.setText(loginBusyText(name, attempt + 1));
-    // Edits made in the boxes meanwhile are what the next attempt uses.
-    const std::string site = chooserEntryValues(chooser).weburl;
-    const std::string user = fromQ(account->text());
-    const std::string pass = fromQ(password->text());
-    blogSession().site = site;
-    ask.lastAttempt = attempt + 1 == kLoginAttempts;
-    std::string cookie = blogSession().cookie;
-    runOffWindowThread([&] { outcome = loginAttempt(site, user, pass, cookie, ask); });
-    blogSession().cookie = cookie;
-    if (outcome == LoginOutcome::Done || outcome == LoginOutcome::Cancelled) break;
-    if (outcome == LoginOutcome::Unreachable) {
-      // Another attempt would only wait as long again.
-      forgetBlogLists(window);
-      ShowToast(&window, unreachableNotice(), kLoginProblemSeconds);
+LoginHooks CurrentBlog::renewalHooks() { return hooks(); }
+
+bool CurrentBlog::logIn(bool quiet) {
+  const std::optional<SiteRecord> site = sites_.chosenSite();
+  if (!site) return false;
+  ReentryGuard once(loggingIn_);
+  if (!once.entered()) return false;
+  std::shared_ptr<BlogClient> client = clients_.clientFor(*site);
+  if (client != client_) {
+    client_ = client;
+    showLists(false);  // never the lists of a site logged in to earlier
+  }
+  // The editor page may show what the blog serves.
+  allowBlogAddress(client->address());
+  const std::string account = sites_.account();
+  const std::string password = sites_.password();
+  BusyScope busy(status_, loginBusyText(site->webname, 1));
+  const LoginHooks h = hooks();
+  client->resetCancel();
+  LoginReport report;
+  {
+    // The article stays open to typing while the blog answers.
+    const std::unique_ptr<InputGate> gate = keepFormOpen("正在登录");
+    runOffWindowThread([&] { report = client->logIn(account, password, h); }, WaitInput::Delivered);
+  }
+  // An article opened from the blog keeps its own category, author and
+  // date through a login.
+  const bool editing = form_.editingId() > 0;
+  showLists(quiet || editing);
+  switch (report.result) {
+    case LoginResult::Ready:
+      if (!quiet) {
+        ShowToast(window_, loginDoneNotice(), kLoginDoneSeconds);
+        // Dates the user typed, and an opened article's own, stay.
+        if (!editing) form_.refreshUntouchedDates(QDateTime::currentDateTime());
+      }
+      return true;
+    case LoginResult::Unreachable: {
+      // Why nothing came, where the request layer knows (an untrusted
+      // certificate, an unknown name).
+      const std::string why = notSentReason(report.reached);
+      ShowToast(window_, why.empty() ? unreachableNotice() : unreachableNotice() + "\n" + why, kLoginProblemSeconds);
       return false;
     }
-    ShowToast(&window, loginRetryNotice(attempt + 1), kLoginRetrySeconds);
+    case LoginResult::NoCaptcha:
+      ShowToast(window_, noCaptchaNotice(), kNoCaptchaSeconds);
+      return false;
+    case LoginResult::TooLarge:
+      ShowToast(window_, tooLargeNotice(), kLoginProblemSeconds);
+      return false;
+    case LoginResult::NoEditPage:
+      ShowToast(window_, editPageFailedNotice(), kLoginProblemSeconds);
+      return false;
+    case LoginResult::NoCategories:
+      ShowToast(window_, noCategoriesNotice(), kLoginProblemSeconds);
+      return false;
+    case LoginResult::Cancelled:
+      // The person chose 取消 in the captcha dialog: nothing about the password.
+      ShowToast(window_, cancelledLoginNotice(), kLoginDoneSeconds * 1.5);
+      return false;
+    case LoginResult::Refused:
+    case LoginResult::Interrupted:
+      ShowToast(window_, loginFailedNotice(), kLoginFailedSeconds);
+      return false;
   }
-  if (outcome != LoginOutcome::Done) {
-    forgetBlogLists(window);
-    ShowToast(&window, loginFailedNotice(), kLoginFailedSeconds);
-    return false;
-  }
-
-  // The login counts once the edit page has given the lists an article needs.
-  busy.setText(editPageBusyText());
-  const EditPageLoad load = loadEditPage(window, quiet);
-  if (load != EditPageLoad::Loaded) {
-    ShowToast(&window, load == EditPageLoad::NoPage ? editPageFailedNotice() : noCategoriesNotice(),
-              kLoginProblemSeconds);
-    return false;
-  }
-  blogSession().ready = true;
-  if (!quiet) {
-    ShowToast(&window, loginDoneNotice(), kLoginDoneSeconds);
-    fillDateBoxes(window, QDateTime::currentDateTime());
-  }
-  return true;
+  return false;
 }
 
-void onSiteSelected(QWidget& window) {
-  QComboBox* chooser = siteChooserOf(window);
-  if (chooser->currentIndex() < 0) {  // the list was emptied: nothing to log in to
-    forgetBlogLists(window);
-    return;
-  }
-  const ChooserValues entry = chooserEntryValues(chooser);
-  unitOf<QLineEdit>(window, "编辑框_帐号")->setText(toQ(entry.admin));
-  unitOf<QLineEdit>(window, "编辑框_密码")->setText(toQ(entry.pass));
-  ArticleForm::of(window).setAutoAlias(entry.ikname == "1");
-  unitOf<QCheckBox>(window, "选择框_自动命名")->setChecked(entry.imgname == "1");
-  logInToChosenSite(window);
+void CurrentBlog::sessionRenewed() { showLists(true); }
+
+std::unique_ptr<InputGate> CurrentBlog::keepFormOpen(const char* utf8What) {
+  StatusLine status = status_;
+  const QString text = QString::fromUtf8(utf8What) + QStringLiteral("，完成前只能继续编辑文章");
+  return std::make_unique<InputGate>(window_.data(), std::vector<QWidget*>{&form_},
+                                     [status, text]() mutable { status.flash(text, 3000); });
 }
 
-void loginAgain(QWidget& window) {
-  if (siteChooserOf(window)->currentIndex() < 0) {
-    ShowToast(&window, chooseSiteNotice(), kLoginProblemSeconds);
+void CurrentBlog::sitePicked() { logIn(); }
+
+void CurrentBlog::logInAgain() {
+  if (!sites_.chosenSite()) {
+    ShowToast(window_, chooseSiteNotice(), kLoginProblemSeconds);
     return;
   }
-  logInToChosenSite(window);
+  logIn();
+}
+
+void CurrentBlog::siteCleared() {
+  if (client_) client_->logOut();
+  client_.reset();
+  showLists(false);
 }
 
 }  // namespace inkpost

@@ -1,7 +1,5 @@
 #include "blog/ui/pageguard.h"
 
-#include "common/session.h"
-
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 
@@ -24,8 +22,9 @@ std::vector<std::string>& blockedList() {
 PageResource resourceKind(QWebEngineUrlRequestInfo::ResourceType type) {
   switch (type) {
     case QWebEngineUrlRequestInfo::ResourceTypeMainFrame:
-    case QWebEngineUrlRequestInfo::ResourceTypeSubFrame:
       return PageResource::Page;
+    case QWebEngineUrlRequestInfo::ResourceTypeSubFrame:
+      return PageResource::Frame;
     case QWebEngineUrlRequestInfo::ResourceTypeImage:
     case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
       return PageResource::Image;
@@ -45,8 +44,6 @@ PageAccess PageGuard::access() const {
   PageAccess a;
   a.ownFolder = ownFolder_;
   a.remoteImages = remoteImages_;
-  const std::string site = addressOrigin(blogSession().site);
-  if (!site.empty()) a.origins.push_back(site);
   for (const std::string& o : handedOrigins())
     if (std::find(a.origins.begin(), a.origins.end(), o) == a.origins.end()) a.origins.push_back(o);
   return a;

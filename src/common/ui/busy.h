@@ -14,16 +14,21 @@ class QWidget;
 
 namespace inkpost {
 
-// The status line of a window, found by its unit name; a window without one
-// gives a line that shows nothing.
+// A window's status line, as the handlers of long actions see it; a line
+// made without a bar (or whose bar is gone) shows nothing.
 class StatusLine {
  public:
-  static StatusLine of(QWidget& window);
+  StatusLine() = default;
+  explicit StatusLine(QStatusBar* bar);
   QString text() const;
   void setText(const QString& text);
   // A short message that goes away after `ms` (an outcome that needs no
   // notice, "已手动保存" say).
   void flash(const QString& text, int ms = 4000);
+  // What the window is working on ("修改：<title>"): a text at the line's
+  // right end that stays while messages come and go; empty removes it.
+  void setMode(const QString& text);
+  QString mode() const;
 
  private:
   QPointer<QStatusBar> bar_;

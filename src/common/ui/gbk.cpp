@@ -6,7 +6,7 @@ namespace inkpost {
 
 QString toQ(std::string_view gbk) {
   if (gbk.empty()) return {};
-  std::string utf8 = toUtf8(gbk);
+  std::string utf8 = toUtf8WithCharRefs(gbk);
   if (!utf8.empty()) return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
   // Not valid GBK as a whole: convert character by character.
   QString out;
@@ -25,7 +25,7 @@ QString toQ(std::string_view gbk) {
 std::string fromQ(const QString& text) {
   if (text.isEmpty()) return {};
   QByteArray utf8 = text.toUtf8();
-  return fromUtf8(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+  return gbkWithCharRefs(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
 
 }  // namespace inkpost

@@ -1,6 +1,5 @@
 #include "common/ui/toast.h"
 
-#include "common/session.h"
 #include "common/ui/gbk.h"
 #include "common/ui/wait.h"
 
@@ -27,6 +26,10 @@ struct ToastState {
   QPointer<ToastWindow> window;
   QPointer<QTimer> delayTimer;
   QTimer* ownDelayTimer = nullptr;
+  // Every text shown or queued since the last clear, oldest first, and the
+  // factor on every display time (tests run notices faster).
+  std::vector<std::string> history;
+  double scale = 1.0;
 };
 
 ToastState& state() {
@@ -35,7 +38,7 @@ ToastState& state() {
 }
 
 int scaled(int ms) {
-  double v = ms * blogSession().toastScale;
+  double v = ms * state().scale;
   return v <= 0 ? 0 : static_cast<int>(v);
 }
 
@@ -118,7 +121,7 @@ ToastWindow::ToastWindow(QWidget* parent, const std::string& gbkText, double sec
 }
 
 void ToastWindow::open() {
-  if (blogSession().toastScale == 1.0) {
+  if (state().scale == 1.0) {
     timer_->start();
   } else {
     scaledTimer_ = new QTimer(this);
@@ -175,9 +178,9 @@ void ShowToast(QWidget* parent, const std::string& gbkText, double seconds, bool
   s.seconds = seconds;
   s.parent = parent;
   s.hasParent = parent != nullptr;
-  blogSession().toastHistory.push_back(gbkText);
-  if (blogSession().toastHistory.size() > 1000)
-    blogSession().toastHistory.erase(blogSession().toastHistory.begin());  // a long run keeps the recent ones
+  state().history.push_back(gbkText);
+  if (state().history.size() > 1000)
+    state().history.erase(state().history.begin());  // a long run keeps the recent ones
   closeOpenToast();
   if (delayed) {
     QTimer* t = delayTimer();
@@ -203,18 +206,18 @@ void bindToastTimer(QTimer* timer) {
 
 ToastWindow* currentToast() { return state().window; }
 
-std::vector<std::string> toastHistory() { return blogSession().toastHistory; }
+std::vector<std::string> toastHistory() { return state().history; }
 
 QStringList toastTexts() {
   QStringList out;
-  for (const std::string& t : blogSession().toastHistory) out << toQ(t);
+  for (const std::string& t : state().history) out << toQ(t);
   return out;
 }
 
-void clearToastHistory() { blogSession().toastHistory.clear(); }
+void clearToastHistory() { state().history.clear(); }
 
-void setToastTimeScale(double scale) { blogSession().toastScale = scale < 0 ? 0 : scale; }
+void setToastTimeScale(double scale) { state().scale = scale < 0 ? 0 : scale; }
 
-double toastTimeScale() { return blogSession().toastScale; }
+double toastTimeScale() { return state().scale; }
 
 }  // namespace inkpost

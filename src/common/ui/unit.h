@@ -1,13 +1,12 @@
-// Creating a window unit: a child widget of `parent` that carries its unit
-// name as objectName (tests find it with findChild), at a fixed geometry or
-// placed by a layout.
+// Creating a window unit: a widget that carries its unit name (see
+// unitnames.h) as objectName, at a fixed geometry or placed by a layout;
+// and the captions and rows the panels lay their units out in.
 #pragma once
 
+#include <QBoxLayout>
+#include <QLabel>
 #include <QString>
 #include <QWidget>
-
-#include <stdexcept>
-#include <string>
 
 namespace inkpost {
 
@@ -28,18 +27,20 @@ T* unit(const char* name) {
   return u;
 }
 
-}  // namespace inkpost
+// The caption in front of a field ("标题："), right-aligned.
+inline QLabel* fieldCaption(const char* utf8Text) {
+  auto* l = new QLabel(QString::fromUtf8(utf8Text));
+  l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  return l;
+}
 
-namespace inkpost {
-
-// The unit `name` of a window (searched among all its descendants). A
-// missing unit is a fault of the program, reported by a std::logic_error
-// that names it.
-template <typename T>
-T* unitOf(const QObject& window, const char* name) {
-  T* u = window.findChild<T*>(QString::fromUtf8(name));
-  if (!u) throw std::logic_error(std::string("missing window unit ") + name);
-  return u;
+// A new row of captions and fields at the end of `into`; a field added with
+// a stretch of 0 keeps its size.
+inline QHBoxLayout* fieldRow(QBoxLayout* into) {
+  auto* r = new QHBoxLayout;
+  r->setSpacing(4);
+  into->addLayout(r);
+  return r;
 }
 
 }  // namespace inkpost

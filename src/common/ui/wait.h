@@ -4,10 +4,13 @@
 // and nothing else. See HACKING.md, "Waits", for what may run meanwhile.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPointer>
+#include <QWidget>
 
 #include <functional>
+#include <vector>
 
 namespace inkpost {
 
@@ -44,12 +47,37 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs, int pollMs = 50
 // Runs the loop for ms milliseconds.
 void waitFor(int ms, WaitInput input = WaitInput::Excluded);
 
-// Runs `work` on a thread of its own and waits (a Wait, input excluded) until
+// Runs `work` on a thread of its own and waits (a Wait with `input`) until
 // it is done, so a blocking exchange with a slow server leaves the window
 // painted. `work` must not touch widgets: copy what it needs in, put results
 // back after the call. Off the window thread (or without an application) it
 // runs `work` right there. An exception in `work` comes out of the call.
-void runOffWindowThread(const std::function<void()>& work);
+// With input delivered, an InputGate decides where it may go.
+void runOffWindowThread(const std::function<void()>& work, WaitInput input = WaitInput::Excluded);
+
+// While a gate lives, the clicks, keys, wheel turns, drops, shortcuts and
+// close requests meant for `window` reach only the widgets it keeps open
+// (and what they open: a list's popup, a dialog); every other one is held
+// back and `blocked` is called (at most once a second) so the user is told.
+// Other windows (notices, dialogs, the Tags picker) are not touched.
+class InputGate : public QObject {
+ public:
+  InputGate(QWidget* window, std::vector<QWidget*> open, std::function<void()> blocked);
+  ~InputGate() override;
+  InputGate(const InputGate&) = delete;
+  InputGate& operator=(const InputGate&) = delete;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  bool letThrough(QObject* target) const;
+  QPointer<QWidget> window_;
+  std::vector<QPointer<QWidget>> open_;
+  std::function<void()> blocked_;
+  QElapsedTimer clock_;
+  qint64 lastTold_ = -1;
+};
 
 // From a worker thread: runs `fn` on the thread of `context` (the window
 // thread) and returns when it has run. On that thread it runs `fn` at once.

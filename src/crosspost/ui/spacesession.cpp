@@ -1,9 +1,6 @@
 #include "crosspost/ui/spacesession.h"
 
-#include "common/ui/busy.h"
 #include "common/ui/gbk.h"
-#include "common/ui/toast.h"
-#include "common/ui/unit.h"
 #include "common/ui/wait.h"
 #include "crosspost/hosts.h"
 #include "crosspost/passport.h"
@@ -11,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QNetworkCookie>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineCookieStore>
 #include <QWebEnginePage>
@@ -32,8 +30,6 @@ std::string cookiePath(const QNetworkCookie& cookie) {
 }
 
 }  // namespace
-
-QWebEngineView* spaceViewOf(QWidget& w) { return unitOf<QWebEngineView>(w, "互联网浏览器_百度空间"); }
 
 void attachCookieBridge(QWebEngineView* view) {
   QWebEngineProfile* profile = view->page()->profile();
@@ -81,54 +77,65 @@ const std::string& spaceProgressNotice() {
   return text;
 }
 
-void SpaceBrowserArrived(QWidget& w) {
-  const std::string home = "http://" + blogSession().space.spaceHost + "/home";
-  if (spaceViewOf(w)->url().toEncoded().toStdString() != home) return;
-  std::string text = ReadHostCookies(blogSession().space.spaceHost);
-  if (text.find("PSPTOKEN=") == std::string::npos) return;
-  blogSession().spaceCookie = text;
-  // The session is ready: the progress notice has nothing more to say.
-  EndToast(spaceProgressNotice());
-  spaceViewOf(w)->load(QUrl(QStringLiteral("about:blank")));
+SpaceSession::SpaceSession(QWebEngineView* browser, QObject* parent)
+    : QObject(parent), browser_(browser), timer_(new QTimer(this)) {
+  connect(timer_, &QTimer::timeout, this, &SpaceSession::poll);
 }
 
-SpaceSession OpenSpaceSession(QWidget& w, const std::string& userName, const std::string& password) {
-  const SpaceSettings& settings = blogSession().space;
-  BusyScope busy(StatusLine::of(w), fromQ(QStringLiteral("正在同步到百度空间：登录百度帐号…")));
+QWebEngineView* SpaceSession::browser() const { return browser_.data(); }
+
+void SpaceSession::browserArrived() {
+  if (!browser_) return;
+  const std::string home = "http://" + spaceSettings().spaceHost + "/home";
+  if (browser_->url().toEncoded().toStdString() != home) return;
+  std::string text = ReadHostCookies(spaceSettings().spaceHost);
+  if (text.find("PSPTOKEN=") == std::string::npos) return;
+  cookie_ = text;
+  browser_->load(QUrl(QStringLiteral("about:blank")));
+  if (open_) finish(true);
+}
+
+void SpaceSession::open(const std::string& userName, const std::string& password) {
+  cookie_.clear();
+  timer_->stop();
+  open_ = false;
   bool passport = false;
   runOffWindowThread([&] { passport = BaiduPassportLogin(userName, password); });
-  if (!passport) {
-    ShowToast(&w, fromQ(QStringLiteral("百度帐号登陆失败！")), 1.2);
-    return SpaceSession::LoginFailed;
+  if (!passport || !browser_) {
+    emit failed(LoginFailed);
+    return;
   }
-
   // The browser has its own cookie store: hand it the passport's cookies
   // before it goes, and mirror what it collects back into ours.
-  attachCookieBridge(spaceViewOf(w));
-  pushCookiesToBrowser(spaceViewOf(w));
-  spaceViewOf(w)->load(QUrl(QString::fromStdString("http://" + settings.spaceHost)));
+  attachCookieBridge(browser_);
+  pushCookiesToBrowser(browser_);
+  open_ = true;
+  polls_ = 0;
+  browser_->load(QUrl(QString::fromStdString("http://" + spaceSettings().spaceHost)));
+  timer_->start(spaceSettings().waitIntervalMs);
+  emit waiting(1, spaceSettings().waitLimit);
+}
 
-  ShowToast(&w, spaceProgressNotice(), settings.waitNoticeSeconds, true, settings.waitNoticeDelaySeconds);
-
-  blogSession().spaceCookie.clear();
-  for (int waits = 0;; ++waits) {
-    if (!blogSession().spaceCookie.empty()) {
-      EndToast(spaceProgressNotice());
-      return SpaceSession::Ready;
-    }
-    if (waits >= settings.waitLimit) break;
-    busy.setText(
-        fromQ(QStringLiteral("正在同步到百度空间：等待空间页面（%1/%2）…").arg(waits + 1).arg(settings.waitLimit)));
-    // Ends early once the browser's arrival has filled the cookie text.
-    waitUntil([] { return !blogSession().spaceCookie.empty(); }, settings.waitIntervalMs);
-    // The browser's cookies reach the process-wide store asynchronously; a
-    // cookie its home page set may arrive after the page's own
-    // notification. Look again while the browser sits there.
-    if (blogSession().spaceCookie.empty()) SpaceBrowserArrived(w);
+void SpaceSession::poll() {
+  // The browser's cookies reach the process-wide store asynchronously; a
+  // cookie its home page set may arrive after the page's own
+  // notification. Look again while the browser sits there.
+  browserArrived();
+  if (!open_) return;
+  if (++polls_ >= spaceSettings().waitLimit) {
+    finish(false, TimedOut);
+    return;
   }
-  EndToast(spaceProgressNotice());
-  ShowToast(&w, fromQ(QStringLiteral("获取相关参数超时，发布失败！")), 2.0);
-  return SpaceSession::TimedOut;
+  emit waiting(polls_ + 1, spaceSettings().waitLimit);
+}
+
+void SpaceSession::finish(bool ok, Failure why) {
+  timer_->stop();
+  open_ = false;
+  if (ok)
+    emit ready();
+  else
+    emit failed(why);
 }
 
 }  // namespace inkpost

@@ -1,13 +1,16 @@
 #include "images/ui/capturewindow.h"
 
+#include "common/privatefile.h"
 #include "common/programdir.h"
+#include "common/ui/modal.h"
 #include "common/ui/toast.h"
-#include "common/ui/unit.h"
 #include "images/gallery.h"
 #include "images/ui/gallery.h"
+#include "images/ui/imagepanel.h"
 #include "images/ui/upload.h"
 #include "net/encoding.h"
 
+#include <QBuffer>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -16,6 +19,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <cstdio>
 
 namespace inkpost {
 namespace {
@@ -96,6 +100,11 @@ void PictureBox::mousePressEvent(QMouseEvent* e) {
   if (e->button() == Qt::LeftButton) owner_->PictureLeftDown(e->position().toPoint().x(), e->position().toPoint().y());
 }
 
+void PictureBox::mouseMoveEvent(QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  owner_->PictureMouseMove(p.x(), p.y(), e->buttons() & Qt::LeftButton);
+}
+
 void PictureBox::mouseReleaseEvent(QMouseEvent* e) {
   const QPoint p = e->position().toPoint();
   if (e->button() == Qt::LeftButton) owner_->PictureLeftUp(p.x(), p.y());
@@ -147,15 +156,31 @@ void CaptureWindow::PictureLeftDown(int x, int y) {
   x1_ = x;
   y1_ = y;
   hint_->hide();
+  spanning_ = true;
+}
+
+void CaptureWindow::PictureMouseMove(int x, int y, bool buttonDown) {
+  // x1 = 0: no new rectangle is pending, nothing to show.
+  if (!spanning_ || !buttonDown || x1_ == 0) return;
+  panel_->setHandles(false);
+  panel_->setGeometry(capture::spanned(x1_, y1_, x, y));
+  panel_->show();
+  panel_->raise();
 }
 
 void CaptureWindow::PictureLeftUp(int x, int y) {
+  spanning_ = false;
   x2_ = x;
   y2_ = y;
   RedrawSelection();
+  // A rectangle too small to keep takes its rubber band with it.
+  if (panel_->width() < capture::kMinSelection || panel_->height() < capture::kMinSelection) panel_->hide();
 }
 
-void CaptureWindow::PictureRightUp(int x, int y) { PictureLeftDown(x, y); }
+void CaptureWindow::PictureRightUp(int x, int y) {
+  PictureLeftDown(x, y);
+  spanning_ = false;
+}
 
 void CaptureWindow::RedrawSelection() {
   if (x1_ != 0) panel_->setGeometry(capture::spanned(x1_, y1_, x2_, y2_));
@@ -203,33 +228,44 @@ void CaptureWindow::SelectionDoubleClick() {
   const QImage cut = pixelsUnder(panel_->geometry());
   const std::string bmp = programPath("temp/img.bmp");
   const std::string jpg = programPath("temp/img.jpg");
-  if (cut.isNull() || !cut.save(QString::fromStdString(bmp), "BMP")) return;
-  const QImage reread(QString::fromStdString(bmp), "BMP");
+  QByteArray bmpBytes;
+  QBuffer buffer(&bmpBytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (cut.isNull() || !cut.save(&buffer, "BMP") ||
+      !replacePrivateFile(bmp, std::string_view(bmpBytes.constData(), static_cast<size_t>(bmpBytes.size()))))
+    return;
+  const QImage reread = QImage::fromData(bmpBytes, "BMP");
   if (!capture::writeJpeg(reread, jpg)) return;
   if (onCaptured) onCaptured();
   accept();
 }
 
-void StartCapture(QWidget& w) {
+void StartCapture(ImagePanel& images) {
   QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return;
   const QPixmap shot = screen->grabWindow(0);
-  CaptureWindow window(shot.toImage(), shot.devicePixelRatio(), &w);
-  window.onCaptured = [&w] { unitOf<QTimer>(w, "时钟_上传截图")->start(100); };
-  window.exec();
+  CaptureWindow window(shot.toImage(), shot.devicePixelRatio(), images.window());
+  QTimer* timer = images.captureTimer();
+  window.onCaptured = [timer] { timer->start(100); };
+  runModal(window);
 }
 
-void UploadCapture(QWidget& w) {
-  unitOf<QTimer>(w, "时钟_上传截图")->stop();  // fires once
-  ShowToast(&w, fromUtf8("准备上传，请稍后…"), 1.2);
-  const UploadResult result = uploadImage(w, programPath("temp/img.jpg"), StoreAs::ContentName);
+void UploadCapture(ImagePanel& images) {
+  images.captureTimer()->stop();  // fires once
+  QWidget* window = images.window();
+  ShowToast(window, fromUtf8("准备上传，请稍后…"), 1.2);
+  const std::string jpg = programPath("temp/img.jpg");
+  const UploadResult result = uploadImage(images, jpg, StoreAs::ContentName);
+  // The cut-out has done its work, whatever came of the upload.
+  std::remove(jpg.c_str());
+  std::remove(programPath("temp/img.bmp").c_str());
   if (!result.ok()) {
-    ShowToast(&w, fromUtf8("       上传失败！       "), 1.0);
+    ShowToast(window, fromUtf8("       上传失败！       "), 1.0);
     return;
   }
   // The thumbnail shows while the notice is up.
-  recordAndShow(w, result);
-  ShowToast(&w, fromUtf8("       上传成功！       "), 1.0);
+  recordAndShow(images, result);
+  ShowToast(window, fromUtf8("       上传成功！       "), 1.0);
 }
 
 }  // namespace inkpost

@@ -37,7 +37,8 @@ class SelectionPanel : public QWidget {
   bool handles_ = false;
 };
 
-// 图片框1: the darkened snapshot; a drag on it spans a new selection.
+// 图片框1: the darkened snapshot; a drag on it spans a new selection,
+// shown as it grows.
 class PictureBox : public QLabel {
   Q_OBJECT
  public:
@@ -45,6 +46,7 @@ class PictureBox : public QLabel {
 
  protected:
   void mousePressEvent(QMouseEvent*) override;
+  void mouseMoveEvent(QMouseEvent*) override;
   void mouseReleaseEvent(QMouseEvent*) override;
 
  private:
@@ -65,6 +67,9 @@ class CaptureWindow : public QDialog {
 
   // Handlers, in window coordinates (selection handlers: panel coordinates).
   void PictureLeftDown(int x, int y);
+  // While the left button is down after PictureLeftDown: the rectangle
+  // spanned so far shows (frame, no handles), the rubber band.
+  void PictureMouseMove(int x, int y, bool buttonDown);
   void PictureLeftUp(int x, int y);
   void PictureRightUp(int x, int y);
   void SelectionLeftDown(int x, int y, QPoint global);
@@ -89,6 +94,7 @@ class CaptureWindow : public QDialog {
   PictureBox* picture_;
   QLabel* hint_;
   int x1_ = 0, y1_ = 0, x2_ = 0, y2_ = 0;
+  bool spanning_ = false;  // from a left press on the picture to its release
   // Our own sizing loop: active from a press on the panel to the release.
   bool sizing_ = false;
   capture::Zone zone_ = capture::Zone::Inside;
@@ -98,10 +104,12 @@ class CaptureWindow : public QDialog {
   friend class SelectionPanel;
 };
 
+class ImagePanel;
+
 // 按钮_截图上传: snapshot of the whole screen, then the capture window.
-void StartCapture(QWidget& window);
+void StartCapture(ImagePanel& images);
 
 // 时钟_上传截图 tick: uploads temp/img.jpg once.
-void UploadCapture(QWidget& window);
+void UploadCapture(ImagePanel& images);
 
 }  // namespace inkpost

@@ -3,11 +3,10 @@
 #include "blog/ui/articleform.h"
 #include "blog/ui/pageguard.h"
 #include "common/programdir.h"
-#include "common/session.h"
 #include "common/ui/gbk.h"
 #include "common/ui/toast.h"
-#include "common/ui/unit.h"
 #include "images/ui/gallerypage.h"
+#include "images/ui/imagepanel.h"
 #include "net/encoding.h"
 
 #include <QClipboard>
@@ -37,7 +36,9 @@ namespace {
 // only copy again. Links are handed over from a task of their own,
 // after the event that produced them is done: a handler that reads the
 // editor page while this page is still inside a mouse event waits for an
-// answer that does not come.
+// answer that does not come. Where the page is scrolled goes to the bridge
+// too (when the channel is up and after every scroll), so that the page
+// written again opens at the same place.
 const char* const kLinkScript = R"JS(
 (function () {
   var bridge = null, pending = [], clickTimer = null;
@@ -50,8 +51,12 @@ const char* const kLinkScript = R"JS(
       bridge = channel.objects.gallery;
       var queued = pending; pending = [];
       queued.forEach(function (h) { bridge.navigate(h); });
+      bridge.scrolled(window.scrollX, window.scrollY);
     });
   }
+  window.addEventListener('scroll', function () {
+    if (bridge) bridge.scrolled(window.scrollX, window.scrollY);
+  }, { passive: true });
   function linkOf(node) {
     while (node && node.nodeType !== 1) node = node.parentNode;
     return node && node.closest ? node.closest('a[href]') : null;
@@ -114,9 +119,7 @@ bool isGalleryPage(const QString& target) {
   return QDir::cleanPath(path) == pagePath();
 }
 
-QWebEngineView* galleryViewOf(QWidget& w) { return unitOf<QWebEngineView>(w, "超文本浏览框_图片上传"); }
-
-GalleryPage* galleryPage(QWidget& w) { return qobject_cast<GalleryPage*>(galleryViewOf(w)->page()); }
+GalleryPage* galleryPage(ImagePanel& images) { return qobject_cast<GalleryPage*>(images.galleryView()->page()); }
 
 }  // namespace
 
@@ -132,6 +135,8 @@ void GalleryBridge::navigate(const QString& href) {
       },
       Qt::QueuedConnection);
 }
+
+void GalleryBridge::scrolled(double x, double y) { page_->setPlace(QPointF(x, y)); }
 
 GalleryPage::GalleryPage(QObject* parent) : QWebEnginePage(parent) {
   QWebEngineScript script;
@@ -164,8 +169,23 @@ QString GalleryPage::targetText(const QUrl& url) {
   return base.toString(QUrl::RemoveFragment) + QLatin1Char('#') + url.fragment(QUrl::FullyDecoded);
 }
 
+void GalleryPage::keepPlace(QPointF at) {
+  for (const QWebEngineScript& old : scripts().find(QStringLiteral("inkpost-gallery-place"))) scripts().remove(old);
+  if (at.isNull()) return;
+  QWebEngineScript script;
+  script.setName(QStringLiteral("inkpost-gallery-place"));
+  script.setInjectionPoint(QWebEngineScript::DocumentReady);
+  script.setWorldId(QWebEngineScript::MainWorld);
+  script.setRunsOnSubFrames(false);
+  script.setSourceCode(QStringLiteral("window.scrollTo(%1,%2);").arg(at.x()).arg(at.y()));
+  scripts().insert(script);
+}
+
 void GalleryPage::showPageFile(const QString& path) {
   const QUrl address = QUrl::fromLocalFile(path);
+  // The page written again (after an insert or an upload) opens where the
+  // user had scrolled it, not at its top.
+  keepPlace(url() == address ? place_ : QPointF());
   QFile file(path);
   // The browser guesses the character set of a file that names none, and
   // takes this GBK page for Western text; its bytes are therefore handed
@@ -199,26 +219,30 @@ bool GalleryPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
   return false;
 }
 
-void installGalleryView(QWidget& w) {
-  if (galleryPage(w)) return;
-  auto* page = new GalleryPage(galleryViewOf(w));
-  galleryViewOf(w)->setPage(page);
+void installGalleryView(ImagePanel& images) {
+  if (galleryPage(images)) return;
+  auto* page = new GalleryPage(images.galleryView());
+  images.galleryView()->setPage(page);
 }
 
-void setGalleryHandler(QWidget& w, std::function<bool(const QString&)> handler) {
-  installGalleryView(w);
-  galleryPage(w)->setHandler(std::move(handler));
+void setGalleryHandler(ImagePanel& images, std::function<bool(const QString&)> handler) {
+  installGalleryView(images);
+  galleryPage(images)->setHandler(std::move(handler));
 }
 
-void RebuildGallery(QWidget& w) {
-  installGalleryView(w);
+void RebuildGallery(ImagePanel& images) {
+  installGalleryView(images);
   // Every listed address came from the blog; the editor page may show it.
-  for (const GalleryEntry& entry : blogSession().gallery) allowBlogAddress(parseGalleryEntry(entry).address);
-  writeGalleryPage(blogSession().gallery);
-  galleryPage(w)->showPageFile(pagePath());
+  for (const GalleryEntry& entry : images.gallery()) allowBlogAddress(parseGalleryEntry(entry).address);
+  if (!writeGalleryPage(images.gallery())) {
+    // The uploads are kept in the list (and in drafts); only the page is missing.
+    ShowToast(images.window(), fromUtf8("图片列表无法写入temp文件夹，缩略图暂时不能显示，图片已上传。"), 2.6);
+    return;
+  }
+  galleryPage(images)->showPageFile(pagePath());
 }
 
-bool GalleryNavigating(QWidget& w, const QString& target) {
+bool GalleryNavigating(ImagePanel& images, const QString& target) {
   if (target == QLatin1String("about:blank") || isGalleryPage(target)) return true;
   const GalleryLink link = classifyGalleryNavigation(fromQ(target), fromQ(pagePath()));
   switch (link.kind) {
@@ -226,14 +250,14 @@ bool GalleryNavigating(QWidget& w, const QString& target) {
       return true;
     case GalleryLink::Copy:
       QGuiApplication::clipboard()->setText(toQ(link.address));
-      ShowToast(&w, fromUtf8("已复制图片地址"), 0.8);
+      ShowToast(images.window(), fromUtf8("已复制图片地址"), 0.8);
       return false;
     case GalleryLink::Insert:
       // A double click copies too, as its first click always did.
       QGuiApplication::clipboard()->setText(toQ(link.address));
-      ArticleForm::of(w).insertAtCaret(galleryInsertElement(link.address));
-      RebuildGallery(w);
-      ShowToast(&w, fromUtf8("已插入图片"), 0.8);
+      images.form().insertAtCaret(galleryInsertElement(link.address));
+      RebuildGallery(images);
+      ShowToast(images.window(), fromUtf8("已插入图片"), 0.8);
       return false;
     case GalleryLink::Cancel:
       break;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointF>
 #include <QString>
 #include <QWebEnginePage>
 
@@ -22,6 +23,8 @@ class GalleryBridge : public QObject {
  public:
   explicit GalleryBridge(GalleryPage* page);
   Q_INVOKABLE void navigate(const QString& href);
+  // Where the page is scrolled to (CSS pixels).
+  Q_INVOKABLE void scrolled(double x, double y);
 
  private:
   GalleryPage* page_;
@@ -38,8 +41,11 @@ class GalleryPage : public QWebEnginePage {
   // Runs the handler (or, without one, only lets the page itself load).
   bool decide(const QString& target);
 
-  // Shows the GBK page file at `path` under its file address.
+  // Shows the GBK page file at `path` under its file address; shown again,
+  // it keeps its scroll position.
   void showPageFile(const QString& path);
+  // Where the page shown is scrolled to, as its script tells.
+  void setPlace(QPointF at) { place_ = at; }
 
   // The text handed to the handler for a navigation to `url`: a local file
   // as its path, anything with a fragment with the fragment fully decoded.
@@ -49,9 +55,14 @@ class GalleryPage : public QWebEnginePage {
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
 
  private:
+  // The next load of the page scrolls to `at` once its text is laid out
+  // (nowhere for a null point).
+  void keepPlace(QPointF at);
+
   static constexpr qint64 kMaxContentBytes = 2 * 1024 * 1024 - 4096;
   Handler handler_;
   bool ownContent_ = false;
+  QPointF place_;
 };
 
 }  // namespace inkpost

@@ -1,11 +1,12 @@
 #include "images/ui/paste.h"
 
 #include "blog/ui/articleform.h"
+#include "common/privatefile.h"
 #include "common/programdir.h"
 #include "common/ui/toast.h"
-#include "common/ui/unit.h"
 #include "images/gallery.h"
 #include "images/paste.h"
+#include "images/ui/imagepanel.h"
 #include "images/ui/upload.h"
 #include "net/encoding.h"
 
@@ -19,8 +20,10 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEngineView>
 
+#include <cstdio>
 #include <functional>
 #include <utility>
 
@@ -28,13 +31,7 @@ namespace inkpost {
 namespace {
 
 // What the paste keys and menus run (the binding table's guarded paste).
-std::function<bool(QWidget&)>& pasteHandler() {
-  static std::function<bool(QWidget&)> handler = PasteImage;
-  return handler;
-}
-
-QWebEngineView* editorOf(QWidget& w) { return ArticleForm::of(w).editor(); }
-QGroupBox* dropBoxOf(QWidget& w) { return unitOf<QGroupBox>(w, "分组框_上传图片"); }
+using PasteHandler = std::function<bool(ImagePanel&)>;
 
 QImage clipboardImage() {
   const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
@@ -68,11 +65,7 @@ std::string stagePicture(const QImage& image) {
     }
   }
   const std::string path = programPath(name);
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return {};
-  bool ok =
-      std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f) == static_cast<size_t>(bytes.size());
-  ok = std::fclose(f) == 0 && ok;
+  const bool ok = replacePrivateFile(path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
   return ok ? path : std::string();
 }
 
@@ -80,7 +73,10 @@ std::string stagePicture(const QImage& image) {
 // shows its page in a child widget it may make later).
 class PasteKeys : public QObject {
  public:
-  PasteKeys(QWidget& w, QWidget* watched, bool always) : QObject(watched), w_(w), always_(always) { watch(watched); }
+  PasteKeys(ImagePanel& images, QWidget* watched, bool always, PasteHandler paste)
+      : QObject(watched), images_(images), always_(always), paste_(std::move(paste)) {
+    watch(watched);
+  }
 
  protected:
   bool eventFilter(QObject* object, QEvent* event) override {
@@ -96,7 +92,7 @@ class PasteKeys : public QObject {
       return true;
     }
     Q_UNUSED(object);
-    if (!pasteHandler()(w_)) ShowToast(&w_, fromUtf8("剪贴板中没有图片"), 1.2);
+    if (!paste_(images_)) ShowToast(images_.window(), fromUtf8("剪贴板中没有图片"), 1.2);
     return true;
   }
 
@@ -105,42 +101,51 @@ class PasteKeys : public QObject {
     widget->installEventFilter(this);
     for (QWidget* child : widget->findChildren<QWidget*>()) child->installEventFilter(this);
   }
-  QWidget& w_;
+  ImagePanel& images_;
   bool always_;
+  PasteHandler paste_;
 };
 
-void editorMenu(QWidget& w, const QPoint& pos) {
-  QMenu* menu = editorOf(w)->createStandardContextMenu();
+void editorMenu(ImagePanel& images, const PasteHandler& paste, const QPoint& pos) {
+  QWebEngineView* editor = images.form().editor();
+  QMenu* menu = editor->createStandardContextMenu();
   if (!menu) return;
   // Going back, reloading or saving the editor page would only lose the
   // article being written.
+  // Outside the text (the toolbar, the status line) those are all the
+  // browser offers; the menu then offers the picture paste alone, as the
+  // drop box does, rather than nothing.
   for (auto action : {QWebEnginePage::Back, QWebEnginePage::Forward, QWebEnginePage::Reload, QWebEnginePage::SavePage,
                       QWebEnginePage::ViewSource})
-    menu->removeAction(editorOf(w)->pageAction(action));
-  if (!clipboardImage().isNull()) {
+    menu->removeAction(editor->pageAction(action));
+  const bool image = !clipboardImage().isNull();
+  const QWebEngineContextMenuRequest* request = editor->lastContextMenuRequest();
+  const bool inText = request && request->isContentEditable();
+  if (image || !inText) {
     auto* action = new QAction(QStringLiteral("粘贴图片"), menu);
-    QObject::connect(action, &QAction::triggered, &w, [&w] { pasteHandler()(w); });
-    QAction* paste = editorOf(w)->pageAction(QWebEnginePage::Paste);
+    action->setEnabled(image);
+    QObject::connect(action, &QAction::triggered, &images, [&images, paste] { paste(images); });
+    QAction* ownPaste = editor->pageAction(QWebEnginePage::Paste);
     const auto actions = menu->actions();
-    menu->insertAction(actions.contains(paste) ? paste : (actions.isEmpty() ? nullptr : actions.first()), action);
-    menu->removeAction(paste);
+    menu->insertAction(actions.contains(ownPaste) ? ownPaste : (actions.isEmpty() ? nullptr : actions.first()), action);
+    menu->removeAction(ownPaste);
   }
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  menu->popup(editorOf(w)->mapToGlobal(pos));
+  menu->popup(editor->mapToGlobal(pos));
 }
 
-void dropBoxMenu(QWidget& w, const QPoint& pos) {
-  auto* menu = new QMenu(dropBoxOf(w));
+void dropBoxMenu(ImagePanel& images, const PasteHandler& paste, const QPoint& pos) {
+  auto* menu = new QMenu(images.dropBox());
   QAction* action = menu->addAction(QStringLiteral("粘贴图片"));
   action->setEnabled(!clipboardImage().isNull());
-  QObject::connect(action, &QAction::triggered, &w, [&w] { pasteHandler()(w); });
+  QObject::connect(action, &QAction::triggered, &images, [&images, paste] { paste(images); });
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  menu->popup(dropBoxOf(w)->mapToGlobal(pos));
+  menu->popup(images.dropBox()->mapToGlobal(pos));
 }
 
 }  // namespace
 
-bool PasteImage(QWidget& w) {
+bool PasteImage(ImagePanel& images) {
   const QImage image = clipboardImage();
   if (image.isNull()) return false;
   const std::string staged = stagePicture(image);
@@ -148,27 +153,30 @@ bool PasteImage(QWidget& w) {
   if (staged.empty())
     result.outcome = UploadOutcome::Unreadable;
   else
-    result = uploadImage(w, staged, StoreAs::ContentName);
+    result = uploadImage(images, staged, StoreAs::ContentName);
+  if (!staged.empty()) std::remove(staged.c_str());  // used up, whatever came of it
   if (!result.ok()) {
-    ShowToast(&w, fromUtf8("上传失败：") + uploadFailureText(result), 1.6);
+    ShowToast(images.window(), fromUtf8("上传失败：") + uploadFailureText(result), 1.6);
     return true;
   }
-  recordAndShow(w, result);
-  ArticleForm::of(w).insertAtCaret(galleryInsertElement(result.address));
-  ShowToast(&w, fromUtf8("已插入图片"), 0.8);
+  recordAndShow(images, result);
+  images.form().insertAtCaret(galleryInsertElement(result.address));
+  ShowToast(images.window(), fromUtf8("已插入图片"), 0.8);
   return true;
 }
 
-void installImagePaste(QWidget& w, std::function<bool(QWidget&)> paste) {
-  pasteHandler() = std::move(paste);
-  new PasteKeys(w, editorOf(w), /*always=*/false);
-  dropBoxOf(w)->setFocusPolicy(Qt::ClickFocus);
-  new PasteKeys(w, dropBoxOf(w), /*always=*/true);
-  editorOf(w)->setContextMenuPolicy(Qt::CustomContextMenu);
-  QObject::connect(editorOf(w), &QWidget::customContextMenuRequested, &w, [&w](const QPoint& p) { editorMenu(w, p); });
-  dropBoxOf(w)->setContextMenuPolicy(Qt::CustomContextMenu);
-  QObject::connect(dropBoxOf(w), &QWidget::customContextMenuRequested, &w,
-                   [&w](const QPoint& p) { dropBoxMenu(w, p); });
+void installImagePaste(ImagePanel& images, PasteHandler paste) {
+  QWebEngineView* editor = images.form().editor();
+  QGroupBox* dropBox = images.dropBox();
+  new PasteKeys(images, editor, /*always=*/false, paste);
+  dropBox->setFocusPolicy(Qt::ClickFocus);
+  new PasteKeys(images, dropBox, /*always=*/true, paste);
+  editor->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(editor, &QWidget::customContextMenuRequested, &images,
+                   [&images, paste](const QPoint& p) { editorMenu(images, paste, p); });
+  dropBox->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(dropBox, &QWidget::customContextMenuRequested, &images,
+                   [&images, paste](const QPoint& p) { dropBoxMenu(images, paste, p); });
 }
 
 }  // namespace inkpost

@@ -6,17 +6,17 @@
 
 #include <functional>
 
-class QWidget;
-
 namespace inkpost {
+
+class ImagePanel;
 
 // Uploads the clipboard's image (PNG, or JPEG for a photo) and inserts it
 // at the editor's caret, with a notice either way. False (and nothing
 // done) when the clipboard holds no image.
-bool PasteImage(QWidget& w);
+bool PasteImage(ImagePanel& images);
 
 // Hooks the paste keys and context menus of 互联网浏览器1 and
 // 分组框_上传图片; they run `paste` (PasteImage, or a guarded call of it).
-void installImagePaste(QWidget& w, std::function<bool(QWidget&)> paste);
+void installImagePaste(ImagePanel& images, std::function<bool(ImagePanel&)> paste);
 
 }  // namespace inkpost

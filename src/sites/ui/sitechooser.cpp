@@ -2,7 +2,6 @@
 
 #include "common/ui/gbk.h"
 #include "common/ui/toast.h"
-#include "common/ui/unit.h"
 #include "sites/sitestore.h"
 
 #include <QComboBox>
@@ -11,7 +10,6 @@
 
 namespace inkpost {
 
-QComboBox* siteChooserOf(QWidget& window) { return unitOf<QComboBox>(window, "组合框_网站名称"); }
 namespace {
 
 int resolve(const QComboBox* chooser, int index) { return index == -2 ? chooser->currentIndex() : index; }

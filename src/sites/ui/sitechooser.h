@@ -13,7 +13,6 @@
 #include <optional>
 
 class QComboBox;
-class QWidget;
 
 Q_DECLARE_METATYPE(inkpost::SiteRecord)
 
@@ -23,9 +22,6 @@ namespace inkpost {
 inline constexpr int kSiteIdRole = Qt::UserRole;          // int ID
 inline constexpr int kSiteRecordRole = Qt::UserRole + 1;  // SiteRecord
 inline constexpr int kSiteEntryRole = Qt::UserRole + 2;   // SiteChooserEntry text
-
-// The site chooser of a main window (by its unit name).
-QComboBox* siteChooserOf(QWidget& window);
 
 // Rebuilds the chooser from table web in table order. The site chosen
 // before stays chosen and no selection signal is emitted; when that site is

@@ -1,9 +1,11 @@
 #include "sites/ui/sitedialogs.h"
 
 #include "common/ui/gbk.h"
+#include "common/ui/modal.h"
 #include "common/ui/toast.h"
 #include "common/ui/unit.h"
 #include "net/encoding.h"
+#include "sites/siteform.h"
 #include "sites/sitestore.h"
 #include "sites/statements.h"
 #include "sites/ui/sitechooser.h"
@@ -20,6 +22,12 @@ namespace inkpost {
 namespace {
 
 void toast(QWidget* over, const char* utf8, double seconds) { ShowToast(over, fromUtf8(utf8), seconds); }
+
+// A failed write, with why: the keyring did not answer, or why the store
+// could not take it. Other secret notices wait for the chooser's refill.
+void failure(QWidget* over, const char* utf8) {
+  ShowToast(over, fromUtf8(utf8) + "\n" + siteStoreWriteProblem(), kStoreFailureSeconds);
+}
 
 QLineEdit* field(QWidget* parent, const char* name, const char* label, int x, int y) {
   auto* l = new QLabel(QString::fromUtf8(label), parent);
@@ -77,20 +85,10 @@ SiteRecord SiteFormDialog::formRecord() const {
 }
 
 bool SiteFormDialog::validate() {
-  const SiteRecord r = formRecord();
-  if (r.pass.empty() || r.admin.empty() || r.weburl.empty() || r.webname.empty()) {
-    toast(this, "任何内容都必需填写！", 1.5);
-    return false;
-  }
-  if (r.weburl.compare(0, 7, "http://") != 0) {
-    toast(this, "网站地址必需以 http:// 开头。", 1.5);
-    return false;
-  }
-  if (r.weburl.back() != '/') {
-    toast(this, "网站地址必需以 / 结尾。", 1.5);
-    return false;
-  }
-  return true;
+  const std::string problem = siteFormProblem(formRecord());
+  if (problem.empty()) return true;
+  ShowToast(this, problem, 1.5);
+  return false;
 }
 
 void SiteFormDialog::reset() {
@@ -111,14 +109,14 @@ AddSiteDialog::AddSiteDialog(QWidget* parent, QComboBox* chooser) : SiteFormDial
 void AddSiteDialog::add() {
   if (!validate()) return;
   const SiteRecord r = formRecord();
-  if (FindSite(sql::byAddress(r.weburl))) {
+  if (findSiteByAddress(r.weburl)) {
     toast(this, "该网站已存在！", 1.0);
     return;
   }
   if (saveNewSite(r))
     toast(this, "添加网站成功！", 1.0);
   else
-    toast(this, "添加网站失败！", 1.0);
+    failure(this, "添加网站失败！");
 }
 
 ModifySiteDialog::ModifySiteDialog(QWidget* parent, QComboBox* chooser) : SiteFormDialog(parent, chooser, 236) {
@@ -162,7 +160,7 @@ void ModifySiteDialog::modify() {
     item->setText(nameEdit->text());  // the list shows the name as stored now
     toast(this, "  修改成功！  ", 1.0);
   } else {
-    toast(this, "  修改失败！  ", 1.0);
+    failure(this, "  修改失败！  ");
   }
 }
 
@@ -201,34 +199,36 @@ void DeleteSitesDialog::deleteTicked() {
   std::vector<int> ids;
   for (int i = 0; i < list->count(); ++i)
     if (list->item(i)->checkState() == Qt::Checked) ids.push_back(list->item(i)->data(Qt::UserRole).toInt());
-  // Deleting cannot be undone: asked first (nothing ticked: nothing to ask).
-  if (!ids.empty()) {
-    QMessageBox ask(QMessageBox::Question, QStringLiteral("删除网站"),
-                    QStringLiteral("确定删除选中的 %1 个网站？").arg(ids.size()), QMessageBox::Ok | QMessageBox::Cancel,
-                    this);
-    ask.setDefaultButton(QMessageBox::Cancel);
-    if (ask.exec() != QMessageBox::Ok) return;
+  if (ids.empty()) {
+    toast(this, "请先勾选要删除的网站", 1.2);
+    return;
   }
+  // Deleting cannot be undone: asked first.
+  QMessageBox ask(QMessageBox::Question, QStringLiteral("删除网站"),
+                  QStringLiteral("确定删除选中的 %1 个网站？").arg(ids.size()), QMessageBox::Ok | QMessageBox::Cancel,
+                  this);
+  ask.setDefaultButton(QMessageBox::Cancel);
+  if (runModal(ask) != QMessageBox::Ok) return;
   if (removeSites(ids))
     toast(this, "删除成功！", 0.8);
   else
-    toast(this, "删除失败！", 0.8);
+    failure(this, "删除失败！");
   fillList();
 }
 
 void openAddSiteDialog(QWidget* parent, QComboBox* chooser) {
   AddSiteDialog d(parent, chooser);
-  d.exec();
+  runModal(d);
 }
 
 void openModifySiteDialog(QWidget* parent, QComboBox* chooser) {
   ModifySiteDialog d(parent, chooser);
-  d.exec();
+  runModal(d);
 }
 
 void openDeleteSitesDialog(QWidget* parent, QComboBox* chooser) {
   DeleteSitesDialog d(parent, chooser);
-  d.exec();
+  runModal(d);
 }
 
 }  // namespace inkpost

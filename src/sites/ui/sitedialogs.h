@@ -19,6 +19,9 @@ class QPushButton;
 
 namespace inkpost {
 
+// How long a failed write's notice (with its reason) stays.
+inline constexpr double kStoreFailureSeconds = 2.6;
+
 // The six fields and two buttons shared by the add and modify dialogs.
 class SiteFormDialog : public QDialog {
   Q_OBJECT

@@ -1,6 +1,7 @@
 #include "sites/ui/sitemenu.h"
 
 #include "common/ui/gbk.h"
+#include "common/ui/modal.h"
 #include "sites/sitestore.h"
 
 #include <QMessageBox>
@@ -10,7 +11,7 @@ namespace {
 
 void inform(QWidget* parent, const QString& caption, const QString& text) {
   QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
-  box.exec();
+  runModal(box);
 }
 
 }  // namespace
@@ -26,7 +27,7 @@ void runDatabaseUpgrade(QWidget* parent) {
   QMessageBox ask(QMessageBox::Question, QStringLiteral("data.mdb 升级"),
                   QStringLiteral("升级前请先备份原有数据库文件，是否立即升级？"), QMessageBox::Ok | QMessageBox::Cancel,
                   parent);
-  if (ask.exec() != QMessageBox::Ok) return;
+  if (runModal(ask) != QMessageBox::Ok) return;
   const QString caption = QStringLiteral("信息：");
   switch (upgradeSiteStore()) {
     case SiteUpgrade::Current:

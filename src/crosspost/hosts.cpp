@@ -1,0 +1,10 @@
+#include "crosspost/hosts.h"
+
+namespace inkpost {
+
+SpaceSettings& spaceSettings() {
+  static SpaceSettings settings;
+  return settings;
+}
+
+}  // namespace inkpost

@@ -2,6 +2,7 @@
 #include "blog/alias.h"
 #include "blog/pinyin_table.h"
 #include "net/encoding.h"
+#include "support/gbktext.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@
 namespace inkpost {
 namespace {
 
-std::string gbk(const char* utf8) { return fromUtf8(utf8); }
+using test::gbk;
 
 TEST(MakeAlias, ChineseAsciiAndCase) {
   // Two Chinese characters, a blank, an upper-case V and a digit.

@@ -3,6 +3,7 @@
 #include "blog/articlelist.h"
 #include "blog/publish.h"
 #include "net/encoding.h"
+#include "support/gbktext.h"
 #include "support/sandboxlogin.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ using test::Sandbox;
 using test::sandboxLogin;
 using test::sandboxOptions;
 
-std::string gbk(const char* utf8) { return fromUtf8(utf8); }
+using test::gbk;
 
 std::vector<int> idsOf(const std::vector<ArticleEntry>& entries) {
   std::vector<int> ids;

@@ -7,6 +7,7 @@
 
 #include "net/encoding.h"
 #include "support/captchadata.h"
+#include "support/gbktext.h"
 #include "support/sandbox.h"
 #include "support/sandboxlogin.h"
 
@@ -22,7 +23,7 @@ namespace {
 using test::Sandbox;
 using Clock = std::chrono::steady_clock;
 
-std::string gbk(const char* utf8) { return fromUtf8(utf8); }
+using test::gbk;
 
 SiteRecord siteAt(const std::string& url) {
   SiteRecord s;

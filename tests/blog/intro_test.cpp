@@ -2,6 +2,7 @@
 #include "blog/publish.h"
 #include "net/encoding.h"
 #include "net/gbktext.h"
+#include "support/gbktext.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@
 namespace inkpost {
 namespace {
 
-std::string gbk(const char* utf8) { return fromUtf8(utf8); }
+using test::gbk;
 
 std::string repeat(const std::string& s, int n) {
   std::string out;

@@ -4,6 +4,7 @@
 #include "blog/login.h"
 #include "blog/publish.h"
 #include "net/encoding.h"
+#include "support/gbktext.h"
 #include "support/sandboxlogin.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ using test::Sandbox;
 using test::sandboxLogin;
 using test::sandboxOptions;
 
-std::string gbk(const char* utf8) { return fromUtf8(utf8); }
+using test::gbk;
 
 TEST(ArticleEditPage, EveryFieldIsReadWhateverTheMarkupLooksLike) {
   const std::string page =

@@ -3,6 +3,7 @@
 #include "blog/alias.h"
 #include "blog/publish.h"
 #include "net/encoding.h"
+#include "support/gbktext.h"
 #include "support/sandboxlogin.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ using test::Sandbox;
 using test::sandboxLogin;
 using test::sandboxOptions;
 
-std::string gbk(const char* utf8) { return fromUtf8(utf8); }
+using test::gbk;
 
 PostForm typedArticle() {
   PostForm f;

@@ -3,6 +3,7 @@
 #include "blog/publish.h"
 #include "net/encoding.h"
 #include "support/capture_server.h"
+#include "support/gbktext.h"
 #include "support/hostile_server.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@ namespace {
 
 using test::CaptureServer;
 
-std::string gbk(const char* utf8) { return fromUtf8(utf8); }
+using test::gbk;
 
 std::string answer(const std::string& utf8Body) {
   return test::okResponse(utf8Body, "Content-Type: text/html; charset=utf-8\r\n");

@@ -7,6 +7,7 @@
 #include "common/programdir.h"
 #include "net/encoding.h"
 #include "support/capture_server.h"
+#include "support/gbktext.h"
 #include "support/guiwait.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ namespace {
 
 using test::spin;
 
-std::string gbk(const char* utf8) { return fromUtf8(utf8); }
+using test::gbk;
 
 bool waitReady(QWebEngineView* view, int timeoutMs = 30000) {
   QElapsedTimer t;

@@ -10,6 +10,7 @@
 #include "crosspost/spacepost.h"
 #include "net/encoding.h"
 #include "net/http.h"
+#include "support/gbktext.h"
 #include "support/sandboxlogin.h"
 #include "support/wiredwindow.h"
 
@@ -32,7 +33,7 @@ namespace {
 using test::Sandbox;
 using test::sandboxOptions;
 
-std::string gbk(const char* utf8) { return fromUtf8(utf8); }
+using test::gbk;
 QString q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // The lists the blog's edit page offers in these tests.

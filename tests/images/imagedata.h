@@ -3,6 +3,7 @@
 #pragma once
 
 #include "net/encoding.h"
+#include "support/gbktext.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -82,6 +83,5 @@ inline std::string makeGif(int width, int height) {
 }
 
 // GBK form of a UTF-8 literal (test sources are UTF-8).
-inline std::string gbk(const char* utf8) { return inkpost::fromUtf8(utf8); }
 
 }  // namespace inkpost::test

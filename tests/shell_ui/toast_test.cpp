@@ -95,6 +95,28 @@ TEST_F(Toast, DurationBecomesTheTimerInterval) {
   EXPECT_EQ(seen.size, QSize(168, 67));
 }
 
+TEST_F(Toast, ALongNoticeWrapsInsideTheWindowItStandsOver) {
+  // Two lines of about 75 bytes: by the byte rule alone the plate would be
+  // 1,700 pixels wide and cover the whole window and more.
+  const QString text = QStringLiteral(
+      "发布失败：无法连接到博客\n连接被拒绝，或网络不通。文章没有发出，仍在窗口中：请检查网址和网络后再发布。");
+  Seen seen;
+  QSize labelNeeds;
+  QTimer::singleShot(60, [&] {
+    if (ToastWindow* t = currentToast())
+      labelNeeds = QSize(t->label()->width(), t->label()->heightForWidth(t->label()->width()));
+  });
+  inspectAfter(50, seen);
+  ShowToast(&parent, fromQ(text), 0.3);
+  ASSERT_TRUE(seen.shown);
+  const QRect p = parent.frameGeometry();
+  EXPECT_LE(seen.size.width(), p.width());
+  EXPECT_LE(seen.size.height(), p.height());
+  EXPECT_GE(seen.size.height(), labelNeeds.height());  // every line shows
+  EXPECT_EQ(seen.text, text);
+  EXPECT_EQ(seen.pos.x(), p.left() + (p.width() - seen.size.width()) / 2);
+}
+
 TEST_F(Toast, ASecondCallReplacesTheOpenNotice) {
   QPointer<ToastWindow> first;
   Seen second;

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace inkpost {
@@ -88,7 +89,34 @@ QTimer* delayTimer() {
   return s.ownDelayTimer;
 }
 
+constexpr int kNoticePadding = 12;
+
 }  // namespace
+
+NoticeSize noticeSize(std::string_view gbkText, int besideWidth) {
+  // 12 pixels a byte of the longest line, 2.5 times as wide as tall: short
+  // notices keep their designed size. A line longer than the window it
+  // stands over wraps at that width instead of covering everything.
+  size_t longest = 0;
+  int lines = 0;
+  for (size_t start = 0; start <= gbkText.size(); ++lines) {
+    size_t end = gbkText.find('\n', start);
+    if (end == std::string_view::npos) end = gbkText.size();
+    longest = std::max(longest, end - start);
+    start = end + 1;
+  }
+  NoticeSize size;
+  size.lines = std::max(lines, 1);
+  size.width = static_cast<int>(static_cast<double>(longest) * 12.0);
+  const int limit = std::max(besideWidth - 40, 360);
+  if (size.width > limit) {
+    size.width = limit;
+    size.wrapped = true;
+  }
+  size.height = static_cast<int>(size.width / 2.5);
+  if (size.wrapped) size.height = std::min(size.height, 96);  // grown to the text in applyGeometry
+  return size;
+}
 
 ToastWindow::ToastWindow(QWidget* parent, const std::string& gbkText, double seconds)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), text_(gbkText) {
@@ -147,11 +175,6 @@ void ToastWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void ToastWindow::applyGeometry() {
-  const int w = static_cast<int>(static_cast<double>(text_.size()) * 12.0);
-  const int h = static_cast<int>(w / 2.5);
-  if (width() != w || height() != h) resize(w, h);  // raises resizeEvent again: same values
-  label_->setGeometry(0, 0, w, h);
-
   QRect p;
   if (parentWidget()) {
     QWidget* pw = parentWidget();
@@ -159,6 +182,17 @@ void ToastWindow::applyGeometry() {
   } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
     p = screen->geometry();
   }
+  const NoticeSize size = noticeSize(text_, p.width());
+  const int w = size.width;
+  int h = size.height;
+  label_->setWordWrap(size.wrapped);
+  if (size.wrapped || size.lines > 1) {
+    // Wrapped or several lines: tall enough for every line of the text.
+    const int needed = label_->heightForWidth(w - 2 * kNoticePadding) + 2 * kNoticePadding;
+    h = std::max(h, needed);
+  }
+  if (width() != w || height() != h) resize(w, h);  // raises resizeEvent again: same values
+  label_->setGeometry(size.wrapped ? QRect(kNoticePadding, 0, w - 2 * kNoticePadding, h) : QRect(0, 0, w, h));
   // Rectangle edges as right/bottom exclusive, as a window rectangle has them.
   const int left = static_cast<int>(p.left() + (p.width() - w) / 2.0);
   const int top = static_cast<int>(p.top() + (p.height() - h) / 2.0);

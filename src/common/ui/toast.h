@@ -7,12 +7,24 @@
 #include <QWidget>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QLabel;
 class QTimer;
 
 namespace inkpost {
+
+// The plate of a notice shown over a window besideWidth pixels wide: 12
+// pixels a byte of its longest line and 2.5 times as wide as tall, but never
+// wider than that window (less a margin; at least 360): a longer text wraps.
+struct NoticeSize {
+  int width = 0;
+  int height = 0;  // a wrapped or several-line text grows to fit on screen
+  int lines = 1;
+  bool wrapped = false;
+};
+NoticeSize noticeSize(std::string_view gbkText, int besideWidth);
 
 // objectName "显示窗口"; holds the label 透明标签1 and the timer 时钟1.
 class ToastWindow : public QWidget {

@@ -111,6 +111,7 @@ class ArticleForm : public QWidget {
   // itself under.
   QLineEdit* titleBox() const { return title_; }
   QLineEdit* tagsBox() const { return tags_; }
+  QLineEdit* aliasBox() const { return alias_; }  // the Tags picker keeps clear of it
   QCheckBox* autoAliasBox() const { return autoAlias_; }
   QComboBox* categoryBox() const { return category_; }
   QWebEngineView* editor() const { return editor_; }

@@ -172,10 +172,10 @@ void TagsWindowCreated(TagsWindow& window) {
   TagsPicker& picker = window.picker();
   // By the box, never over the alias box, on the box's screen.
   const QLineEdit* box = picker.form().tagsBox();
-  const auto* aliasBox = picker.form().findChild<QLineEdit*>(QString::fromUtf8(unitname::kAlias));
+  const QLineEdit* aliasBox = picker.form().aliasBox();
   const QRect free = box->screen()->availableGeometry();
   const ScreenRect place =
-      tagsWindowPlace(screenRectOf(box), aliasBox ? screenRectOf(aliasBox) : ScreenRect{}, screenRectOf(box->window()),
+      tagsWindowPlace(screenRectOf(box), screenRectOf(aliasBox), screenRectOf(box->window()),
                       {free.x(), free.y(), free.width(), free.height()}, kWindowWidth, kWindowHeight);
   window.move(place.x, place.y);
   window.resize(place.width, place.height);

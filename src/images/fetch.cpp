@@ -1,6 +1,7 @@
 #include "images/fetch.h"
 
 #include "common/programdir.h"
+#include "net/cancel.h"
 #include "net/encoding.h"
 #include "net/http.h"
 
@@ -53,10 +54,14 @@ size_t collect(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
+// libcurl calls this at least once a second, more often while bytes flow:
+// a cancelled exchange ends there.
+int stopWhenCancelled(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) { return exchangeCancelled() ? 1 : 0; }
+
 Transfer get(const std::string& url, int timeoutSeconds) {
   static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   Transfer t;
-  if (!ready || url.empty()) return t;
+  if (!ready || url.empty() || exchangeCancelled()) return t;
   CURL* curl = curl_easy_init();
   if (!curl) return t;
   const std::string address = requestAddress(url);
@@ -76,6 +81,8 @@ Transfer get(const std::string& url, int timeoutSeconds) {
   curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, stopWhenCancelled);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   t.rc = curl_easy_perform(curl);
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &t.status);
   long requestBytes = 0;

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 namespace inkpost {
@@ -133,13 +134,24 @@ RunImages::Fetched RunImages::get(const std::string& address) {
     }
     entry = slot;
     if (!mine) {
-      ready_.wait(lock, [&] { return entry->done || exchangeCancelled(); });
+      // A cancel sets no signal here: look again every 50 ms.
+      while (!entry->done && !exchangeCancelled()) ready_.wait_for(lock, std::chrono::milliseconds(50));
       if (entry->done) return entry->fetched;
       return {{}, g("已取消")};
     }
   }
   Fetched fetched;
   const std::string bytes = fetchImage(address);
+  if (exchangeCancelled()) {
+    // Not the picture's fault: a later run fetches it again.
+    fetched.reason = g("已取消");
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.erase(address);
+    entry->fetched = fetched;
+    entry->done = true;
+    ready_.notify_all();
+    return fetched;
+  }
   if (bytes.empty()) {
     fetched.reason = g("图片无法取得：") + shortAddress(address);
   } else {

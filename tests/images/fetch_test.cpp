@@ -1,12 +1,15 @@
 // The plain GET behind uploads from a web address.
 #include "images/fetch.h"
 
+#include "net/cancel.h"
 #include "net/encoding.h"
 #include "support/capture_server.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 namespace inkpost {
 namespace {
@@ -55,6 +58,21 @@ TEST(FetchImage, StalledServerEndsWithinTheTimeBudget) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(fetchImage(server.url("/x.jpg"), 1), "");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+
+  // A cancel from another thread ends the wait long before the 20 s budget.
+  server.setStallMs(15000);
+  std::atomic<bool> cancel{false};
+  std::string got = "unset";
+  const auto begun = std::chrono::steady_clock::now();
+  std::thread worker([&] {
+    CancelScope scope(&cancel);
+    got = fetchImage(server.url("/x.jpg"));
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  cancel = true;
+  worker.join();
+  EXPECT_EQ(got, "");
+  EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(3));
 }
 
 // What came instead of an image, told apart.

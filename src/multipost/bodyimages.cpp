@@ -1,7 +1,10 @@
 #include "multipost/bodyimages.h"
 
 #include "blog/htmlscan.h"
+#include "images/upload.h"
 #include "net/asciitext.h"
+#include "net/gbktext.h"
+#include "sites/siteaddress.h"
 
 #include <algorithm>
 
@@ -13,36 +16,7 @@ bool isWebAddress(std::string_view a) {
   return lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0;
 }
 
-// Scheme and host in lower case, the rest as written.
-std::string folded(std::string_view address) {
-  std::string out(address);
-  const size_t scheme = out.find("://");
-  if (scheme == std::string::npos) return out;
-  const size_t hostEnd = out.find_first_of("/?#", scheme + 3);
-  const size_t n = hostEnd == std::string::npos ? out.size() : hostEnd;
-  for (size_t i = 0; i < n; ++i)
-    if (out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] + 32);
-  return out;
-}
-
-void replaceAll(std::string& text, const std::string& from, const std::string& to) {
-  if (from.empty() || from == to) return;
-  std::string out;
-  out.reserve(text.size());
-  size_t pos = 0;
-  for (size_t at; (at = text.find(from, pos)) != std::string::npos; pos = at + from.size()) {
-    out.append(text, pos, at - pos);
-    out += to;
-  }
-  out.append(text, pos, std::string::npos);
-  text = std::move(out);
-}
-
-std::string ampEscaped(const std::string& address) {
-  std::string out = address;
-  replaceAll(out, "&", "&amp;");
-  return out;
-}
+std::string ampEscaped(const std::string& address) { return gbkReplaceAll(address, "&", "&amp;"); }
 
 }  // namespace
 
@@ -62,8 +36,8 @@ std::vector<std::string> bodyImageAddresses(std::string_view gbkBody) {
 }
 
 bool inUploadFolderOf(std::string_view address, std::string_view site) {
-  const std::string folder = folded(std::string(site) + "upload/");
-  const std::string a = folded(address);
+  const std::string folder = siteAddressKey(std::string(site) + kUploadFolder);
+  const std::string a = siteAddressKey(address);
   return a.size() > folder.size() && a.compare(0, folder.size(), folder) == 0;
 }
 
@@ -74,8 +48,8 @@ std::string replaceAddresses(std::string_view gbkBody, const std::map<std::strin
   std::stable_sort(order.begin(), order.end(),
                    [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
   for (const auto& [from, to] : order) {
-    replaceAll(body, from, to);
-    if (from.find('&') != std::string::npos) replaceAll(body, ampEscaped(from), ampEscaped(to));
+    body = gbkReplaceAll(body, from, to);
+    if (from.find('&') != std::string::npos) body = gbkReplaceAll(body, ampEscaped(from), ampEscaped(to));
   }
   return body;
 }

@@ -41,6 +41,10 @@ TEST(BodyImages, FindsWebPicturesAndMovesEachBlogsCopy) {
   EXPECT_EQ(moved,
             "<p><img src=\"http://b/upload/x.jpg\"> <IMG alt='' SRC='http://b/upload/p.png'>"
             "<img src=\"file:///local.gif\"><img src=\"http://b/upload/x.jpg\"></p>");
+  // Text that only looks like the address from the trail byte of a
+  // character on (乭 is 81 68, "h") stays as it was.
+  const std::string text = g("<p>乭") + "ttp://a.example/upload/x.jpg</p>";
+  EXPECT_EQ(replaceAddresses(text, {{"http://a.example/upload/x.jpg", "http://b/upload/x.jpg"}}), text);
 }
 
 class ManyBlogs : public ::testing::Test {

@@ -175,5 +175,23 @@ TEST_F(MultiPublishWindowTest, ACancelMidRunLeavesNoDuplicateAndSaysWhatWentOut)
   EXPECT_GE(stored, 4);
 }
 
+TEST_F(MultiPublishWindowTest, CheckLooksForTheTitleThatWasSentNotTheOneTypedSince) {
+  Sandbox::Options o = test::sandboxOptions({"--empty-post-answer"});
+  o.sites = 2;
+  Sandbox sb(o);
+  prepare(sb, 1, {});
+  ASSERT_TRUE(window_);
+  button("按钮_全选")->click();
+  ASSERT_TRUE(allDone());
+  button("按钮_开始发布")->click();
+  ASSERT_TRUE(allDone());
+  ASSERT_TRUE(stepText(1).contains(QStringLiteral("结果不明"))) << stepText(1).toStdString();
+  units().titleEdit->setText(QStringLiteral("改过的标题"));  // the author goes on typing
+  QWidget* actions = window_->table()->cellWidget(row(1), MultiPublishWindow::kAction);
+  actions->findChild<QPushButton*>(QStringLiteral("按钮_检查"))->click();
+  EXPECT_EQ(stepText(1), QStringLiteral("成功（已在博客上找到这篇文章）"));
+  EXPECT_EQ(sb.articleCount(1), 1);
+}
+
 }  // namespace
 }  // namespace inkpost

@@ -67,6 +67,7 @@ struct MultiPublishWindow::Row {
   QElapsedTimer clock;
   qint64 elapsedMs = -1;
   bool listsShown = false;
+  std::string sentTitle;  // the title of its last run, what 检查 looks for
 };
 
 // A captcha a worker waits for: asked on the window thread, one at a time.
@@ -442,6 +443,7 @@ void MultiPublishWindow::publishRows(const std::vector<size_t>& rows) {
     p.choose(index, category->currentIndex() < 0 ? std::string() : fromQ(category->currentData().toString()),
              author->currentIndex() < 0 ? std::string() : fromQ(author->currentData().toString()), categoryName);
     r.active = true;
+    r.sentTitle = fields.title;
     r.clock.invalidate();
     r.elapsedMs = -1;
     r.state = {};
@@ -486,7 +488,7 @@ void MultiPublishWindow::cancelRun() {
 void MultiPublishWindow::check(int row) {
   Row& r = rows_[static_cast<size_t>(row)];
   if (!form_) return;
-  const std::string title = form_->title();
+  const std::string title = r.sentTitle.empty() ? form_->title() : r.sentTitle;
   std::shared_ptr<BlogClient> client = r.client;
   ArrivalCheck found;
   table_->item(row, kStep)->setText(q("正在检查…"));

@@ -138,12 +138,14 @@ SiteRecord readRawRow(sqlite3_stmt* s) {
   return r;
 }
 
-SiteRecord readRow(sqlite3_stmt* s) {
-  SiteRecord r = readRawRow(s);
+// A row as read, with its passwords fetched from where they are kept.
+SiteRecord withPasswords(SiteRecord r) {
   r.pass = resolvedPassword(r.pass);
   r.bdpass = resolvedPassword(r.bdpass);
   return r;
 }
+
+SiteRecord readRow(sqlite3_stmt* s) { return withPasswords(readRawRow(s)); }
 
 // Opens an existing file with the key. The key is only checked by the first
 // read, so the schema is read here; a file another program holds is waited
@@ -476,8 +478,13 @@ bool ExecuteSiteStatement(const std::string& statement) {
 
 std::optional<SiteRecord> findSiteByAddress(const std::string& url) {
   const std::string key = siteAddressKey(url);
-  for (SiteRecord& r : listSites())
-    if (siteAddressKey(r.weburl) == key) return std::move(r);
+  Stmt s = prepareOne(connection(), "select * from web order by ID");
+  if (!s) return std::nullopt;
+  // Only the row found asks the keyring for its passwords.
+  while (sqlite3_step(s.get()) == SQLITE_ROW) {
+    SiteRecord r = readRawRow(s.get());
+    if (siteAddressKey(r.weburl) == key) return withPasswords(std::move(r));
+  }
   return std::nullopt;
 }
 

@@ -22,16 +22,25 @@ void BlogClient::setSite(const SiteRecord& site) {
 }
 
 void BlogClient::forget() {
+  ++session_;
   cookie_.clear();
   ready_ = false;
   lists_ = {};
 }
 
+void BlogClient::keepCookie(const std::string& cookie, unsigned long long session) {
+  if (session == session_) cookie_ = cookie;
+}
+
 LoginReport BlogClient::logIn(const std::string& account, const std::string& password, const LoginHooks& hooks) {
   CancelScope scope(&cancel_);
+  // A second login (two renewals at once) waits, then starts afresh.
+  std::lock_guard<std::mutex> one(loginMutex_);
+  unsigned long long session = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     forget();
+    session = session_;
   }
   LoginReport report;
   LoginAsk ask;
@@ -55,7 +64,7 @@ LoginReport BlogClient::logIn(const std::string& account, const std::string& pas
     report.lastOutcome = loginAttempt(address_, use.name, use.password, cookie, ask, &report.reached, &report.refusal);
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      cookie_ = cookie;
+      keepCookie(cookie, session);
     }
     if (exchangeCancelled()) {
       report.result = LoginResult::Interrupted;
@@ -105,11 +114,18 @@ LoginReport BlogClient::logIn(const std::string& account, const std::string& pas
 
 EditPageLoad BlogClient::readEditPage() {
   CancelScope scope(&cancel_);
-  std::string cookie = sessionCookie();
+  std::string cookie;
+  unsigned long long session = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cookie = cookie_;
+    session = session_;
+  }
   const std::string html = fetchEditPage(address_, cookie);
   EditPage page = parseEditPage(html);
   std::lock_guard<std::mutex> lock(mutex_);
-  cookie_ = cookie;
+  if (session != session_) return EditPageLoad::NoPage;  // logged out meanwhile: the lists are not this session's
+  keepCookie(cookie, session);
   // The lists never outlive a failed read: an article can never go out with
   // a category or author of an earlier page.
   ready_ = false;
@@ -140,10 +156,16 @@ SessionRun BlogClient::withSession(const std::function<bool(std::string& cookie)
   CancelScope scope(&cancel_);
   SessionRun run;
   const auto once = [&] {
-    std::string cookie = sessionCookie();
+    std::string cookie;
+    unsigned long long session = 0;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      cookie = cookie_;
+      session = session_;
+    }
     const bool wantsLogin = send(cookie);
     std::lock_guard<std::mutex> lock(mutex_);
-    cookie_ = cookie;
+    keepCookie(cookie, session);
     return wantsLogin;
   };
   if (!once()) return run;

@@ -178,6 +178,10 @@ class BlogClient {
 
  private:
   void forget();  // with the lock held
+  // Keeps the cookie an exchange ends with, unless the session it began in
+  // has been forgotten since (a log-out, another login): a stale copy never
+  // replaces a newer session. With the lock held.
+  void keepCookie(const std::string& cookie, unsigned long long session);
 
   const std::string address_;
   mutable std::mutex mutex_;
@@ -186,6 +190,8 @@ class BlogClient {
   bool ready_ = false;
   EditPage lists_;
   std::string account_, password_;  // of the last login, for a renewal
+  unsigned long long session_ = 0;  // counts forget(): which session a cookie belongs to
+  std::mutex loginMutex_;           // one login of this blog at a time
   std::atomic<bool> cancel_{false};
 };
 

@@ -170,5 +170,32 @@ TEST_F(Clients, AFailedLoginLeavesTheClientLoggedOutWithoutLists) {
   EXPECT_EQ(sb.articleCount(), 0);
 }
 
+TEST_F(Clients, AnExchangeThatOutlivesItsSessionDoesNotPutItsCookieBack) {
+  Sandbox sb(test::sandboxOptions());
+  BlogClient client(siteAt(sb.siteUrl(), 1));
+  ASSERT_EQ(client.logIn("admin", "secret").result, LoginResult::Ready);
+  const std::string before = client.sessionCookie();
+  std::promise<void> started, release;
+  std::shared_future<void> go = release.get_future().share();
+  // A slow exchange of the first session (a post held up by the blog).
+  auto slow = std::async(std::launch::async, [&] {
+    return client.withSession([&](std::string& cookie) {
+      started.set_value();
+      go.wait();
+      cookie += "; stale=1";
+      return false;
+    });
+  });
+  started.get_future().wait();
+  client.logOut();
+  ASSERT_EQ(client.logIn("admin", "secret").result, LoginResult::Ready);
+  const std::string fresh = client.sessionCookie();
+  ASSERT_NE(fresh, before);
+  release.set_value();
+  (void)slow.get();
+  EXPECT_EQ(client.sessionCookie(), fresh);
+  EXPECT_TRUE(client.ready());
+}
+
 }  // namespace
 }  // namespace inkpost

@@ -1,9 +1,12 @@
 #include "blog/captcha.h"
 
 #include "blog/captcha_model.h"
-#include "common/privatefile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -145,13 +148,36 @@ std::int32_t& CaptchaDataHandle() {
   return handle;
 }
 
+namespace {
+
+bool writeAllAt(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
 void loadCaptchaData(const std::string& dir) {
   const std::string path = dir + "/" + kCaptchaDataFile;
-  auto write = [&](const std::string& bytes) { replacePrivateFile(path, bytes); };
-  write(captchaDataBlock());
-  CaptchaDataHandle() = LoadCdsFromFile(path);
-  write(captchaFillerBlock());
-  std::remove(path.c_str());
+  // A scratch file of our own: whatever stood at the path (a link included)
+  // goes, and the new file is made private, never written through a link.
+  // It lives for the load only, so it is not flushed to disk; the filler
+  // then goes over the same file before it is deleted.
+  ::unlink(path.c_str());
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const bool written = fd >= 0 && writeAllAt(fd, captchaDataBlock());
+  CaptchaDataHandle() = written ? LoadCdsFromFile(path) : 0;
+  if (fd >= 0) {
+    (void)writeAllAt(fd, captchaFillerBlock());
+    ::close(fd);
+  }
+  ::unlink(path.c_str());
 }
 
 }  // namespace inkpost

@@ -7,6 +7,9 @@
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include <cstring>
 
@@ -105,6 +108,16 @@ TEST(CaptchaData, StartUpStepLeavesNoFileBehind) {
   loadCaptchaData(dir.path());
   EXPECT_GT(CaptchaDataHandle(), 0);
   EXPECT_FALSE(test::fileExists(dir.file(kCaptchaDataFile)));
+  // A link put at its place is removed, never written through.
+  const std::string outside = dir.file("outside.txt");
+  std::ofstream(outside) << "keep";
+  std::filesystem::create_symlink(outside, dir.file(kCaptchaDataFile));
+  CaptchaDataHandle() = 0;
+  loadCaptchaData(dir.path());
+  EXPECT_GT(CaptchaDataHandle(), 0);
+  std::ifstream in(outside);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.file(kCaptchaDataFile)));
   // A folder that cannot be written leaves the handle at 0 and no file.
   loadCaptchaData(dir.file("missing/folder"));
   EXPECT_EQ(CaptchaDataHandle(), 0);

@@ -239,6 +239,20 @@ void BlogClient::cancel() { cancel_.store(true); }
 
 void BlogClient::resetCancel() { cancel_.store(false); }
 
+PublishAttempt attemptOf(const BlogClient& client, const std::string& title, PublishStep step, PublishOutcome outcome,
+                         const std::string& reason) {
+  const SiteRecord site = client.site();
+  PublishAttempt attempt;
+  attempt.siteId = site.id;
+  attempt.siteName = site.webname;
+  attempt.siteAddress = client.address();
+  attempt.title = title;
+  attempt.step = step;
+  attempt.outcome = outcome;
+  attempt.reason = reason;
+  return attempt;
+}
+
 std::shared_ptr<BlogClient> BlogClients::clientFor(const SiteRecord& site) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::shared_ptr<BlogClient>& client = clients_[site.id];

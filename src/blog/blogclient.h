@@ -21,6 +21,7 @@
 #include "blog/login.h"
 #include "blog/openarticle.h"
 #include "blog/publish.h"
+#include "blog/publishrecord.h"
 #include "sites/siterecord.h"
 
 #include <atomic>
@@ -194,6 +195,10 @@ class BlogClient {
   std::mutex loginMutex_;           // one login of this blog at a time
   std::atomic<bool> cancel_{false};
 };
+
+// An attempt at the client's site, as the publish record keeps it.
+PublishAttempt attemptOf(const BlogClient& client, const std::string& title, PublishStep step, PublishOutcome outcome,
+                         const std::string& reason);
 
 // The clients of the program, one per site: every window that talks to a
 // blog takes its client from here, so a blog logged in to once is logged in

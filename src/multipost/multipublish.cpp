@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <utility>
 
 namespace inkpost {
 namespace {
@@ -464,29 +465,21 @@ void MultiPublisher::publishRow(size_t row) {
 }
 
 void MultiPublisher::record(size_t row, PublishStep step, PublishOutcome outcome, const std::string& reason) {
-  const MultiTarget& t = targets_[row];
-  const SiteRecord site = t.client->site();
-  PublishAttempt attempt;
-  attempt.siteId = site.id;
-  attempt.siteName = site.webname;
-  attempt.siteAddress = t.client->address();
+  std::string title;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (article_) attempt.title = article_->fields.title;
+    if (article_) title = article_->fields.title;
   }
-  attempt.step = step;
-  attempt.outcome = outcome;
-  attempt.reason = reason;
   std::string error;
-  if (!recordPublishAttempt(attempt, &error)) {
+  if (!recordPublishAttempt(attemptOf(*targets_[row].client, title, step, outcome, reason), &error)) {
     std::lock_guard<std::mutex> lock(mutex_);
     recordError_ = error;
   }
 }
 
-std::string MultiPublisher::recordError() const {
+std::string MultiPublisher::takeRecordError() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return recordError_;
+  return std::exchange(recordError_, {});
 }
 
 }  // namespace inkpost

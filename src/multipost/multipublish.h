@@ -144,8 +144,9 @@ class MultiPublisher {
   size_t size() const { return targets_.size(); }
   // The run's pictures (fetched once per publish).
   int imageFetches() const;
-  // Why the publish record could not be written (GBK), empty while it could.
-  std::string recordError() const;
+  // Why the publish record could not be written (GBK), empty while it
+  // could; told once.
+  std::string takeRecordError();
 
  private:
   struct Job {

@@ -4,10 +4,12 @@
 // they recover sends to those two only; a cancel leaves no duplicate.
 #include "multipost/ui/multipublishwindow.h"
 
+#include "blog/publishrecord.h"
 #include "blog/ui/login.h"
 
 #include "../images/imagedata.h"
 #include "common/ui/gbk.h"
+#include "common/ui/toast.h"
 #include "net/encoding.h"
 #include "support/sandbox.h"
 #include "support/sandboxlogin.h"
@@ -24,6 +26,8 @@
 #include <QTableWidget>
 
 #include <httplib.h>
+
+#include <filesystem>
 
 namespace inkpost {
 namespace {
@@ -191,6 +195,23 @@ TEST_F(MultiPublishWindowTest, CheckLooksForTheTitleThatWasSentNotTheOneTypedSin
   actions->findChild<QPushButton*>(QStringLiteral("按钮_检查"))->click();
   EXPECT_EQ(stepText(1), QStringLiteral("成功（已在博客上找到这篇文章）"));
   EXPECT_EQ(sb.articleCount(1), 1);
+}
+
+TEST_F(MultiPublishWindowTest, ARecordThatCannotBeWrittenIsSaidAtTheEndOfTheRun) {
+  Sandbox::Options o = test::sandboxOptions();
+  o.sites = 2;
+  Sandbox sb(o);
+  prepare(sb, 1, {});
+  ASSERT_TRUE(window_);
+  std::filesystem::create_directory(PublishRecord::defaultPath());  // no file can go there
+  clearToastHistory();
+  button("按钮_全选")->click();
+  ASSERT_TRUE(allDone());
+  button("按钮_开始发布")->click();
+  ASSERT_TRUE(allDone());
+  EXPECT_EQ(sb.articleCount(1), 1);
+  EXPECT_TRUE(test::waitUntil([] { return toastTexts().filter(QStringLiteral("发布记录无法写入")).size() == 1; }, 5000))
+      << toastTexts().join(" | ").toStdString();
 }
 
 }  // namespace

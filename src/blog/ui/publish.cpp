@@ -60,17 +60,9 @@ namespace {
 // is said in the status line (the publish itself is told by its notice).
 void record(CurrentBlog& blog, const BlogClient& client, const std::string& title, PublishStep step,
             PublishOutcome outcome, const std::string& reason) {
-  const SiteRecord site = client.site();
-  PublishAttempt attempt;
-  attempt.siteId = site.id;
-  attempt.siteName = site.webname;
-  attempt.siteAddress = client.address();
-  attempt.title = title;
-  attempt.step = step;
-  attempt.outcome = outcome;
-  attempt.reason = reason;
   std::string error;
-  if (!recordPublishAttempt(attempt, &error)) blog.status().flash(toQ(fromUtf8("发布记录无法写入：") + error));
+  if (!recordPublishAttempt(attemptOf(client, title, step, outcome, reason), &error))
+    blog.status().flash(toQ(fromUtf8("发布记录无法写入：") + error));
 }
 
 }  // namespace

@@ -258,7 +258,6 @@ int MultiPublishWindow::rowOf(int siteId) const {
   return -1;
 }
 
-int MultiPublishWindow::siteOf(int row) const { return rows_.at(static_cast<size_t>(row)).site.id; }
 RowState MultiPublishWindow::rowState(int row) const { return rows_.at(static_cast<size_t>(row)).state; }
 bool MultiPublishWindow::ticked(int row) const { return table_->item(row, kSite)->checkState() == Qt::Checked; }
 void MultiPublishWindow::setTicked(int row, bool on) {
@@ -401,6 +400,12 @@ void MultiPublishWindow::rowChanged(size_t index, const RowState& state) {
   if (!running()) {
     clock_->stop();
     showLastOutcomes();
+    const std::string recordError = publisher_ ? publisher_->takeRecordError() : std::string();
+    if (!recordError.empty()) {
+      // After this change is handled: the notice waits for its own close.
+      QTimer::singleShot(0, this,
+                         [this, recordError] { ShowToast(this, fromUtf8("发布记录无法写入：") + recordError, 2.6); });
+    }
   }
   updateCount();
 }

@@ -43,7 +43,6 @@ class MultiPublishWindow : public QDialog {
 
   // The row of a site ID; -1 when it is not listed.
   int rowOf(int siteId) const;
-  int siteOf(int row) const;
   RowState rowState(int row) const;
   bool ticked(int row) const;
   void setTicked(int row, bool on);

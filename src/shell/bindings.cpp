@@ -162,6 +162,7 @@ void bindMainWindow(MainWindow& w) {
   QObject::connect(&sites, &SiteBar::sitePickedAgain, &w, [&w, &blog, showFlags] {
     guard(w, "登录", [&] {
       showFlags();
+      showFirstStepHint(w);
       blog.logInAgain();
     });
   });
@@ -169,8 +170,12 @@ void bindMainWindow(MainWindow& w) {
   w.logInAtStartAction()->setChecked(logInAtStart());
   QObject::connect(w.logInAtStartAction(), &QAction::toggled, &w,
                    [&w](bool on) { guard(w, "保存设置", [&] { setLogInAtStart(on); }); });
-  QObject::connect(w.reloginAction(), &QAction::triggered, &w,
-                   [&w, &blog] { guard(w, "登录", [&] { blog.logInAgain(); }); });
+  QObject::connect(w.reloginAction(), &QAction::triggered, &w, [&w, &blog] {
+    guard(w, "登录", [&] {
+      showFirstStepHint(w);
+      blog.logInAgain();
+    });
+  });
   // 组合框_分类 selection changed: bound to a handler that does nothing.
   QObject::connect(form.categoryBox(), &QComboBox::currentIndexChanged, &w, [](int) {});
   // 编辑框_标题 content changed; 选择框_自动别名 click (after the sites

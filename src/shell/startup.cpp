@@ -71,6 +71,12 @@ void startUp(MainWindow& w) {
     }
   }
   showFirstStepHint(w);
+  // The site chosen last, shown without a login: how to log in (a login
+  // clears this, as the first-step hint).
+  if (const std::optional<SiteRecord> site = w.sites().chosenSite(); site && !logInAtStart())
+    StatusLine(w.statusLine())
+        .setText(QStringLiteral("上次的网站“%1”还没有登录：按F5登录（“网站管理 → 启动时登录上次的网站”可以自动登录）")
+                     .arg(toQ(site->webname)));
 
   // 8. Installed copies keep their data in the user's folder: said once.
   if (!programFolders().portable && !toldDataFolder()) {

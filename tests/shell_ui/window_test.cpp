@@ -211,6 +211,29 @@ TEST_F(Window, ASlowLoginSaysWhatItDoesAndTheWindowKeepsRunning) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(Window, TheSiteChosenLastComesBackAndIsLoggedInToWhenAsked) {
+  Sandbox sb;
+  const int id = site("沙盒博客", sb.siteUrl());
+  pick(id);
+  ASSERT_TRUE(w().blog().ready());
+  w().close();
+  w_.reset();
+  // Shown, not logged in, and the status line says how to log in.
+  EXPECT_EQ(units().siteChooser->currentText(), QStringLiteral("沙盒博客"));
+  EXPECT_FALSE(w().blog().ready());
+  EXPECT_TRUE(units().statusLine->currentMessage().contains(QStringLiteral("按F5登录")))
+      << units().statusLine->currentMessage().toStdString();
+  w().reloginAction()->trigger();  // F5: logged in, and the hint is gone
+  EXPECT_TRUE(waitUntil([&] { return w().blog().ready(); }, 15000));
+  EXPECT_EQ(units().statusLine->currentMessage(), QString());
+  w().logInAtStartAction()->trigger();  // 网站管理 → 启动时登录上次的网站
+  w().close();
+  w_.reset();
+  w();
+  EXPECT_TRUE(waitUntil([&] { return w().blog().ready(); }, 15000));
+  EXPECT_EQ(units().siteChooser->currentText(), QStringLiteral("沙盒博客"));
+}
+
 TEST_F(Window, EntitiesAreShownDecodedTheNumberIsSentAndAnUntouchedTimeIsRefreshed) {
   Sandbox sb;
   pick(site("沙盒博客", sb.siteUrl()));

@@ -25,6 +25,7 @@ namespace inkpost {
 namespace {
 
 using test::spin;
+using test::waitUntil;
 
 using test::gbk;
 
@@ -127,6 +128,75 @@ TEST_F(EditorPage, HostileBodiesRoundTripByteForByte) {
   });
   loop.exec();
   EXPECT_TRUE(hacked.toBool());
+}
+
+// A long body (an opened article of a megabyte) shows its beginning first
+// and comes in whole in later tasks. Until then every read still gets the
+// whole body, and an edit, an insert or a new write first brings in the rest
+// or replaces it: nothing is lost, doubled or left half in.
+TEST_F(EditorPage, ALongBodyComesInPartsAndIsWholeForEveryReadAndEdit) {
+  loadAndWait();
+  view()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(view()));
+  // Blocks with loose text and inline runs between them, comments, tables,
+  // nested lists, &nbsp; and escaped markup.
+  std::string body;
+  int last = 0;
+  for (; body.size() < 400000; ++last) {
+    const std::string n = std::to_string(last);
+    body += gbk("<p>第") + n + gbk("段 &amp; &lt;b&gt; “引号”</p>\n");
+    if (last % 50 == 0) body += "loose " + n + " <b>bold</b>&nbsp;<a href=\"http://example.org/" + n + "\">a</a>\n";
+    if (last % 97 == 0)
+      body += "<!-- more --><table><tr><td>" + n + "</td></tr></table><ul><li>a<ul><li>b</li></ul></li></ul>";
+  }
+  const std::string lastMark = gbk("第") + std::to_string(last - 1) + gbk("段");
+  const QString loading = QStringLiteral("FCKeditorAPI.GetInstance('txaContent').Loading()");
+  auto whole = [&] { return waitUntil([&] { return !runScript(view(), loading).toBool(); }, 20000); };
+
+  // Read while parts are out: the written body, byte for byte.
+  setEditorBody(view(), body);
+  EXPECT_TRUE(runScript(view(), loading).toBool());
+  EXPECT_EQ(editorBody(view()), body);
+  ASSERT_TRUE(whole());
+  EXPECT_EQ(editorBody(view()), body);
+  // The parts make what the editor makes of the body in one go.
+  EXPECT_TRUE(runScript(view(), QStringLiteral("(function(){var i=FCKeditorAPI.GetInstance('txaContent');"
+                                               "var h=i.GetHTML(),parts=i.GetEditorHTML(),e=tinymce.activeEditor;"
+                                               "e.setContent(h);return parts===e.getContent();})()"))
+                  .toBool());
+
+  // Typing before the rest is in: the key lands in the whole body, and undo
+  // goes back to the whole body, not to its beginning.
+  setEditorBody(view(), body);
+  runScript(view(), QStringLiteral("tinymce.activeEditor.focus()"));
+  QTest::keyClick(view()->focusProxy(), Qt::Key_Q);
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return editorBody(view()).find("Q") != std::string::npos || editorBody(view()).find("q") != std::string::npos;
+      },
+      10000));
+  EXPECT_FALSE(runScript(view(), loading).toBool());
+  std::string typed = editorBody(view());
+  EXPECT_NE(typed.find(lastMark), std::string::npos);
+  EXPECT_EQ(typed.find(lastMark), typed.rfind(lastMark));
+  QTest::keyClick(view()->focusProxy(), Qt::Key_Z, Qt::ControlModifier);
+  ASSERT_TRUE(waitUntil([&] { return editorBody(view()).find("q") == std::string::npos; }, 10000));
+  typed = editorBody(view());
+  EXPECT_NE(typed.find(lastMark), std::string::npos);
+
+  // An image inserted before the rest is in goes after all of it.
+  setEditorBody(view(), body);
+  insertIntoEditor(view(), "<img src=\"http://127.0.0.1:1/x.png\">");
+  const std::string inserted = editorBody(view());
+  EXPECT_GT(inserted.find("x.png"), inserted.find(lastMark));
+  EXPECT_EQ(inserted.find(lastMark), inserted.rfind(lastMark));
+
+  // A new write replaces the parts still out of the one before.
+  setEditorBody(view(), body);
+  setEditorBody(view(), "<p>short</p>");
+  spin(1500);
+  EXPECT_EQ(editorBody(view()), "<p>short</p>");
+  EXPECT_EQ(runScript(view(), QStringLiteral("tinymce.activeEditor.getBody().childElementCount")).toInt(), 1);
 }
 
 TEST_F(EditorPage, TypedEmojiComesBackAsCharacterReference) {

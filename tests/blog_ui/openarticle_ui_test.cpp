@@ -181,6 +181,28 @@ TEST_F(OpenArticle, OpenedChangedAndPublishedAgainItStaysOneArticleWithItsOwnFie
   EXPECT_EQ(w().windowTitle(), q("Inkpost客户端 v12.9.5"));
 }
 
+// A long article shows its beginning while the editor brings in the rest;
+// published again at once, the blog gets all of its body.
+TEST_F(OpenArticle, ALongArticlePublishedAgainAtOnceKeepsAllOfItsBody) {
+  Sandbox sb(sandboxOptions());
+  std::string body;
+  for (int i = 0; body.size() < 600000; ++i)
+    body += g("<p>很长的文章，第") + std::to_string(i) + g("段 &amp; &lt;x&gt;</p>\n");
+  store(sb, onBlog(g("长文"), body));
+  start(sb);
+  open(q("长文"));
+  ASSERT_EQ(w().form().editingId(), 1);
+  EXPECT_TRUE(test::runScript(units().editorView, "FCKeditorAPI.GetInstance('txaContent').Loading()").toBool())
+      << "the rest of the body still coming in";
+  units().titleEdit->setText(q("长文（改）"));
+  units().publishButton->click();
+  EXPECT_EQ(toastHistory(), std::vector<std::string>{g("修改成功")});
+  ASSERT_EQ(sb.articleCount(), 1);
+  EXPECT_EQ(gbkWithCharRefs(field(sb, "edtTitle")), g("长文（改）"));
+  const std::string sent = gbkWithCharRefs(field(sb, "txaContent"));
+  EXPECT_TRUE(sent == body) << sent.size() << " bytes of " << body.size();
+}
+
 TEST_F(OpenArticle, DraftsKeepWhichArticleSoANewArticleAndARestoreGoOnRight) {
   Sandbox sb(sandboxOptions());
   PostForm first = onBlog(g("第一篇"), g("<p>一</p>"));

@@ -44,6 +44,17 @@
   // The one load handler an image may carry: the resize call that the
   // blog's article page defines. Any other handler is dropped.
   var RESIZE_HANDLER = /^ResizeImage\(this,\s*\d{1,5}\)$/;
+  // A long body (an opened article of a megabyte) is shown in parts: its
+  // beginning at once, the rest in further tasks, so that the first screen
+  // does not wait for the editor to parse and lay out all of it (about a
+  // second for a megabyte). The parts split at top-level blocks. Until the
+  // last part is in, the body counts as the one written: a read returns the
+  // written text, and anything that changes or serialises the body first
+  // brings in the rest at once.
+  var LONG_BODY = 200000;  // characters
+  var FIRST_PART = 30000;
+  var NEXT_PART = 100000;
+  var loading = null;      // {nodes, next} while parts are still out
 
   function stale() {
     if (observer && observer.takeRecords().length) serialised = null;
@@ -68,7 +79,7 @@
     idleTimer = setTimeout(function () {
       idleTimer = null;
       whenIdle(function () {
-        if (editor && stale()) serialise();
+        if (editor && !loading && stale()) serialise();
       });
     }, IDLE_DELAY_MS);
   }
@@ -110,25 +121,147 @@
     caretPlaced = true;
   }
 
+  // Runs change without counting its mutations as changes of the body; any
+  // change noticed before it still counts.
+  function quietly(change) {
+    if (!observer) return change();
+    if (observer.takeRecords().length) {
+      changes++;
+      serialised = null;
+    }
+    observer.disconnect();
+    try {
+      return change();
+    } finally {
+      observe();
+    }
+  }
+
   function write(html) {
+    stopLoading();
     changes++;
     caretPlaced = false;
+    var rest = html.length > LONG_BODY ? topLevelNodes(html) : null;
+    var first = rest ? takePart(rest, FIRST_PART) : html;
     // The write counts as one change, not as one for every node it makes.
-    if (observer) observer.disconnect();
-    editor.setContent(html);
-    if (observer) observe();
+    quietly(function () {
+      editor.setContent(first);
+    });
     editor.undoManager.clear();
     serialised = null;
     lastWritten = html;
-    lastRaw = editor.getBody().innerHTML;
     lastSerialised = null;
+    if (rest && rest.next < rest.nodes.length) {
+      lastRaw = null;
+      loading = rest;
+      // The beginning is painted before the next part is made.
+      afterNextFrame(function () {
+        loadNextPart(rest);
+      });
+      return;
+    }
+    lastRaw = editor.getBody().innerHTML;
     unsettled = true;
     setTimeout(settle, 0);
+  }
+
+  // The top-level nodes of html, parsed in an inert document (no script
+  // runs, nothing loads); the editor parses and filters each part itself.
+  function topLevelNodes(html) {
+    var doc = new DOMParser().parseFromString('<body>' + html + '</body>', 'text/html');
+    return {nodes: Array.prototype.slice.call(doc.body.childNodes), next: 0};
+  }
+
+  function escapeText(text) {
+    return text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/\u00a0/g, '&nbsp;');
+  }
+
+  function nodeHtml(node) {
+    if (node.nodeType === 1) return node.outerHTML;
+    if (node.nodeType === 3) return escapeText(node.data);
+    if (node.nodeType === 8) return '<!--' + node.data + '-->';
+    return '';
+  }
+
+  // The markup of the next nodes, about size characters, ending only before
+  // a block: text and inline elements next to each other stay in one part,
+  // as the editor wraps them in one paragraph.
+  function takePart(rest, size) {
+    var blocks = editor.schema.getBlockElements();
+    var parts = [];
+    var length = 0;
+    while (rest.next < rest.nodes.length) {
+      var node = rest.nodes[rest.next];
+      if (length >= size && node.nodeType === 1 && blocks[node.nodeName]) break;
+      var piece = nodeHtml(node);
+      parts.push(piece);
+      length += piece.length;
+      rest.next++;
+    }
+    return parts.join('');
+  }
+
+  function appendPart(html) {
+    var tree = editor.parser.parse(html, {isRootContent: true, insert: true});
+    var markup = tinymce.html.Serializer({validate: false}, editor.schema).serialize(tree);
+    quietly(function () {
+      editor.getBody().appendChild(editor.dom.createFragment(markup));
+    });
+    serialised = null;
+  }
+
+  // Runs run once the page has painted (or after a moment, as a hidden page
+  // does not paint).
+  function afterNextFrame(run) {
+    var ran = false;
+    function once() {
+      if (!ran) {
+        ran = true;
+        run();
+      }
+    }
+    window.requestAnimationFrame(function () {
+      setTimeout(once, 0);
+    });
+    setTimeout(once, 250);
+  }
+
+  // Appends the next part of the load rest, unless a later write replaced
+  // it or everything has come in already.
+  function loadNextPart(rest) {
+    if (loading !== rest) return;
+    appendPart(takePart(rest, NEXT_PART));
+    if (rest.next < rest.nodes.length) {
+      setTimeout(function () {
+        loadNextPart(rest);
+      }, 0);
+    } else {
+      settle();
+    }
+  }
+
+  // Brings in every part still out; the write is then settled as a short
+  // one is.
+  function finishLoading() {
+    if (!loading) return;
+    if (loading.next < loading.nodes.length) appendPart(takePart(loading, Infinity));
+    loading = null;
+    editor.addVisual(editor.getBody());
+    editor.undoManager.clear();
+    serialised = null;
+    lastRaw = editor.getBody().innerHTML;
+    unsettled = true;
+  }
+
+  // A new write replaces the parts of an earlier one still out.
+  function stopLoading() {
+    loading = null;
   }
 
   // The bookkeeping of the last write: the first undo level, and what the
   // editor makes of the body while it is still the written one.
   function settle() {
+    finishLoading();
     if (!unsettled || !editor) return;
     unsettled = false;
     editor.undoManager.add();
@@ -153,7 +286,7 @@
     Name: 'txaContent',
     GetHTML: function () {
       if (!editor) return pending !== null ? pending : '';
-      if (unchangedSinceWrite()) return lastWritten;
+      if (loading || unchangedSinceWrite()) return lastWritten;
       return serialise();
     },
     SetHTML: function (html) {
@@ -175,7 +308,13 @@
     },
     // The editor's own form of the body, whatever was written.
     GetEditorHTML: function () {
-      return editor ? serialise() : '';
+      if (!editor) return '';
+      settle();
+      return serialise();
+    },
+    // Whether parts of a long body written last are still to come.
+    Loading: function () {
+      return loading !== null;
     },
     InsertHtml: function (html) {
       if (!editor) return;
@@ -262,6 +401,16 @@
         // body.
         ed.on('mouseup keyup', function () {
           caretPlaced = true;
+        });
+        // Whatever changes the body (typing, pasting, dropping, a command
+        // of the toolbar or a shortcut, undo included) finds all of it
+        // there: the parts still out come in first.
+        ed.on('keydown beforeinput paste cut drop compositionstart BeforeExecCommand', function () {
+          if (loading) settle();
+        });
+        // Undo levels are only taken of the whole body.
+        ed.on('BeforeAddUndo', function (e) {
+          if (loading) e.preventDefault();
         });
       },
       init_instance_callback: function (ed) {

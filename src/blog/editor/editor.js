@@ -403,9 +403,9 @@
           caretPlaced = true;
         });
         // Whatever changes the body (typing, pasting, dropping, a command
-        // of the toolbar or a shortcut, undo included) finds all of it
-        // there: the parts still out come in first.
-        ed.on('keydown beforeinput paste cut drop compositionstart BeforeExecCommand', function () {
+        // of the toolbar or a shortcut, undo included, a resize by mouse)
+        // finds all of it there: the parts still out come in first.
+        ed.on('keydown beforeinput paste cut drop compositionstart BeforeExecCommand ObjectResizeStart', function () {
           if (loading) settle();
         });
         // Undo levels are only taken of the whole body.

@@ -148,11 +148,6 @@ std::string noAnswerReason(const Transfer& t, int timeoutSeconds) {
 
 }  // namespace
 
-std::string fetchImage(const std::string& url, int timeoutSeconds) {
-  Transfer t = get(url, timeoutSeconds);
-  return t.rc == CURLE_OK && t.status < 400 ? std::move(t.body) : std::string();
-}
-
 FetchedImage fetchImageFrom(const std::string& address, int timeoutSeconds) {
   FetchedImage f;
   if (!webAddress(address)) {
@@ -180,33 +175,51 @@ FetchedImage fetchImageFrom(const std::string& address, int timeoutSeconds) {
   return f;
 }
 
-std::string fetchFailureText(const FetchedImage& f) {
-  const auto http = [&] { return "HTTP " + std::to_string(f.status); };
-  std::string text = fromUtf8("上传失败：");
+namespace {
+
+// What went wrong (GBK, no closing stop) and what the user can do about it.
+struct FetchFailure {
+  std::string what;
+  std::string todo;
+};
+
+FetchFailure fetchFailure(const FetchedImage& f) {
+  const std::string http = "HTTP " + std::to_string(f.status);
   switch (f.outcome) {
     case FetchOutcome::Image:
       return {};
     case FetchOutcome::NotAnAddress:
-      return text + fromUtf8("这不是网络图片的地址。请输入以 http:// 或 https:// 开头的完整地址。");
+      return {fromUtf8("这不是网络图片的地址"), fromUtf8("请输入以 http:// 或 https:// 开头的完整地址。")};
     case FetchOutcome::HttpError:
       if (f.status == 404 || f.status == 410)
-        return text + fromUtf8("网站上找不到这张图片（") + http() + fromUtf8("）。请检查图片地址。");
+        return {fromUtf8("网站上找不到这张图片（") + http + fromUtf8("）"), fromUtf8("请检查图片地址。")};
       if (f.status == 401 || f.status == 403)
-        return text + fromUtf8("网站不让下载这张图片（") + http() +
-               fromUtf8("）。可以把图片存到电脑上，再拖入上传框。");
-      if (f.status >= 500) return text + fromUtf8("图片所在的网站出错了（") + http() + fromUtf8("）。请稍后再试。");
-      return text + fromUtf8("网站没有给出这张图片（") + http() + fromUtf8("）。请检查图片地址。");
+        return {fromUtf8("网站不让下载这张图片（") + http + fromUtf8("）"),
+                fromUtf8("可以把图片存到电脑上，再拖入上传框。")};
+      if (f.status >= 500)
+        return {fromUtf8("图片所在的网站出错了（") + http + fromUtf8("）"), fromUtf8("请稍后再试。")};
+      return {fromUtf8("网站没有给出这张图片（") + http + fromUtf8("）"), fromUtf8("请检查图片地址。")};
     case FetchOutcome::NotAnImage:
       if (f.webPage)
-        return text + fromUtf8("这个地址打开的是网页，不是图片。请在图片上右键“复制图片地址”，再粘贴到这里。");
-      return text + fromUtf8("这个地址上的文件不是图片（能上传的是 GIF、JPEG、PNG、BMP 和 WebP 图片）。");
+        return {fromUtf8("这个地址打开的是网页，不是图片"), fromUtf8("请在图片上右键“复制图片地址”，再粘贴到这里。")};
+      return {fromUtf8("这个地址上的文件不是图片（能上传的是 GIF、JPEG、PNG、BMP 和 WebP 图片）"), {}};
     case FetchOutcome::NoAnswer:
-      return text + fromUtf8("图片下载不了，") + f.reason + fromUtf8("。请检查地址和网络后再试。");
+      return {fromUtf8("图片下载不了，") + f.reason, fromUtf8("请检查地址和网络后再试。")};
     case FetchOutcome::TooLarge:
-      return text + fromUtf8("图片太大（超过 64 MB），博客不会接受。请先把图片缩小。");
+      return {fromUtf8("图片太大（超过 64 MB），博客不会接受"), fromUtf8("请先把图片缩小。")};
   }
   return {};
 }
+
+}  // namespace
+
+std::string fetchFailureText(const FetchedImage& f) {
+  const FetchFailure failure = fetchFailure(f);
+  if (failure.what.empty()) return {};
+  return fromUtf8("上传失败：") + failure.what + fromUtf8("。") + failure.todo;
+}
+
+std::string fetchFailureReason(const FetchedImage& f) { return fetchFailure(f).what; }
 
 std::string fetchBlogFile(const std::string& url, const std::string& cookie, int timeoutSeconds, bool* found) {
   std::string responseHeaders;

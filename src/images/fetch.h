@@ -7,11 +7,6 @@
 
 namespace inkpost {
 
-// Plain GET (no cookie), redirects followed, bounded time. Returns the body
-// bytes of a 2xx answer; empty on any failure. https certificates are
-// verified (against trustedCertificates() when one is set).
-std::string fetchImage(const std::string& url, int timeoutSeconds = 20);
-
 // What the fetch of an image address came to.
 enum class FetchOutcome {
   Image,         // a 2xx answer holding a GIF, JPEG, PNG, BMP or WebP image
@@ -32,12 +27,16 @@ struct FetchedImage {
   bool ok() const { return outcome == FetchOutcome::Image; }
 };
 
-// The same GET, telling why nothing usable came.
+// Plain GET (no cookie), redirects followed, bounded time, of the image at
+// a web address, telling why nothing usable came. https certificates are
+// verified (against trustedCertificates() when one is set).
 FetchedImage fetchImageFrom(const std::string& address, int timeoutSeconds = 20);
 
 // The notice for a fetch that failed (GBK): what happened and what to do,
 // e.g. "上传失败：网站上找不到这张图片（HTTP 404）。请检查图片地址。".
 std::string fetchFailureText(const FetchedImage& fetched);
+// What happened alone, e.g. "网站上找不到这张图片（HTTP 404）" (GBK).
+std::string fetchFailureReason(const FetchedImage& fetched);
 
 // A file of the blog itself (an image in its upload folder), fetched through
 // the request routine the uploads use, with the session cookie (its answer's

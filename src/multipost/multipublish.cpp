@@ -142,7 +142,7 @@ RunImages::Fetched RunImages::get(const std::string& address) {
     }
   }
   Fetched fetched;
-  const std::string bytes = fetchImage(address);
+  FetchedImage image = fetchImageFrom(address);
   if (exchangeCancelled()) {
     // Not the picture's fault: a later run fetches it again.
     fetched.reason = g("已取消");
@@ -153,12 +153,12 @@ RunImages::Fetched RunImages::get(const std::string& address) {
     ready_.notify_all();
     return fetched;
   }
-  if (bytes.empty()) {
-    fetched.reason = g("图片无法取得：") + shortAddress(address);
+  if (!image.ok()) {
+    fetched.reason = g("图片无法取得（") + shortAddress(address) + g("）：") + fetchFailureReason(image);
   } else {
     const std::string path = folder_ + "/" + std::to_string(std::hash<std::string>{}(address)) + ".img";
     std::string error;
-    if (writePrivateFile(path, bytes, &error))
+    if (writePrivateFile(path, image.bytes, &error))
       fetched.path = path;
     else
       fetched.reason = g("图片无法暂存：") + error;

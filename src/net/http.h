@@ -63,7 +63,7 @@ ExchangeFate::Cause curlNotSentCause(int curlCode);
 
 // Secure (https) exchanges verify the server's certificate and its name
 // against the system's authorities. For tests: the authorities of this PEM
-// file instead (empty: the system's again). Also used by fetchImage.
+// file instead (empty: the system's again). Also used by fetchImageFrom.
 void setTrustedCertificates(const std::string& pemFile);
 std::string trustedCertificates();
 

@@ -23,7 +23,7 @@ std::string answer(const std::string& status, const std::string& body, const std
 
 TEST(FetchImage, PlainGetWithoutCookie) {
   CaptureServer server(answer("200 OK", std::string("GIF89a\0\x01", 8)));
-  EXPECT_EQ(fetchImage(server.url("/a b.gif")), std::string("GIF89a\0\x01", 8));
+  EXPECT_EQ(fetchImageFrom(server.url("/a b.gif")).bytes, std::string("GIF89a\0\x01", 8));
   const auto lines = test::requestHeaderLines(server.lastRequest());
   EXPECT_EQ(lines[0], "GET /a%20b.gif HTTP/1.1");
   for (const auto& l : lines) EXPECT_NE(l.rfind("Cookie:", 0), 0u) << l;
@@ -31,32 +31,32 @@ TEST(FetchImage, PlainGetWithoutCookie) {
 
 TEST(FetchImage, ErrorStatusTruncatedBodyAndRefusalGiveNothing) {
   CaptureServer server(answer("404 Not Found", "no such image"));
-  EXPECT_EQ(fetchImage(server.url("/x.jpg")), "");
+  EXPECT_FALSE(fetchImageFrom(server.url("/x.jpg")).ok());
   server.setResponse("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\nonly a little");
-  EXPECT_EQ(fetchImage(server.url("/x.jpg")), "");
+  EXPECT_FALSE(fetchImageFrom(server.url("/x.jpg")).ok());
   server.setResponse("garbage that is not HTTP");
-  EXPECT_EQ(fetchImage(server.url("/x.jpg")), "");
+  EXPECT_FALSE(fetchImageFrom(server.url("/x.jpg")).ok());
   int port;
   {
     CaptureServer gone;
     port = gone.port();
   }
-  EXPECT_EQ(fetchImage("http://127.0.0.1:" + std::to_string(port) + "/x.jpg"), "");
-  EXPECT_EQ(fetchImage(""), "");
-  EXPECT_EQ(fetchImage("http://"), "");
+  EXPECT_FALSE(fetchImageFrom("http://127.0.0.1:" + std::to_string(port) + "/x.jpg").ok());
+  EXPECT_FALSE(fetchImageFrom("").ok());
+  EXPECT_FALSE(fetchImageFrom("http://").ok());
 }
 
 TEST(FetchImage, OnlyWebAddressesAreFetched) {
-  EXPECT_EQ(fetchImage("file:///etc/hostname"), "");
+  EXPECT_FALSE(fetchImageFrom("file:///etc/hostname").ok());
   CaptureServer server(answer("302 Found", "", "Location: file:///etc/hostname\r\n"));
-  EXPECT_EQ(fetchImage(server.url("/x.jpg")), "");
+  EXPECT_FALSE(fetchImageFrom(server.url("/x.jpg")).ok());
 }
 
 TEST(FetchImage, StalledServerEndsWithinTheTimeBudget) {
   CaptureServer server(answer("200 OK", "late"));
   server.setStallMs(5000);
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(fetchImage(server.url("/x.jpg"), 1), "");
+  EXPECT_FALSE(fetchImageFrom(server.url("/x.jpg"), 1).ok());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 
   // A cancel from another thread ends the wait long before the 20 s budget.
@@ -66,7 +66,7 @@ TEST(FetchImage, StalledServerEndsWithinTheTimeBudget) {
   const auto begun = std::chrono::steady_clock::now();
   std::thread worker([&] {
     CancelScope scope(&cancel);
-    got = fetchImage(server.url("/x.jpg"));
+    got = fetchImageFrom(server.url("/x.jpg")).bytes;
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   cancel = true;

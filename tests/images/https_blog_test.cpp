@@ -63,7 +63,7 @@ TEST_F(HttpsBlog, EveryExchangeWorksOverHttps) {
   test::writeFile(dir.file("a.jpg"), jpeg);
   const UploadResult r = uploadImage(blog.siteUrl(), cookie, dir.file("a.jpg"), StoreAs::OwnName);
   EXPECT_EQ(r.address, blog.siteUrl() + "upload/a.jpg");
-  EXPECT_EQ(fetchImage(r.address), jpeg);
+  EXPECT_EQ(fetchImageFrom(r.address).bytes, jpeg);
   EXPECT_EQ(uploadImage(blog.siteUrl(), cookie, dir.file("a.jpg"), StoreAs::OwnName).sameName, SameName::Reused);
 }
 
@@ -81,7 +81,7 @@ TEST_F(HttpsBlog, AnUntrustedCertificateStopsEveryExchangeAndSaysWhy) {
   test::writeFile(dir.file("a.jpg"), test::makeJpeg(20, 10));
   const UploadResult up = uploadImage(blog.siteUrl(), cookie, dir.file("a.jpg"), StoreAs::OwnName);
   EXPECT_EQ(uploadFailureText(up), fromUtf8("无法连接到博客（网站的安全证书不受信任，或与网址不符）"));
-  EXPECT_EQ(fetchImage(blog.siteUrl() + "index.asp"), "");
+  EXPECT_FALSE(fetchImageFrom(blog.siteUrl() + "index.asp").ok());
   EXPECT_EQ(blog.requestLog(), "") << "nothing reached the blog";
 }
 

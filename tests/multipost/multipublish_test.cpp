@@ -150,6 +150,29 @@ TEST_F(ManyBlogs, EachBlogGetsTheArticleOnceWithItsOwnCategoryAndPictures) {
   for (int k : {1, 2, 3, 4}) EXPECT_EQ(sb.articleCount(k), 1) << "blog " << k;
 }
 
+// A picture address that gives a web page: every row fails saying what came
+// instead, and no blog gets the page as a picture or a half-moved article.
+TEST_F(ManyBlogs, APictureThatCannotBeHadSaysWhyAndNothingIsPosted) {
+  Sandbox::Options o = test::sandboxOptions();
+  o.sites = 2;
+  Sandbox sb(o);
+  const std::string page = "<!DOCTYPE html><html><body>not a picture</body></html>";
+  test::CaptureServer web("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                          std::to_string(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
+  MultiPublisher run(targets(sb, 2), 2, {}, dir_.file("temp/multipost"));
+  run.publish(rows(2), article("<p>x</p><img src=\"" + web.url("/photo.jpg") + "\">"));
+  run.wait();
+  for (int k : {1, 2}) {
+    const RowState s = run.state(static_cast<size_t>(k - 1));
+    EXPECT_EQ(s.step, RowStep::Failed);
+    EXPECT_TRUE(s.retryable());
+    EXPECT_EQ(rowStepText(s), g("失败：图片无法取得（photo.jpg）：这个地址打开的是网页，不是图片"));
+    EXPECT_EQ(sb.articleCount(k), 0);
+    EXPECT_EQ(sb.requestLog().find("act=FileUpload"), std::string::npos);
+  }
+  EXPECT_EQ(web.requests().size(), 1u) << "fetched once for the run";
+}
+
 TEST_F(ManyBlogs, ACancelStartsNoNewBlogEndsTheRunningPostsAndSaysWhatWentOut) {
   Sandbox::Options o = test::sandboxOptions({"--delay", "act=ArticlePst:3000"});
   o.sites = 5;

@@ -3,7 +3,6 @@
 #include "blog/arrival.h"
 #include "net/cancel.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace inkpost {
@@ -267,16 +266,6 @@ std::shared_ptr<BlogClient> BlogClients::find(int siteId) const {
   std::lock_guard<std::mutex> lock(mutex_);
   const auto it = clients_.find(siteId);
   return it == clients_.end() ? nullptr : it->second;
-}
-
-void BlogClients::keepOnly(const std::vector<int>& siteIds) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (auto it = clients_.begin(); it != clients_.end();) {
-    if (std::find(siteIds.begin(), siteIds.end(), it->first) == siteIds.end())
-      it = clients_.erase(it);
-    else
-      ++it;
-  }
 }
 
 }  // namespace inkpost

@@ -210,8 +210,6 @@ class BlogClients {
   std::shared_ptr<BlogClient> clientFor(const SiteRecord& site);
   // The client of a site ID, or null.
   std::shared_ptr<BlogClient> find(int siteId) const;
-  // Drops the clients of sites no longer listed.
-  void keepOnly(const std::vector<int>& siteIds);
 
  private:
   mutable std::mutex mutex_;

@@ -85,6 +85,7 @@ TEST_F(MultiPublishWindowTest, TwentyBlogsTwoFailingThenRetried) {
   o.failSites = {"7", "13:drop"};
   Sandbox sb(o);
   prepare(sb, 20, picture);
+  EXPECT_EQ(stepText(1), QStringLiteral("已登录")) << "logged in to in the main window";
 
   // The filter narrows the list; the ticks count what is ticked.
   window_->filterBox()->setText(QStringLiteral("site1"));

@@ -231,7 +231,14 @@ void MultiPublishWindow::fillRows() {
     table_->setCellWidget(row, kAction, actions);
     connect(checkButton, &QPushButton::clicked, this, [this, row] { check(row); });
     connect(resendButton, &QPushButton::clicked, this, [this, row] { resend(row); });
-    if (r.client->ready()) fillLists(row);
+    if (r.client->ready()) {
+      // Logged in already (the main window's blog): said as for a row
+      // logged in here.
+      fillLists(row);
+      RowState ready;
+      ready.step = RowStep::Ready;
+      table_->item(row, kStep)->setText(toQ(rowStepText(ready)));
+    }
   }
   showLastOutcomes();
   updateCount();

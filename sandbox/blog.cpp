@@ -428,6 +428,8 @@ struct Blog::Impl {
   struct Session {
     std::string code;
     bool loggedIn = false;
+    bool pictured = false;  // a captcha picture was drawn for it
+    bool misread = false;   // its pictures show other digits than its code
     Clock::time_point lastUsed = Clock::now();
   };
   struct Article {
@@ -536,10 +538,16 @@ struct Blog::Impl {
     Session& s = ensureSession(req, res);
     s.code = codeFor();
     std::string shown = s.code;
+    // A misread session stays misread through every picture it fetches: a
+    // reader unsure of one picture fetches another in the same session.
+    if (!s.pictured) {
+      s.pictured = true;
+      s.misread = misreadsLeft > 0;
+      if (s.misread) --misreadsLeft;
+    }
     if (opt.captcha == "blank") {
       shown.clear();
-    } else if (misreadsLeft > 0) {
-      --misreadsLeft;
+    } else if (s.misread) {
       for (char& c : shown) c = static_cast<char>('0' + (c - '0' + 1) % 10);
     }
     res.set_header("Cache-Control", "no-cache");

@@ -59,7 +59,7 @@ const char* kHelp =
     "  --captcha-margin P    engine style: largest random margin in a digit's cell, per cent (default 5)\n"
     "  --captcha-font FILE   bmp style: TrueType font of the digits (default DejaVu Sans Bold;\n"
     "                        empty text: the built-in pixel font)\n"
-    "  --captcha-misread N   the first N captcha images show other digits than the session expects\n"
+    "  --captcha-misread N   the captcha pictures of the first N sessions show other digits than they expect\n"
     "  --verify-no-location  a successful login answers without a Location header\n"
     "  --absolute-location   a successful login answers an absolute Location\n"
     "  --strict-cookies      the login also checks the username/password cookies\n"

@@ -1,12 +1,12 @@
 #include "blog/captcha.h"
 
 #include "blog/captcha_model.h"
+#include "common/privatefile.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -148,21 +148,6 @@ std::int32_t& CaptchaDataHandle() {
   return handle;
 }
 
-namespace {
-
-bool writeAllAt(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
-
 void loadCaptchaData(const std::string& dir) {
   const std::string path = dir + "/" + kCaptchaDataFile;
   // A scratch file of our own: whatever stood at the path (a link included)
@@ -171,10 +156,10 @@ void loadCaptchaData(const std::string& dir) {
   // then goes over the same file before it is deleted.
   ::unlink(path.c_str());
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  const bool written = fd >= 0 && writeAllAt(fd, captchaDataBlock());
+  const bool written = fd >= 0 && writeAll(fd, captchaDataBlock());
   CaptchaDataHandle() = written ? LoadCdsFromFile(path) : 0;
   if (fd >= 0) {
-    (void)writeAllAt(fd, captchaFillerBlock());
+    if (::lseek(fd, 0, SEEK_SET) == 0) (void)writeAll(fd, captchaFillerBlock());
     ::close(fd);
   }
   ::unlink(path.c_str());

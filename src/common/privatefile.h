@@ -24,6 +24,10 @@ struct FileRead {
 // NotAFile (and is never waited on); a symlink is followed.
 FileRead readRegularFile(const std::string& path, size_t cap);
 
+// Writes all of `bytes` to `fd` from its current offset, across short writes
+// and interruptions; false (errno set) when it cannot.
+bool writeAll(int fd, std::string_view bytes);
+
 // Puts `bytes` at `path` as a file only this user may read and write (0600):
 // a new file beside it is written, flushed and renamed over `path`, so the
 // path holds either the old content or the whole new one. A symlink at

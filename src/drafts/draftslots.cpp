@@ -1,6 +1,7 @@
 #include "drafts/draftslots.h"
 
 #include "blog/editortext.h"
+#include "common/privatefile.h"
 #include "drafts/profile.h"
 #include "net/encoding.h"
 #include "net/formcode.h"
@@ -67,17 +68,9 @@ bool isDirectory(const std::string& path) {
 bool writeBytes(const std::string& path, const std::string& bytes, bool sync) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
   if (fd < 0) return false;
-  const char* p = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ::close(fd);
-      return false;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
+  if (!writeAll(fd, bytes)) {
+    ::close(fd);
+    return false;
   }
   bool ok = !sync || ::fdatasync(fd) == 0;
   return ::close(fd) == 0 && ok;

@@ -113,13 +113,7 @@ LoginReport BlogClient::logIn(const std::string& account, const std::string& pas
 
 EditPageLoad BlogClient::readEditPage() {
   CancelScope scope(&cancel_);
-  std::string cookie;
-  unsigned long long session = 0;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    cookie = cookie_;
-    session = session_;
-  }
+  auto [cookie, session] = sessionNow();
   const std::string html = fetchEditPage(address_, cookie);
   EditPage page = parseEditPage(html);
   std::lock_guard<std::mutex> lock(mutex_);
@@ -146,22 +140,18 @@ EditPage BlogClient::lists() const {
   return lists_;
 }
 
-std::string BlogClient::sessionCookie() const {
+std::string BlogClient::sessionCookie() const { return sessionNow().cookie; }
+
+BlogClient::SessionNow BlogClient::sessionNow() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return cookie_;
+  return {cookie_, session_};
 }
 
 SessionRun BlogClient::withSession(const std::function<bool(std::string& cookie)>& send, const LoginHooks& renewal) {
   CancelScope scope(&cancel_);
   SessionRun run;
   const auto once = [&] {
-    std::string cookie;
-    unsigned long long session = 0;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      cookie = cookie_;
-      session = session_;
-    }
+    auto [cookie, session] = sessionNow();
     const bool wantsLogin = send(cookie);
     std::lock_guard<std::mutex> lock(mutex_);
     keepCookie(cookie, session);

@@ -183,6 +183,12 @@ class BlogClient {
   // has been forgotten since (a log-out, another login): a stale copy never
   // replaces a newer session. With the lock held.
   void keepCookie(const std::string& cookie, unsigned long long session);
+  // The cookie an exchange starts with, and the session it belongs to.
+  struct SessionNow {
+    std::string cookie;
+    unsigned long long session = 0;
+  };
+  SessionNow sessionNow() const;
 
   const std::string address_;
   mutable std::mutex mutex_;

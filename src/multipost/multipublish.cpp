@@ -142,18 +142,11 @@ RunImages::Fetched RunImages::get(const std::string& address) {
     }
   }
   Fetched fetched;
-  FetchedImage image = fetchImageFrom(address);
-  if (exchangeCancelled()) {
-    // Not the picture's fault: a later run fetches it again.
+  const FetchedImage image = fetchImageFrom(address);
+  const bool cancelled = exchangeCancelled();
+  if (cancelled) {
     fetched.reason = g("已取消");
-    std::lock_guard<std::mutex> lock(mutex_);
-    entries_.erase(address);
-    entry->fetched = fetched;
-    entry->done = true;
-    ready_.notify_all();
-    return fetched;
-  }
-  if (!image.ok()) {
+  } else if (!image.ok()) {
     fetched.reason = g("图片无法取得（") + shortAddress(address) + g("）：") + fetchFailureReason(image);
   } else {
     const std::string path = folder_ + "/" + std::to_string(std::hash<std::string>{}(address)) + ".img";
@@ -164,6 +157,8 @@ RunImages::Fetched RunImages::get(const std::string& address) {
       fetched.reason = g("图片无法暂存：") + error;
   }
   std::lock_guard<std::mutex> lock(mutex_);
+  // A cancel is not the picture's fault: a later run fetches it again.
+  if (cancelled) entries_.erase(address);
   entry->fetched = fetched;
   entry->done = true;
   ready_.notify_all();

@@ -138,7 +138,7 @@
   }
 
   function write(html) {
-    stopLoading();
+    loading = null;  // the parts of an earlier write still out go
     changes++;
     caretPlaced = false;
     var rest = html.length > LONG_BODY ? topLevelNodes(html) : null;
@@ -251,11 +251,6 @@
     serialised = null;
     lastRaw = editor.getBody().innerHTML;
     unsettled = true;
-  }
-
-  // A new write replaces the parts of an earlier one still out.
-  function stopLoading() {
-    loading = null;
   }
 
   // The bookkeeping of the last write: the first undo level, and what the

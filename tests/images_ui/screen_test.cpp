@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QMenu>
 #include <QMimeData>
@@ -97,7 +98,16 @@ class Screen : public test::ImagesWindow {
   }
   // Double-clicks thumbnail `id` and waits until the editor holds `images` images.
   bool insertByDoubleClick(int id, int images) {
-    QTest::qWait(300);  // the gallery's own reload settles
+    // The gallery's own reloads settle: its page has not been loading for
+    // 300 ms (a double click during a reload is lost with the old page).
+    QElapsedTimer quiet;
+    quiet.start();
+    waitUntil(
+        [&] {
+          if (units().galleryView->page()->isLoading()) quiet.restart();
+          return quiet.elapsed() >= 300;
+        },
+        10000);
     const QPoint p = thumbnail(id);
     if (p.x() < 0) return false;
     QTest::mouseDClick(w().windowHandle(), Qt::LeftButton, {}, p);
